@@ -100,6 +100,7 @@ void Control::ToolTipText(const std::string& text) {
 }
 
 LRESULT Control::SubclassProc(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_MOUSEMOVE && parent_) parent_->OnMouseMove(*this);
     if (msg == WM_DROPFILES && parent_) {
         parent_->OnDropFiles(*this, DroppedFiles(reinterpret_cast<HDROP>(wp)));
         return 0;

@@ -168,6 +168,7 @@ public:
     // Handlers; controls report through these.
     virtual void OnCommand(int /*id*/, int /*code*/) {}
     virtual void OnDropFiles(Control& /*target*/, const std::vector<std::string>& /*files*/) {}
+    virtual void OnMouseMove(Control& /*target*/) {}
     virtual void Form_KeyDown(int /*keyCode*/, int /*shift*/) {}
     virtual void Form_Unload() {}
     virtual LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
