@@ -1,13 +1,60 @@
-# Shared by the scripts: paths, one-line phase messages, the virtual display.
+# Shared by the scripts: paths, one-line phase messages, Wine and the virtual display.
 root=$(cd "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/.." && pwd)
 phase() { printf '== %s\n' "$*"; }
+
+# True when the file is a 32-bit (i386) PE program or library.
+is_pe32() {
+  python3 - "$1" <<'PY'
+import struct, sys
+d = open(sys.argv[1], 'rb').read(4096)
+off = struct.unpack_from('<I', d, 0x3c)[0]
+sys.exit(0 if struct.unpack_from('<H', d, off + 4)[0] == 0x14c else 1)
+PY
+}
+
+# True when this machine can execute 32-bit x86 code (wine32 needs it).
+can_run_32bit() {
+  [ -x /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1
+}
+
+# Picks the Wine loader and prefix for 32- or 64-bit programs: sets WINE, WINEPREFIX, WINEARCH.
+use_wine() {
+  if [ "$1" = 32 ]; then
+    export WINEARCH=win32 WINEPREFIX=${PARCELO_WINEPREFIX:-$root/build/wineprefix32}
+    WINE=/usr/lib/wine/wine
+  else
+    export WINEARCH=win64 WINEPREFIX=${PARCELO_WINEPREFIX64:-$root/build/wineprefix64}
+    WINE=/usr/lib/wine/wine64
+  fi
+  export WINELOADER=$WINE
+  export WINEDEBUG=${WINEDEBUG:--all}
+  # No Mono or Gecko: nothing here needs them, and their installers would ask.
+  export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+}
+
+# Which Windows tree the tests run in: win32 where 32-bit code runs, else win64.
+test_arch() {
+  if can_run_32bit; then echo 32; else echo 64; fi
+}
+
+# Creates the selected Wine prefix once, so that parallel tests do not race to make it.
+ensure_wineprefix() {
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    phase "creating the Wine prefix $(basename "$WINEPREFIX")"
+    mkdir -p "$WINEPREFIX"
+    "$WINE" wineboot -i >/dev/null 2>&1 || true
+    local server=${WINE/wine64/wineserver64}
+    [ "$server" = "$WINE" ] && server=/usr/lib/wine/wineserver32
+    "$server" -w >/dev/null 2>&1 || true
+  fi
+}
 
 # Starts Xvfb on a free display unless one is usable; sets DISPLAY. Stopped on exit.
 ensure_display() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
   local n
   for n in $(seq 90 120); do
-    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
+    { [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; } && continue
     Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
     xvfb_pid=$!
     trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
@@ -16,16 +63,4 @@ ensure_display() {
   done
   echo "no virtual display could be started" >&2
   return 1
-}
-
-# Creates the Wine prefix once, so that parallel tests do not race to make it.
-ensure_wineprefix() {
-  export WINEPREFIX=${PARCELO_WINEPREFIX:-$root/build/wineprefix}
-  export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    phase "creating the Wine prefix"
-    mkdir -p "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1 || true
-  fi
-  wineserver -p >/dev/null 2>&1 || true
 }
