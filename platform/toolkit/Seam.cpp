@@ -26,7 +26,9 @@ bool Seam::StartProcess(const std::string& commandLine, int windowStyle) {
     PROCESS_INFORMATION pi{};
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    // The program starts window programs and, through the command interpreter, the shell's "start":
+    // no console may flash up for the interpreter. Window programs ignore the flag.
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
         return false;
     KernelHandle process(pi.hProcess), thread(pi.hThread);
     return true;
