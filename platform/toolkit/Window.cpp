@@ -240,7 +240,10 @@ static std::vector<Form*>& FormList() {
 const std::vector<Form*>& Form::Forms() { return FormList(); }
 
 Form* Form::FromHwnd(HWND hwnd) {
-    return hwnd ? reinterpret_cast<Form*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)) : nullptr;
+    // Only windows of the form class carry a Form in their user data.
+    char cls[16] = {};
+    if (!hwnd || !GetClassNameA(hwnd, cls, sizeof cls) || lstrcmpA(cls, "ParceloForm") != 0) return nullptr;
+    return reinterpret_cast<Form*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
 }
 
 Form::~Form() {
@@ -270,9 +273,10 @@ void Form::CreateForm(const Style& s) {
     RECT work{};
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
     int x = work.left + ((work.right - work.left) - w) / 2, y = work.top + ((work.bottom - work.top) - h) / 2;
+    // The handle is taken at WM_NCCREATE, so that the handlers see it from the first message on.
     HWND hwnd = CreateWindowExA(s.exStyle | WS_EX_CONTROLPARENT, "ParceloForm", s.caption.c_str(), s.style, x, y, w, h,
                                 s.owner, nullptr, GetModuleHandleA(nullptr), this);
-    handle_.Reset(hwnd);
+    if (!hwnd) return;
     if (s.icon) {
         SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(s.icon));
         SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(s.icon));
@@ -319,6 +323,7 @@ LRESULT CALLBACK Form::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) {
         auto* cs = reinterpret_cast<CREATESTRUCTA*>(lp);
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+        static_cast<Form*>(cs->lpCreateParams)->handle_.Reset(hwnd);
     }
     Form* form = FromHwnd(hwnd);
     if (msg == WM_DESTROY && form) {
