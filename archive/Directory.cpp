@@ -1,0 +1,313 @@
+#include "archive/Directory.h"
+
+#include <algorithm>
+#include <limits>
+#include <numeric>
+
+#include "archive/Bytes.h"
+#include "archive/Format.h"
+#include "archive/Names.h"
+#include "archive/Status.h"
+
+namespace archive {
+
+namespace {
+
+using namespace format;
+
+// How far from the end we look for the end record: a full comment, a Zip64 locator and
+// some trailing junk.
+constexpr uint64_t kEndSearchWindow = 128 * 1024;
+
+[[noreturn]] void Damaged(const std::string& why) { throw ArchiveError(Fault::kDamaged, why); }
+
+uint64_t SaturatingAdd(uint64_t a, uint64_t b) {
+  return a > std::numeric_limits<uint64_t>::max() - b ? std::numeric_limits<uint64_t>::max()
+                                                      : a + b;
+}
+
+bool SignatureAt(Stream& in, uint64_t position, uint32_t signature) {
+  unsigned char bytes[4];
+  in.Seek(position);
+  return in.Read(bytes, 4) == 4 && Load32(bytes) == signature;
+}
+
+// One end record found near the end of the stream, with the layout it implies.
+struct EndCandidate {
+  uint64_t position = 0;
+  bool valid = false;
+  bool exact = false;   // offsets are right as stored (no prefix to account for)
+  std::string error;    // why it was not usable
+  uint64_t count = 0;
+  uint64_t centralStart = 0;
+  uint64_t centralLimit = 0;  // the end record, or the Zip64 end record
+  uint64_t base = 0;
+  bool zip64 = false;
+  std::string comment;
+};
+
+EndCandidate Evaluate(Stream& in, uint64_t size, uint64_t position, const unsigned char* record,
+                      size_t available) {
+  EndCandidate c;
+  c.position = position;
+  ByteCursor end(record, std::min<size_t>(available, kEndSize));
+  end.U32();
+  uint32_t disk = end.U16();
+  uint32_t centralDisk = end.U16();
+  end.U16();
+  uint64_t count = end.U16();
+  uint64_t centralSize = end.U32();
+  uint64_t centralOffset = end.U32();
+  uint16_t commentSize = end.U16();
+  if (position + kEndSize + commentSize > size) {
+    c.error = "the archive comment runs past the end of the file";
+    return c;
+  }
+  c.comment.assign(reinterpret_cast<const char*>(record + kEndSize),
+                   std::min<size_t>(commentSize, available - kEndSize));
+
+  c.centralLimit = position;
+  bool needZip64 = count == kMax16 || centralSize == kMax32 || centralOffset == kMax32;
+  unsigned char locator[kZip64LocatorSize];
+  bool haveLocator = false;
+  if (position >= kZip64LocatorSize) {
+    in.Seek(position - kZip64LocatorSize);
+    haveLocator = in.Read(locator, sizeof locator) == sizeof locator &&
+                  Load32(locator) == kZip64LocatorSignature;
+  }
+  if (haveLocator) {
+    uint64_t locatorPosition = position - kZip64LocatorSize;
+    uint64_t declared = Load64(locator + 8);
+    // The record usually sits right before the locator; with a prefix its stored offset
+    // is short by the prefix's length.
+    uint64_t expected = locatorPosition >= kZip64EndSize ? locatorPosition - kZip64EndSize : 0;
+    uint64_t recordAt = 0;
+    bool found = false;
+    for (uint64_t at : {declared, expected}) {
+      if (at + kZip64EndSize <= locatorPosition && SignatureAt(in, at, kZip64EndSignature)) {
+        recordAt = at;
+        found = true;
+        break;
+      }
+    }
+    if (found) {
+      unsigned char z[kZip64EndSize];
+      in.Seek(recordAt);
+      if (in.Read(z, sizeof z) != sizeof z) Damaged("the Zip64 end record is cut off");
+      ByteCursor r(z, sizeof z);
+      r.Skip(16);
+      disk = r.U32();
+      centralDisk = r.U32();
+      r.U64();
+      count = r.U64();
+      centralSize = r.U64();
+      centralOffset = r.U64();
+      c.zip64 = true;
+      c.centralLimit = recordAt;
+    } else if (needZip64) {
+      c.error = "the Zip64 end record is missing";
+      return c;
+    }
+  }
+  if (disk != 0 || centralDisk != 0) {
+    c.error = "archives split over several disks are not supported";
+    return c;
+  }
+  c.count = count;
+
+  // Try the offsets as stored, then as shifted by a prefix the writer did not know about.
+  std::vector<uint64_t> bases = {0};
+  if (c.centralLimit >= centralSize && c.centralLimit - centralSize > centralOffset) {
+    bases.push_back(c.centralLimit - centralSize - centralOffset);
+  }
+  for (uint64_t base : bases) {
+    uint64_t start = SaturatingAdd(centralOffset, base);
+    if (start > c.centralLimit) continue;
+    if (count > 0 && (start + 4 > c.centralLimit || !SignatureAt(in, start, kCentralSignature))) {
+      continue;
+    }
+    c.valid = true;
+    c.exact = base == 0;
+    c.base = base;
+    c.centralStart = start;
+    return c;
+  }
+  c.error = "the central directory is not where the end record says";
+  return c;
+}
+
+EndCandidate FindEnd(Stream& in) {
+  uint64_t size = in.Size();
+  if (size < kEndSize) throw ArchiveError(Fault::kNotZip, "the file is too short for a Zip archive");
+  uint64_t windowStart = size > kEndSearchWindow ? size - kEndSearchWindow : 0;
+  std::vector<unsigned char> window(static_cast<size_t>(size - windowStart));
+  in.Seek(windowStart);
+  if (in.Read(window.data(), window.size()) != window.size()) {
+    throw ArchiveError(Fault::kReadFailed, "cannot read the end of the archive");
+  }
+  std::vector<EndCandidate> candidates;
+  for (size_t i = window.size() - kEndSize + 1; i-- > 0;) {
+    if (Load32(window.data() + i) != kEndSignature) continue;
+    candidates.push_back(
+        Evaluate(in, size, windowStart + i, window.data() + i, window.size() - i));
+  }
+  if (candidates.empty()) {
+    throw ArchiveError(Fault::kNotZip, "no end-of-central-directory record: not a Zip archive");
+  }
+  // Candidates run from the end of the file backwards. Offsets that are right as stored
+  // beat offsets that need a prefix; among equals the record nearest the end wins. This
+  // one reading is used for listing and extracting alike.
+  for (bool wantExact : {true, false}) {
+    for (const auto& c : candidates) {
+      if (c.valid && c.exact == wantExact) return c;
+    }
+  }
+  Damaged(candidates.front().error);
+}
+
+void ParseExtra(std::string_view extra, Entry& entry, bool needUncompressed, bool needCompressed,
+                bool needOffset, bool needDisk, uint32_t* disk) {
+  ByteCursor fields(extra);
+  while (fields.remaining() >= 4) {
+    size_t start = fields.position();
+    uint16_t id = fields.U16();
+    uint16_t size = fields.U16();
+    if (size > fields.remaining()) {
+      entry.damage = "an extra field runs past the end of its block";
+      return;
+    }
+    ByteCursor field(fields.Bytes(size));
+    if (id == kExtraZip64) {
+      if (needUncompressed) entry.uncompressedSize = field.U64();
+      if (needCompressed) entry.compressedSize = field.U64();
+      if (needOffset) entry.localOffset = field.U64();
+      if (needDisk) *disk = field.U32();
+      if (field.overrun()) entry.damage = "the Zip64 extra field lacks a size or offset";
+      continue;
+    }
+    if (id == kExtraTimestamp && size >= 5) {
+      uint8_t present = field.U8();
+      if (present & 1) entry.modifiedUnix = static_cast<int32_t>(field.U32());
+    }
+    entry.extra.append(extra.substr(start, 4 + size));
+  }
+  // Fewer than four bytes left over: alignment padding, as zipalign leaves it.
+}
+
+}  // namespace
+
+bool Entry::IsEncrypted() const {
+  return (flags & (kFlagEncrypted | kFlagStrongEncryption | kFlagMaskedHeaders)) != 0;
+}
+
+bool Entry::IsSymlink() const {
+  uint8_t host = static_cast<uint8_t>(versionMadeBy >> 8);
+  return (host == kHostUnix || host == kHostMacOsX) &&
+         ((externalAttributes >> 16) & kUnixTypeMask) == kUnixSymlink;
+}
+
+std::optional<int64_t> Entry::ModifiedUnix() const {
+  if (modifiedUnix) return modifiedUnix;
+  return DosToUnix(dosTime);
+}
+
+Directory ReadDirectory(Stream& in) {
+  EndCandidate end = FindEnd(in);
+  Directory dir;
+  dir.comment = std::move(end.comment);
+  dir.prefixSize = end.base;
+  dir.centralOffset = end.centralStart;
+  dir.zip64 = end.zip64;
+
+  uint64_t room = end.centralLimit - end.centralStart;
+  if (end.count > room / kCentralHeaderSize) {
+    Damaged("the member count is larger than the central directory can hold");
+  }
+  dir.entries.reserve(static_cast<size_t>(end.count));  // bounded by the real bytes above
+
+  in.Seek(end.centralStart);
+  uint64_t position = end.centralStart;
+  std::string variable;
+  for (uint64_t i = 0; i < end.count; ++i) {
+    unsigned char header[kCentralHeaderSize];
+    if (position + kCentralHeaderSize > end.centralLimit ||
+        in.Read(header, sizeof header) != sizeof header) {
+      Damaged("the central directory is cut off");
+    }
+    ByteCursor h(header, sizeof header);
+    if (h.U32() != kCentralSignature) Damaged("a central directory header is damaged");
+    Entry e;
+    e.versionMadeBy = h.U16();
+    e.versionNeeded = h.U16();
+    e.flags = h.U16();
+    e.method = h.U16();
+    e.dosTime.time = h.U16();
+    e.dosTime.date = h.U16();
+    e.crc = h.U32();
+    uint32_t compressed32 = h.U32();
+    uint32_t uncompressed32 = h.U32();
+    uint16_t nameSize = h.U16();
+    uint16_t extraSize = h.U16();
+    uint16_t commentSize = h.U16();
+    uint32_t disk = h.U16();
+    e.internalAttributes = h.U16();
+    e.externalAttributes = h.U32();
+    uint32_t offset32 = h.U32();
+    position += kCentralHeaderSize;
+
+    size_t variableSize = size_t{nameSize} + extraSize + commentSize;
+    if (position + variableSize > end.centralLimit) {
+      Damaged("a central directory header runs past the end of the directory");
+    }
+    variable.resize(variableSize);
+    if (in.Read(variable.data(), variableSize) != variableSize) {
+      Damaged("the central directory is cut off");
+    }
+    position += variableSize;
+    std::string_view fields(variable);
+    e.rawName.assign(fields.substr(0, nameSize));
+    e.comment.assign(fields.substr(size_t{nameSize} + extraSize, commentSize));
+    e.name = DecodeName(e.rawName, (e.flags & kFlagUtf8) != 0, &e.nameValid);
+
+    e.compressedSize = compressed32;
+    e.uncompressedSize = uncompressed32;
+    e.localOffset = offset32;
+    ParseExtra(fields.substr(nameSize, extraSize), e, uncompressed32 == kMax32,
+               compressed32 == kMax32, offset32 == kMax32, disk == kMax16, &disk);
+    if (disk != 0 && e.damage.empty()) e.damage = "the member is on another disk";
+    uint64_t local = SaturatingAdd(e.localOffset, end.base);
+    e.localOffset = local;
+    dir.entries.push_back(std::move(e));
+  }
+  dir.centralEnd = position;
+
+  // Each member's bytes must end before the next member's local header starts, and the
+  // last before the central directory. Members that share bytes are refused later.
+  std::vector<size_t> order(dir.entries.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    return dir.entries[a].localOffset < dir.entries[b].localOffset;
+  });
+  for (size_t k = 0; k < order.size(); ++k) {
+    Entry& e = dir.entries[order[k]];
+    uint64_t limit = end.centralStart;
+    bool shared = false;
+    if (k + 1 < order.size()) {
+      uint64_t next = dir.entries[order[k + 1]].localOffset;
+      if (next == e.localOffset) {
+        shared = true;
+      } else {
+        limit = std::min(limit, next);
+      }
+    }
+    if (k > 0 && dir.entries[order[k - 1]].localOffset == e.localOffset) shared = true;
+    uint64_t minimumEnd =
+        SaturatingAdd(SaturatingAdd(e.localOffset, kLocalHeaderSize + e.rawName.size()),
+                      e.compressedSize);
+    e.dataLimit = limit;
+    e.overlaps = shared || minimumEnd > limit;
+  }
+  return dir;
+}
+
+}  // namespace archive

@@ -1,0 +1,64 @@
+// The central-directory reader: finds the archive's end record and reads every member's
+// central header. It reads no member data; MemberReader does that.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "archive/DosTime.h"
+#include "archive/Stream.h"
+
+namespace archive {
+
+struct Entry {
+  std::string name;     // UTF-8, decoded from `rawName` (see DecodeName)
+  std::string rawName;  // the bytes stored in the archive
+  bool nameValid = true;
+  uint16_t versionMadeBy = 0;
+  uint16_t versionNeeded = 0;
+  uint16_t flags = 0;
+  uint16_t method = 0;
+  DosDateTime dosTime;
+  uint32_t crc = 0;
+  uint64_t compressedSize = 0;
+  uint64_t uncompressedSize = 0;
+  uint64_t localOffset = 0;  // absolute position of the local header in the stream
+  uint16_t internalAttributes = 0;
+  uint32_t externalAttributes = 0;
+  std::optional<int64_t> modifiedUnix;  // from the extended-timestamp extra
+  std::string extra;     // central extra fields other than Zip64, kept for copying
+  std::string comment;
+  // Set when the header is unusable: a Zip64 field missing, an extra field that runs past
+  // its block. Such a member is listed but never extracted.
+  std::string damage;
+  // Set when the member's bytes overlap another member's or the central directory (the
+  // construction of "zip bombs" that reuse one compressed stream many times).
+  bool overlaps = false;
+  // Where this member's local header, data and descriptor must end: the next member's
+  // local header or the central directory.
+  uint64_t dataLimit = 0;
+
+  bool IsDirectory() const { return !name.empty() && name.back() == '/'; }
+  bool IsEncrypted() const;
+  bool IsSymlink() const;
+  // Modification time in Unix seconds: the extended timestamp, else the DOS time.
+  std::optional<int64_t> ModifiedUnix() const;
+};
+
+struct Directory {
+  std::vector<Entry> entries;
+  std::string comment;
+  uint64_t prefixSize = 0;      // bytes before the archive proper (a self-extractor stub)
+  uint64_t centralOffset = 0;   // absolute position of the first central header
+  uint64_t centralEnd = 0;      // absolute position just past the last central header
+  bool zip64 = false;
+};
+
+// Reads the central directory. Throws ArchiveError: kNotZip when there is no usable end
+// record, kDamaged when the central directory cannot be read, kReadFailed on I/O errors.
+// Memory use is bounded by the stream's real size, never by declared counts or sizes.
+Directory ReadDirectory(Stream& in);
+
+}  // namespace archive

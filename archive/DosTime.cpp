@@ -1,0 +1,70 @@
+#include "archive/DosTime.h"
+
+#include <chrono>
+#include <ctime>
+#include <system_error>
+
+namespace archive {
+
+namespace {
+
+bool ToLocal(int64_t unixSeconds, std::tm* out) {
+  std::time_t t = static_cast<std::time_t>(unixSeconds);
+#ifdef _WIN32
+  return localtime_s(out, &t) == 0;
+#else
+  return localtime_r(&t, out) != nullptr;
+#endif
+}
+
+}  // namespace
+
+DosDateTime UnixToDos(int64_t unixSeconds) {
+  std::tm tm{};
+  if (!ToLocal(unixSeconds, &tm) || tm.tm_year < 80) {
+    return DosDateTime{0, static_cast<uint16_t>((1 << 5) | 1)};  // 1980-01-01 00:00
+  }
+  if (tm.tm_year > 207) {
+    return DosDateTime{static_cast<uint16_t>((23 << 11) | (59 << 5) | 29),
+                       static_cast<uint16_t>((127 << 9) | (12 << 5) | 31)};
+  }
+  DosDateTime dos;
+  dos.time = static_cast<uint16_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
+  dos.date = static_cast<uint16_t>(((tm.tm_year - 80) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
+  return dos;
+}
+
+std::optional<int64_t> DosToUnix(DosDateTime dos) {
+  if (dos.Month() < 1 || dos.Month() > 12 || dos.Day() < 1 || dos.Hour() > 23 ||
+      dos.Minute() > 59 || dos.Second() > 59) {
+    return std::nullopt;
+  }
+  std::tm tm{};
+  tm.tm_year = dos.Year() - 1900;
+  tm.tm_mon = dos.Month() - 1;
+  tm.tm_mday = dos.Day();
+  tm.tm_hour = dos.Hour();
+  tm.tm_min = dos.Minute();
+  tm.tm_sec = dos.Second();
+  tm.tm_isdst = -1;
+  std::time_t t = std::mktime(&tm);
+  if (t == static_cast<std::time_t>(-1)) return std::nullopt;
+  return static_cast<int64_t>(t);
+}
+
+std::optional<int64_t> FileModifiedUnix(const std::filesystem::path& path) {
+  std::error_code ec;
+  auto written = std::filesystem::last_write_time(path, ec);
+  if (ec) return std::nullopt;
+  auto system = std::chrono::file_clock::to_sys(written);
+  return std::chrono::floor<std::chrono::seconds>(system).time_since_epoch().count();
+}
+
+bool SetFileModifiedUnix(const std::filesystem::path& path, int64_t unixSeconds) {
+  std::error_code ec;
+  auto system = std::chrono::sys_seconds{std::chrono::seconds{unixSeconds}};
+  std::filesystem::last_write_time(path, std::chrono::file_clock::from_sys(system), ec);
+  return !ec;
+}
+
+}  // namespace archive

@@ -1,0 +1,37 @@
+// File-system steps that must not be fooled: folders created one level at a time without
+// following links, temporary files created exclusively beside their target, and the
+// replacing rename that publishes a finished file.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "archive/Stream.h"
+
+namespace archive {
+
+// Creates `root`/`parts[0]`/.../`parts[count-1]` folder by folder. Returns an empty string on
+// success, else why not: a link or a file is in the way, or a folder cannot be created.
+std::string EnsureFolders(const std::filesystem::path& root, const std::vector<std::string>& parts,
+                          size_t count);
+
+// Creates a new, empty file in the folder of `target` under a name of its own and returns
+// it with its path. Throws ArchiveError(kWriteFailed) when no such file can be created.
+std::unique_ptr<FileStream> CreateTempBeside(const std::filesystem::path& target,
+                                             std::filesystem::path* tempPath);
+
+// Moves `from` over `to`, replacing a file that is there.
+bool ReplaceWith(const std::filesystem::path& from, const std::filesystem::path& to,
+                 std::error_code& ec);
+
+// Removes a file, ignoring failures; for cleaning up after an error.
+void RemoveQuietly(const std::filesystem::path& path);
+
+// Longest path the platform opens without special prefixes: 259 UTF-16 units on Windows,
+// 4095 bytes elsewhere.
+bool PathTooLong(const std::filesystem::path& path);
+
+}  // namespace archive

@@ -1,0 +1,59 @@
+// Constants of the Zip format and the limits this engine chooses.
+#pragma once
+
+#include <cstdint>
+
+namespace archive::format {
+
+constexpr uint32_t kLocalSignature = 0x04034b50;
+constexpr uint32_t kCentralSignature = 0x02014b50;
+constexpr uint32_t kEndSignature = 0x06054b50;
+constexpr uint32_t kZip64EndSignature = 0x06064b50;
+constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
+
+constexpr uint32_t kLocalHeaderSize = 30;
+constexpr uint32_t kCentralHeaderSize = 46;
+constexpr uint32_t kEndSize = 22;
+constexpr uint32_t kZip64EndSize = 56;
+constexpr uint32_t kZip64LocatorSize = 20;
+constexpr uint32_t kMaxCommentSize = 0xFFFF;
+
+constexpr uint16_t kMethodStored = 0;
+constexpr uint16_t kMethodDeflated = 8;
+
+constexpr uint16_t kFlagEncrypted = 0x0001;
+constexpr uint16_t kFlagDescriptor = 0x0008;
+constexpr uint16_t kFlagStrongEncryption = 0x0040;
+constexpr uint16_t kFlagUtf8 = 0x0800;
+constexpr uint16_t kFlagMaskedHeaders = 0x2000;  // central directory encryption
+
+constexpr uint16_t kExtraZip64 = 0x0001;
+constexpr uint16_t kExtraTimestamp = 0x5455;  // "UT": Unix times in seconds, UTC
+
+constexpr uint32_t kMax32 = 0xFFFFFFFF;
+constexpr uint16_t kMax16 = 0xFFFF;
+
+// Host systems in the high byte of "version made by" whose external attributes carry
+// Unix mode bits in their high half.
+constexpr uint8_t kHostUnix = 3;
+constexpr uint8_t kHostMacOsX = 19;
+constexpr uint32_t kUnixTypeMask = 0170000;
+constexpr uint32_t kUnixSymlink = 0120000;
+constexpr uint32_t kUnixDirectory = 0040000;
+constexpr uint32_t kDosDirectory = 0x10;
+constexpr uint32_t kDosArchive = 0x20;
+
+constexpr uint16_t kVersionDefault = 20;  // 2.0: deflate and folders
+constexpr uint16_t kVersionZip64 = 45;    // 4.5: Zip64 extensions
+
+// Deflate cannot expand data by more than about 1032:1 (a 258-byte match in two bits), so a
+// member whose declared size exceeds this ratio to its compressed size is lying about its
+// size. The slack lets tiny members through, whose stream overhead dominates.
+constexpr uint64_t kMaxDeflateRatio = 1100;
+constexpr uint64_t kRatioSlackBytes = 64 * 1024;
+
+// Longest member name we extract, counted in UTF-8 bytes, and longest single component.
+constexpr size_t kMaxNameBytes = 4096;
+constexpr size_t kMaxComponentUnits = 255;
+
+}  // namespace archive::format

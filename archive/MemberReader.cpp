@@ -1,0 +1,189 @@
+#include "archive/MemberReader.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "archive/Bytes.h"
+#include "archive/Format.h"
+#include "archive/Status.h"
+#include "archive/Zlib.h"
+
+namespace archive {
+
+namespace {
+
+using namespace format;
+
+constexpr size_t kInputBufferSize = 64 * 1024;
+
+[[noreturn]] void Bad(const std::string& why) { throw ArchiveError(Fault::kBadMember, why); }
+
+std::string Hex(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(value));
+  return text;
+}
+
+}  // namespace
+
+void CheckReadable(const Entry& entry) {
+  if (!entry.damage.empty()) Bad(entry.damage);
+  if (entry.IsEncrypted()) {
+    throw ArchiveError(Fault::kUnsupported, "it is encrypted, which is not supported");
+  }
+  if (entry.method != kMethodStored && entry.method != kMethodDeflated) {
+    throw ArchiveError(Fault::kUnsupported, "compression method " + std::to_string(entry.method) +
+                                                " is not supported");
+  }
+  if (entry.overlaps) {
+    throw ArchiveError(Fault::kUnsafe,
+                       "its data overlaps another member or the central directory "
+                       "(a possible zip bomb)");
+  }
+  if (entry.method == kMethodStored && entry.compressedSize != entry.uncompressedSize) {
+    Bad("it is stored, but its two sizes differ");
+  }
+  if (entry.method == kMethodDeflated && entry.uncompressedSize > kRatioSlackBytes &&
+      (entry.uncompressedSize - kRatioSlackBytes) / kMaxDeflateRatio > entry.compressedSize) {
+    throw ArchiveError(Fault::kUnsafe,
+                       "its declared size is more than " + std::to_string(kMaxDeflateRatio) +
+                           " times its compressed size, which deflate cannot reach");
+  }
+}
+
+MemberReader::MemberReader(Stream& archive, const Entry& entry)
+    : archive_(archive), entry_(entry) {
+  CheckReadable(entry);
+  unsigned char header[kLocalHeaderSize];
+  archive_.Seek(entry.localOffset);
+  if (archive_.Read(header, sizeof header) != sizeof header) Bad("its local header is cut off");
+  ByteCursor h(header, sizeof header);
+  if (h.U32() != kLocalSignature) Bad("its local header is missing or damaged");
+  h.U16();
+  uint16_t flags = h.U16();
+  uint16_t method = h.U16();
+  h.U32();
+  uint32_t crc = h.U32();
+  uint32_t compressed = h.U32();
+  uint32_t uncompressed = h.U32();
+  uint16_t nameSize = h.U16();
+  uint16_t extraSize = h.U16();
+
+  std::string name(nameSize, '\0');
+  if (archive_.Read(name.data(), nameSize) != nameSize) Bad("its local header is cut off");
+  if (name != entry.rawName) Bad("its local header gives a different name");
+  if (method != entry.method) Bad("its local header gives a different compression method");
+  if ((flags & kFlagEncrypted) != 0) {
+    throw ArchiveError(Fault::kUnsupported, "it is encrypted, which is not supported");
+  }
+  bool descriptor = ((flags | entry.flags) & kFlagDescriptor) != 0;
+  if (!descriptor) {
+    auto differs = [](uint32_t local, uint64_t central) {
+      return local != kMax32 && local != central;
+    };
+    if (crc != entry.crc || differs(compressed, entry.compressedSize) ||
+        differs(uncompressed, entry.uncompressedSize)) {
+      Bad("its local header gives a different CRC or size");
+    }
+  }
+
+  uint64_t dataStart = entry.localOffset + kLocalHeaderSize + nameSize + extraSize;
+  uint64_t dataEnd = dataStart + entry.compressedSize;
+  if (dataEnd < dataStart || dataEnd > entry.dataLimit) {
+    throw ArchiveError(Fault::kUnsafe,
+                       "its data runs into another member or the central directory");
+  }
+  if (dataEnd > archive_.Size()) Bad("the archive is cut off inside its data");
+  inputPosition_ = dataStart;
+  inputRemaining_ = entry.compressedSize;
+  if (entry.method == kMethodDeflated) {
+    inflater_ = std::make_unique<Inflater>();
+    input_.resize(static_cast<size_t>(std::min<uint64_t>(kInputBufferSize, inputRemaining_ + 1)));
+  }
+}
+
+MemberReader::~MemberReader() = default;
+
+size_t MemberReader::Read(void* buffer, size_t size) {
+  if (done_ || size == 0) return 0;
+  auto* out = static_cast<unsigned char*>(buffer);
+  return entry_.method == kMethodStored ? ReadStored(out, size) : ReadDeflated(out, size);
+}
+
+size_t MemberReader::ReadStored(unsigned char* out, size_t size) {
+  size_t n = static_cast<size_t>(std::min<uint64_t>(size, inputRemaining_));
+  if (n == 0) {
+    Finish();
+    return 0;
+  }
+  archive_.Seek(inputPosition_);
+  if (archive_.Read(out, n) != n) Bad("the archive is cut off inside its data");
+  inputPosition_ += n;
+  inputRemaining_ -= n;
+  produced_ += n;
+  crc_ = Crc32(crc_, out, n);
+  return n;
+}
+
+size_t MemberReader::FillInput() {
+  size_t n = static_cast<size_t>(std::min<uint64_t>(input_.size(), inputRemaining_));
+  archive_.Seek(inputPosition_);
+  if (archive_.Read(input_.data(), n) != n) Bad("the archive is cut off inside its data");
+  inputPosition_ += n;
+  inputRemaining_ -= n;
+  inputNext_ = input_.data();
+  inputAvailable_ = n;
+  return n;
+}
+
+size_t MemberReader::ReadDeflated(unsigned char* out, size_t size) {
+  for (;;) {
+    uint64_t left = entry_.uncompressedSize - produced_;
+    // Once the declared size is reached, one more byte of room tells whether the stream
+    // would go on; that byte is never handed out.
+    unsigned char probe;
+    unsigned char* target = left > 0 ? out : &probe;
+    size_t room = left > 0 ? static_cast<size_t>(std::min<uint64_t>(size, left)) : 1;
+    if (inputAvailable_ == 0 && inputRemaining_ > 0) FillInput();
+
+    const unsigned char* in = inputNext_;
+    size_t inAvailable = inputAvailable_;
+    unsigned char* next = target;
+    size_t outAvailable = room;
+    Inflater::Result result = inflater_->Inflate(&in, &inAvailable, &next, &outAvailable);
+    inputNext_ = in;
+    inputAvailable_ = inAvailable;
+    size_t got = room - outAvailable;
+
+    if (result == Inflater::Result::kCorrupt) Bad("its compressed data is corrupt");
+    if (left == 0 && got > 0) Bad("it holds more data than its declared size");
+    if (got > 0) {
+      crc_ = Crc32(crc_, out, got);
+      produced_ += got;
+      return got;
+    }
+    if (result == Inflater::Result::kEnd) {
+      Finish();
+      return 0;
+    }
+    if (inputAvailable_ == 0 && inputRemaining_ == 0) {
+      // All compressed bytes are used. An unterminated stream that gave exactly the
+      // declared bytes is accepted: the CRC still has to prove them.
+      if (left == 0) {
+        Finish();
+        return 0;
+      }
+      Bad("its compressed data ends before the deflate stream does");
+    }
+  }
+}
+
+void MemberReader::Finish() {
+  if (produced_ != entry_.uncompressedSize) Bad("it is shorter than its declared size");
+  if (crc_ != entry_.crc) {
+    Bad("CRC error: the data gives " + Hex(crc_) + ", the archive says " + Hex(entry_.crc));
+  }
+  done_ = true;
+}
+
+}  // namespace archive

@@ -1,0 +1,58 @@
+// Streams one member's uncompressed bytes out of an archive, checking as it goes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "archive/Directory.h"
+#include "archive/Stream.h"
+
+namespace archive {
+
+class Inflater;
+
+// Throws ArchiveError when `entry` may not be read at all: kUnsupported for encryption or a
+// method other than stored and deflate; kUnsafe for overlapping members and sizes beyond
+// the deflate ratio; kBadMember for damaged headers. Call before creating any output.
+void CheckReadable(const Entry& entry);
+
+class MemberReader {
+ public:
+  // Validates the local header against the central one (signature, name, method, and CRC
+  // and sizes unless a data descriptor carries them) and that the data lies inside the
+  // member's bounds. Throws ArchiveError as CheckReadable does.
+  MemberReader(Stream& archive, const Entry& entry);
+  ~MemberReader();
+  MemberReader(const MemberReader&) = delete;
+  MemberReader& operator=(const MemberReader&) = delete;
+
+  // Delivers up to `size` uncompressed bytes; 0 means the member is complete and its size
+  // and CRC were verified. Throws ArchiveError(kBadMember) when the data is corrupt, is
+  // longer or shorter than declared, or fails its CRC; never delivers bytes beyond the
+  // declared size.
+  size_t Read(void* buffer, size_t size);
+
+  uint64_t produced() const { return produced_; }
+
+ private:
+  size_t ReadStored(unsigned char* out, size_t size);
+  size_t ReadDeflated(unsigned char* out, size_t size);
+  size_t FillInput();
+  void Finish();
+
+  Stream& archive_;
+  const Entry& entry_;
+  uint64_t inputPosition_ = 0;   // next compressed byte to read from the archive
+  uint64_t inputRemaining_ = 0;  // compressed bytes not yet read
+  std::vector<unsigned char> input_;
+  const unsigned char* inputNext_ = nullptr;
+  size_t inputAvailable_ = 0;
+  std::unique_ptr<Inflater> inflater_;
+  uint64_t produced_ = 0;
+  uint32_t crc_ = 0;
+  bool done_ = false;
+};
+
+}  // namespace archive

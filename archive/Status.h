@@ -1,0 +1,74 @@
+// Outcomes of the engine's operations.
+//
+// The two high-level operations answer with the exit codes of the standard command-line
+// tools, so that the libraries built on them can hand the value straight to their callers:
+// `ZipStatus` follows `zip`, `UnzipStatus` follows `unzip`. Inside the engine, failures
+// travel as `ArchiveError`, whose `Fault` says which class of failure it is.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace archive {
+
+enum class ZipStatus : int {
+  kOk = 0,
+  kFormatError = 3,        // the existing archive cannot be read as a Zip archive
+  kNoMemory = 4,
+  kInternalError = 5,      // an unexpected failure inside the library
+  kCancelled = 9,          // the service callback asked to stop
+  kTempFileError = 10,     // the finished temporary file could not replace the archive
+  kReadError = 11,         // the existing archive could not be read
+  kNothingToDo = 12,       // no names to archive, or nothing matched
+  kMissingArchive = 13,    // an operation on members of an archive that does not exist
+  kWriteError = 14,        // writing the new archive failed (disk full, ...)
+  kCannotCreate = 15,      // the temporary file beside the archive could not be created
+  kBadParameters = 16,     // invalid arguments, or two files with the same member name
+  kCannotOpenInput = 18,   // a listed file is missing or could not be read
+  kUnsupportedOption = 19  // encryption was asked for
+};
+
+enum class UnzipStatus : int {
+  kOk = 0,
+  kWarning = 1,            // everything readable was handled; links were not created
+  kMemberError = 2,        // a member failed or was refused; the others were processed
+  kDirectoryError = 3,     // the central directory is damaged; nothing was processed
+  kNoMemory = 5,
+  kNotFound = 9,           // no such file, or not a Zip archive
+  kBadOptions = 10,        // invalid arguments
+  kNoMatch = 11,           // an include pattern matched no member
+  kDiskFull = 50,          // the disk filled up; extraction stopped
+  kCancelled = 80,         // the service callback asked to stop
+  kUnsupported = 81        // a member uses encryption or a method other than stored/deflate
+};
+
+// Several members may fail for different reasons; the caller sees the most serious one,
+// which is the numerically largest code.
+inline UnzipStatus Worse(UnzipStatus a, UnzipStatus b) {
+  return static_cast<int>(a) >= static_cast<int>(b) ? a : b;
+}
+
+enum class Fault {
+  kReadFailed,     // the operating system refused to read
+  kWriteFailed,    // the operating system refused to write
+  kDiskFull,
+  kNotFound,       // the archive does not exist or cannot be opened
+  kNotZip,         // no end-of-central-directory record
+  kDamaged,        // the central directory cannot be trusted
+  kBadMember,      // one member's header or data is wrong
+  kUnsupported,    // method or encryption we do not handle
+  kUnsafe,         // refused to protect the file system (name, link, overlap, ratio)
+  kCancelled
+};
+
+class ArchiveError : public std::runtime_error {
+ public:
+  ArchiveError(Fault fault, const std::string& message)
+      : std::runtime_error(message), fault_(fault) {}
+  Fault fault() const { return fault_; }
+
+ private:
+  Fault fault_;
+};
+
+}  // namespace archive

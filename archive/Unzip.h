@@ -1,0 +1,84 @@
+// Listing, testing and extracting an archive: what unzip32.dll does, without Windows.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "archive/Directory.h"
+#include "archive/Status.h"
+
+namespace archive {
+
+struct UnzipRequest {
+  enum class Mode { kExtract, kList, kTest };
+
+  std::filesystem::path archive;
+  Mode mode = Mode::kExtract;
+  std::filesystem::path targetDir;    // created if missing; empty = the current folder
+  std::vector<std::string> include;   // UTF-8 wildcard patterns; empty = every member
+  std::vector<std::string> exclude;
+  bool ignoreCase = false;            // patterns match regardless of ASCII case
+  bool useFolders = true;             // recreate stored folders; else bare names
+  bool overwrite = false;             // replace existing files
+  bool confirmReplace = false;        // ask UnzipEvents::ConfirmReplace instead
+  bool onlyNewer = false;             // write only when the member is newer than the file
+  bool freshen = false;               // replace only existing files, when newer
+  bool spaceToUnderscore = false;     // blanks in names become '_'
+  bool toOutput = false;              // hand the data to UnzipEvents::Data, write nothing
+  bool showComment = false;           // print the archive comment
+  int quiet = 0;                      // 0 all messages, 1 fewer, 2 errors only
+};
+
+struct UnzipTotals {
+  uint64_t compressed = 0;
+  uint64_t uncompressed = 0;
+  uint64_t count = 0;
+  size_t commentLength = 0;
+};
+
+class UnzipEvents {
+ public:
+  virtual ~UnzipEvents() = default;
+  // One line of text, UTF-8, ending in a newline.
+  virtual void Message(std::string_view text) { (void)text; }
+  // Each selected member while listing, in central-directory order.
+  virtual void Listed(const Entry& entry) { (void)entry; }
+  // After each selected member is extracted, tested or refused. Returning false stops.
+  virtual bool Done(const Entry& entry) {
+    (void)entry;
+    return true;
+  }
+  // With confirmReplace: whether the existing file may be replaced.
+  virtual bool ConfirmReplace(const std::filesystem::path& path) {
+    (void)path;
+    return false;
+  }
+  // With toOutput: the member's bytes, in order.
+  virtual void Data(const void* bytes, size_t size) {
+    (void)bytes;
+    (void)size;
+  }
+};
+
+// Runs the request. Returns:
+//   kOk              every selected member was handled
+//   kWarning         symbolic-link members were skipped (never created); all else was done
+//   kMemberError     a member failed or was refused (damaged data, CRC or size error, unsafe
+//                    name, link or folder in the way, overlapping data, impossible ratio,
+//                    duplicate name, file could not be written); the others were handled
+//   kDirectoryError  the central directory is damaged; nothing was extracted
+//   kNotFound        the archive does not exist, cannot be opened or is not a Zip archive
+//   kNoMatch         an include pattern matched no member
+//   kDiskFull        the disk filled up; extraction stopped there
+//   kCancelled       UnzipEvents::Done returned false
+//   kUnsupported     a member is encrypted or uses a method other than stored or deflate
+// When several apply, the numerically largest is returned. A failed member never leaves a
+// partial file: each file is written under a temporary name and renamed when verified.
+// `totals` (optional) receives the sums over the selected members.
+UnzipStatus RunUnzip(const UnzipRequest& request, UnzipEvents& events,
+                     UnzipTotals* totals = nullptr);
+
+}  // namespace archive

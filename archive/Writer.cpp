@@ -1,0 +1,306 @@
+#include "archive/Writer.h"
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+#include "archive/Bytes.h"
+#include "archive/Format.h"
+#include "archive/Names.h"
+#include "archive/Status.h"
+#include "archive/Zlib.h"
+
+namespace archive {
+
+namespace {
+
+using namespace format;
+
+constexpr size_t kReadPiece = 256 * 1024;
+
+std::string TimestampExtra(int64_t modifiedUnix) {
+  if (modifiedUnix < std::numeric_limits<int32_t>::min() ||
+      modifiedUnix > std::numeric_limits<int32_t>::max()) {
+    return {};
+  }
+  ByteBuilder b;
+  b.U16(kExtraTimestamp).U16(5).U8(1).U32(static_cast<uint32_t>(static_cast<int32_t>(modifiedUnix)));
+  return b.str();
+}
+
+uint16_t NameFlags(const std::string& name) { return IsAscii(name) ? 0 : kFlagUtf8; }
+
+// Reads from a source whose failures must be told apart from the output's.
+size_t ReadSource(Stream& source, void* buffer, size_t size) {
+  try {
+    return source.Read(buffer, size);
+  } catch (const ArchiveError& e) {
+    throw ArchiveError(Fault::kReadFailed, e.what());
+  }
+}
+
+}  // namespace
+
+ZipWriter::ZipWriter(Stream& out, int level)
+    : out_(out), level_(std::clamp(level, 0, 9)), position_(out.Tell()), highWater_(position_) {}
+
+void ZipWriter::Append(const void* data, size_t size) {
+  out_.Seek(position_);
+  out_.Write(data, size);
+  position_ += size;
+  highWater_ = std::max(highWater_, position_);
+}
+
+void ZipWriter::WriteAt(uint64_t position, const std::string& bytes) {
+  out_.Seek(position);
+  out_.Write(bytes.data(), bytes.size());
+}
+
+void ZipWriter::AddDirectory(const NewMember& member) {
+  CentralRecord r;
+  r.versionMadeBy = kVersionDefault;
+  r.versionNeeded = kVersionDefault;
+  r.flags = NameFlags(member.name);
+  r.method = kMethodStored;
+  r.dosTime = UnixToDos(member.modifiedUnix);
+  r.localOffset = position_;
+  r.externalAttributes = kDosDirectory;
+  r.name = member.name;
+  r.extra = TimestampExtra(member.modifiedUnix);
+
+  ByteBuilder local;
+  local.U32(kLocalSignature).U16(r.versionNeeded).U16(r.flags).U16(r.method);
+  local.U16(r.dosTime.time).U16(r.dosTime.date).U32(0).U32(0).U32(0);
+  local.U16(static_cast<uint16_t>(r.name.size())).U16(static_cast<uint16_t>(r.extra.size()));
+  local.Bytes(r.name).Bytes(r.extra);
+  Append(local.str().data(), local.size());
+  central_.push_back(std::move(r));
+}
+
+void ZipWriter::AddFile(const NewMember& member, Stream& source, uint64_t sizeHint) {
+  const uint64_t start = position_;
+  const bool zip64 = sizeHint >= kMax32;
+  CentralRecord r;
+  r.versionMadeBy = zip64 ? kVersionZip64 : kVersionDefault;
+  r.versionNeeded = r.versionMadeBy;
+  r.flags = NameFlags(member.name);
+  r.method = level_ > 0 ? kMethodDeflated : kMethodStored;
+  r.dosTime = UnixToDos(member.modifiedUnix);
+  r.localOffset = start;
+  r.externalAttributes = kDosArchive;
+  r.name = member.name;
+  r.extra = TimestampExtra(member.modifiedUnix);
+
+  // The local header goes out with blank CRC and sizes, patched once they are known; the
+  // output is seekable, so no data descriptor is needed.
+  ByteBuilder local;
+  local.U32(kLocalSignature).U16(r.versionNeeded).U16(r.flags).U16(r.method);
+  local.U16(r.dosTime.time).U16(r.dosTime.date).U32(0);
+  local.U32(zip64 ? kMax32 : 0).U32(zip64 ? kMax32 : 0);
+  size_t extraSize = r.extra.size() + (zip64 ? 20 : 0);
+  local.U16(static_cast<uint16_t>(r.name.size())).U16(static_cast<uint16_t>(extraSize));
+  local.Bytes(r.name).Bytes(r.extra);
+  const uint64_t zip64FieldAt = start + local.size() + 4;
+  if (zip64) local.U16(kExtraZip64).U16(16).U64(0).U64(0);
+  Append(local.str().data(), local.size());
+  const uint64_t dataStart = position_;
+
+  std::vector<unsigned char> piece(kReadPiece);
+  uint32_t crc = 0;
+  uint64_t size = 0;
+  try {
+    source.Seek(0);
+    if (r.method == kMethodDeflated) {
+      Deflater deflater(level_);
+      auto sink = [this](const unsigned char* data, size_t n) { Append(data, n); };
+      for (;;) {
+        size_t n = ReadSource(source, piece.data(), piece.size());
+        crc = Crc32(crc, piece.data(), n);
+        size += n;
+        deflater.Compress(piece.data(), n, n == 0, sink);
+        if (n == 0) break;
+      }
+      if (position_ - dataStart >= size) {
+        // Deflate did not shrink it: store it instead, over the deflated bytes.
+        r.method = kMethodStored;
+        position_ = dataStart;
+        source.Seek(0);
+        uint32_t again = 0;
+        uint64_t copied = 0;
+        for (size_t n; (n = ReadSource(source, piece.data(), piece.size())) > 0;) {
+          again = Crc32(again, piece.data(), n);
+          copied += n;
+          Append(piece.data(), n);
+        }
+        if (again != crc || copied != size) {
+          throw ArchiveError(Fault::kReadFailed, "the file changed while it was being read");
+        }
+      }
+    } else {
+      for (size_t n; (n = ReadSource(source, piece.data(), piece.size())) > 0;) {
+        crc = Crc32(crc, piece.data(), n);
+        size += n;
+        Append(piece.data(), n);
+      }
+    }
+    if (!zip64 && size >= kMax32) {
+      throw ArchiveError(Fault::kReadFailed, "the file grew past 4 GiB while it was being read");
+    }
+  } catch (const ArchiveError& e) {
+    if (e.fault() == Fault::kReadFailed) position_ = start;  // abandon the member
+    throw;
+  }
+
+  r.crc = crc;
+  r.uncompressedSize = size;
+  r.compressedSize = position_ - dataStart;
+  const uint64_t end = position_;
+  ByteBuilder patch;
+  patch.U16(r.method).U16(r.dosTime.time).U16(r.dosTime.date).U32(r.crc);
+  if (!zip64) patch.U32(static_cast<uint32_t>(r.compressedSize)).U32(static_cast<uint32_t>(size));
+  WriteAt(start + 8, patch.str());
+  if (zip64) {
+    ByteBuilder sizes;
+    sizes.U64(size).U64(r.compressedSize);
+    WriteAt(zip64FieldAt, sizes.str());
+  }
+  out_.Seek(end);
+  last_ = Result{r.method, r.compressedSize, r.uncompressedSize};
+  central_.push_back(std::move(r));
+}
+
+void ZipWriter::CopyMember(Stream& archive, const Entry& entry) {
+  if (!entry.damage.empty() || entry.overlaps) {
+    throw ArchiveError(Fault::kDamaged, "member \"" + entry.name + "\" cannot be copied: " +
+                                            (entry.damage.empty() ? "it overlaps another member"
+                                                                  : entry.damage));
+  }
+  unsigned char header[kLocalHeaderSize];
+  archive.Seek(entry.localOffset);
+  if (archive.Read(header, sizeof header) != sizeof header || Load32(header) != kLocalSignature) {
+    throw ArchiveError(Fault::kDamaged, "the local header of \"" + entry.name + "\" is damaged");
+  }
+  uint64_t dataStart = entry.localOffset + kLocalHeaderSize + Load16(header + 26) + Load16(header + 28);
+  uint64_t dataEnd = dataStart + entry.compressedSize;
+  if (dataEnd > entry.dataLimit || dataEnd > archive.Size()) {
+    throw ArchiveError(Fault::kDamaged, "the data of \"" + entry.name + "\" is out of bounds");
+  }
+
+  CentralRecord r;
+  r.versionMadeBy = entry.versionMadeBy;
+  // Encrypted members keep their data descriptor: the password check relies on the flag.
+  bool descriptor = entry.IsEncrypted() && (entry.flags & kFlagDescriptor) != 0;
+  r.flags = descriptor ? entry.flags : static_cast<uint16_t>(entry.flags & ~kFlagDescriptor);
+  r.method = entry.method;
+  r.dosTime = entry.dosTime;
+  r.crc = entry.crc;
+  r.compressedSize = entry.compressedSize;
+  r.uncompressedSize = entry.uncompressedSize;
+  r.localOffset = position_;
+  r.internalAttributes = entry.internalAttributes;
+  r.externalAttributes = entry.externalAttributes;
+  r.name = entry.rawName;
+  r.extra = entry.extra;
+  r.comment = entry.comment;
+  bool zip64 = r.compressedSize >= kMax32 || r.uncompressedSize >= kMax32;
+  r.versionNeeded = zip64 ? std::max<uint16_t>(entry.versionNeeded, kVersionZip64)
+                          : entry.versionNeeded;
+
+  ByteBuilder local;
+  local.U32(kLocalSignature).U16(r.versionNeeded).U16(r.flags).U16(r.method);
+  local.U16(r.dosTime.time).U16(r.dosTime.date);
+  if (descriptor) {
+    local.U32(0).U32(0).U32(0);
+  } else {
+    local.U32(r.crc);
+    local.U32(zip64 ? kMax32 : static_cast<uint32_t>(r.compressedSize));
+    local.U32(zip64 ? kMax32 : static_cast<uint32_t>(r.uncompressedSize));
+  }
+  bool localZip64 = zip64 && !descriptor;
+  local.U16(static_cast<uint16_t>(r.name.size()));
+  local.U16(static_cast<uint16_t>(r.extra.size() + (localZip64 ? 20 : 0)));
+  local.Bytes(r.name).Bytes(r.extra);
+  if (localZip64) local.U16(kExtraZip64).U16(16).U64(r.uncompressedSize).U64(r.compressedSize);
+  Append(local.str().data(), local.size());
+
+  std::vector<unsigned char> piece(kReadPiece);
+  uint64_t left = entry.compressedSize;
+  uint64_t from = dataStart;
+  while (left > 0) {
+    size_t n = static_cast<size_t>(std::min<uint64_t>(left, piece.size()));
+    archive.Seek(from);
+    if (archive.Read(piece.data(), n) != n) {
+      throw ArchiveError(Fault::kReadFailed, "the archive is cut off inside \"" + entry.name + "\"");
+    }
+    Append(piece.data(), n);
+    from += n;
+    left -= n;
+  }
+  if (descriptor) {
+    ByteBuilder d;
+    d.U32(0x08074b50).U32(r.crc);
+    if (zip64) {
+      d.U64(r.compressedSize).U64(r.uncompressedSize);
+    } else {
+      d.U32(static_cast<uint32_t>(r.compressedSize)).U32(static_cast<uint32_t>(r.uncompressedSize));
+    }
+    Append(d.str().data(), d.size());
+  }
+  central_.push_back(std::move(r));
+}
+
+void ZipWriter::WriteCentral(const CentralRecord& r) {
+  ByteBuilder zip64;
+  if (r.uncompressedSize >= kMax32) zip64.U64(r.uncompressedSize);
+  if (r.compressedSize >= kMax32) zip64.U64(r.compressedSize);
+  if (r.localOffset >= kMax32) zip64.U64(r.localOffset);
+  std::string extra = r.extra;
+  uint16_t needed = r.versionNeeded;
+  uint16_t madeBy = r.versionMadeBy;
+  if (zip64.size() > 0) {
+    ByteBuilder field;
+    field.U16(kExtraZip64).U16(static_cast<uint16_t>(zip64.size())).Bytes(zip64.str());
+    extra = field.str() + extra;
+    needed = std::max<uint16_t>(needed, kVersionZip64);
+    if ((madeBy & 0xFF) < kVersionZip64) madeBy = static_cast<uint16_t>((madeBy & 0xFF00) | kVersionZip64);
+  }
+  auto clamp32 = [](uint64_t v) { return v >= kMax32 ? kMax32 : static_cast<uint32_t>(v); };
+  ByteBuilder h;
+  h.U32(kCentralSignature).U16(madeBy).U16(needed).U16(r.flags).U16(r.method);
+  h.U16(r.dosTime.time).U16(r.dosTime.date).U32(r.crc);
+  h.U32(clamp32(r.compressedSize)).U32(clamp32(r.uncompressedSize));
+  h.U16(static_cast<uint16_t>(r.name.size())).U16(static_cast<uint16_t>(extra.size()));
+  h.U16(static_cast<uint16_t>(r.comment.size())).U16(0).U16(r.internalAttributes);
+  h.U32(r.externalAttributes).U32(clamp32(r.localOffset));
+  h.Bytes(r.name).Bytes(extra).Bytes(r.comment);
+  Append(h.str().data(), h.size());
+}
+
+void ZipWriter::Finish(std::string_view comment) {
+  if (comment.size() > kMaxCommentSize) comment = comment.substr(0, kMaxCommentSize);
+  const uint64_t centralStart = position_;
+  for (const auto& record : central_) WriteCentral(record);
+  const uint64_t centralSize = position_ - centralStart;
+  const uint64_t count = central_.size();
+  const bool zip64 = count >= kMax16 || centralStart >= kMax32 || centralSize >= kMax32;
+  if (zip64) {
+    const uint64_t recordAt = position_;
+    ByteBuilder z;
+    z.U32(kZip64EndSignature).U64(kZip64EndSize - 12).U16(kVersionZip64).U16(kVersionZip64);
+    z.U32(0).U32(0).U64(count).U64(count).U64(centralSize).U64(centralStart);
+    z.U32(kZip64LocatorSignature).U32(0).U64(recordAt).U32(1);
+    Append(z.str().data(), z.size());
+  }
+  auto clamp16 = [](uint64_t v) { return v >= kMax16 ? kMax16 : static_cast<uint16_t>(v); };
+  auto clamp32 = [](uint64_t v) { return v >= kMax32 ? kMax32 : static_cast<uint32_t>(v); };
+  ByteBuilder end;
+  end.U32(kEndSignature).U16(0).U16(0).U16(clamp16(count)).U16(clamp16(count));
+  end.U32(clamp32(centralSize)).U32(clamp32(centralStart));
+  end.U16(static_cast<uint16_t>(comment.size())).Bytes(comment);
+  Append(end.str().data(), end.size());
+  if (highWater_ > position_) out_.Truncate(position_);
+  out_.Seek(position_);
+  out_.Flush();
+}
+
+}  // namespace archive

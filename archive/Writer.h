@@ -1,0 +1,85 @@
+// The streaming archive writer. Members are written one after the other, each read from
+// its source in fixed-size pieces; only the central records (a few dozen bytes per member)
+// are held until Finish writes the central directory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "archive/Directory.h"
+#include "archive/DosTime.h"
+#include "archive/Stream.h"
+
+namespace archive {
+
+struct NewMember {
+  std::string name;  // UTF-8 with '/' between folders; folders end in '/'
+  int64_t modifiedUnix = 0;
+};
+
+class ZipWriter {
+ public:
+  // `level` 1 to 9 deflates with that zlib level; 0 stores every member.
+  ZipWriter(Stream& out, int level);
+
+  void AddDirectory(const NewMember& member);
+
+  // Adds a file with every byte of `source` from position 0. `sizeHint` (the size the file
+  // had when listed) decides whether the local header reserves Zip64 sizes. A member that
+  // deflate does not shrink is stored instead. If reading `source` fails the member is
+  // abandoned, the output is rewound to where it began and ArchiveError(kReadFailed) is
+  // thrown; output errors throw kWriteFailed or kDiskFull.
+  void AddFile(const NewMember& member, Stream& source, uint64_t sizeHint);
+
+  // Copies a member of an existing archive unchanged: its compressed bytes, times,
+  // attributes and extra fields. Throws ArchiveError(kDamaged) when the member's bytes
+  // cannot be located safely.
+  void CopyMember(Stream& archive, const Entry& entry);
+
+  // Writes the central directory and the end records (Zip64 ones when more than 65,534
+  // members or offsets beyond 4 GiB need them) and cuts the stream after them.
+  void Finish(std::string_view comment);
+
+  size_t count() const { return central_.size(); }
+
+  // What the last AddFile wrote.
+  struct Result {
+    uint16_t method = 0;
+    uint64_t compressedSize = 0;
+    uint64_t uncompressedSize = 0;
+  };
+  const Result& last() const { return last_; }
+
+ private:
+  struct CentralRecord {
+    uint16_t versionMadeBy = 0;
+    uint16_t versionNeeded = 0;
+    uint16_t flags = 0;
+    uint16_t method = 0;
+    DosDateTime dosTime;
+    uint32_t crc = 0;
+    uint64_t compressedSize = 0;
+    uint64_t uncompressedSize = 0;
+    uint64_t localOffset = 0;
+    uint16_t internalAttributes = 0;
+    uint32_t externalAttributes = 0;
+    std::string name;
+    std::string extra;  // without Zip64; Finish adds it where needed
+    std::string comment;
+  };
+
+  void WriteAt(uint64_t position, const std::string& bytes);
+  void Append(const void* data, size_t size);
+  void WriteCentral(const CentralRecord& record);
+
+  Stream& out_;
+  int level_;
+  uint64_t position_;
+  uint64_t highWater_;
+  std::vector<CentralRecord> central_;
+  Result last_;
+};
+
+}  // namespace archive

@@ -1,0 +1,416 @@
+#include "archive/Zip.h"
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <new>
+
+#include "archive/Directory.h"
+#include "archive/FileSystem.h"
+#include "archive/Names.h"
+#include "archive/Stream.h"
+#include "archive/Writer.h"
+
+namespace archive {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+#ifdef _WIN32
+constexpr bool kCaseInsensitiveFiles = true;
+#else
+constexpr bool kCaseInsensitiveFiles = false;
+#endif
+
+struct Input {
+  fs::path source;
+  std::string member;
+  bool isDirectory = false;
+  uint64_t size = 0;
+  int64_t modified = 0;
+};
+
+bool HasWildcard(const std::string& text) { return text.find_first_of("*?") != std::string::npos; }
+
+// Gathers the files a request names, with their member names.
+class Collector {
+ public:
+  Collector(const ZipRequest& request, ZipEvents& events)
+      : request_(request), events_(events) {
+    std::error_code ec;
+    if (fs::exists(request.archive, ec)) archive_ = request.archive;
+  }
+
+  void AddName(const fs::path& given) {
+    fs::path source = given.is_relative() && !request_.rootDir.empty() ? request_.rootDir / given
+                                                                       : given;
+    std::string leaf = PathToUtf8(given.filename());
+    if (HasWildcard(leaf)) {
+      fs::path folder = source.parent_path().empty() ? fs::path(".") : source.parent_path();
+      std::vector<fs::path> matches;
+      std::error_code ec;
+      for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (WildcardMatch(leaf, PathToUtf8(it->path().filename()), kCaseInsensitiveFiles)) {
+          matches.push_back(it->path().filename());
+        }
+      }
+      std::sort(matches.begin(), matches.end());
+      if (matches.empty()) Missing(given, "name not matched");
+      for (const auto& m : matches) AddPath(source.parent_path() / m, given.parent_path() / m);
+      return;
+    }
+    AddPath(source, given);
+  }
+
+  // Adds `source`, named in the archive after `shown` (the name as the caller wrote it).
+  void AddPath(const fs::path& source, const fs::path& shown) {
+    std::error_code ec;
+    fs::file_status status = fs::status(source, ec);
+    if (!fs::exists(status)) {
+      Missing(source, "not found");
+      return;
+    }
+    if (IsArchiveItself(source)) return;
+    std::string member = MemberName(shown);
+    if (fs::is_directory(status)) {
+      if (!request_.junkPaths && !request_.noDirEntries && !member.empty()) {
+        AddInput(source, member + "/", true, 0);
+      }
+      if (request_.recurse) Walk(source, member);
+      return;
+    }
+    if (!fs::is_regular_file(status)) {
+      Missing(source, "not a regular file");
+      return;
+    }
+    uint64_t size = fs::file_size(source, ec);
+    if (ec) {
+      Missing(source, ec.message());
+      return;
+    }
+    if (member.empty()) {
+      Missing(source, "no name to store it under");
+      return;
+    }
+    AddInput(source, member, false, size);
+  }
+
+  std::vector<Input> inputs;
+  bool missing = false;
+  bool conflict = false;
+
+ private:
+  std::string MemberName(const fs::path& shown) const {
+    if (request_.junkPaths) return PathToUtf8(shown.filename());
+    std::string name;
+    for (const auto& part : shown.relative_path()) {
+      if (part == "." || part == ".." || part.empty()) continue;
+      if (!name.empty()) name += '/';
+      name += PathToUtf8(part);
+    }
+    return name;
+  }
+
+  void Walk(const fs::path& folder, const std::string& member) {
+    std::vector<fs::path> children;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+      children.push_back(it->path().filename());
+    }
+    if (ec) {
+      Missing(folder, ec.message());
+      return;
+    }
+    std::sort(children.begin(), children.end());
+    for (const auto& child : children) {
+      fs::path source = folder / child;
+      std::error_code linkError;
+      fs::file_status own = fs::symlink_status(source, linkError);
+      // Links to folders are not followed: they could lead in circles or out of the tree.
+      if (fs::is_symlink(own) && fs::is_directory(fs::status(source, linkError))) continue;
+      std::string childMember = member.empty() ? PathToUtf8(child) : member + "/" + PathToUtf8(child);
+      fs::file_status status = fs::status(source, linkError);
+      if (fs::is_directory(status)) {
+        if (!request_.junkPaths && !request_.noDirEntries) AddInput(source, childMember + "/", true, 0);
+        Walk(source, childMember);
+      } else if (fs::is_regular_file(status)) {
+        if (IsArchiveItself(source)) continue;
+        uint64_t size = fs::file_size(source, linkError);
+        AddInput(source, request_.junkPaths ? PathToUtf8(child) : childMember, false,
+                 linkError ? 0 : size);
+      }
+    }
+  }
+
+  bool IsArchiveItself(const fs::path& source) const {
+    if (archive_.empty()) return false;
+    std::error_code ec;
+    return fs::equivalent(source, archive_, ec);
+  }
+
+  void AddInput(const fs::path& source, const std::string& member, bool isDirectory,
+                uint64_t size) {
+    std::string key = FoldCase(member);
+    auto found = byName_.find(key);
+    if (found != byName_.end()) {
+      const Input& earlier = inputs[found->second];
+      std::error_code ec;
+      if (fs::equivalent(earlier.source, source, ec) ||
+          (isDirectory && earlier.isDirectory)) {
+        return;  // the same file named twice
+      }
+      events_.Message("error: two files would be stored under one name \"" + member + "\": " +
+                      Quoted(earlier.source) + " and " + Quoted(source) + "\n");
+      conflict = true;
+      return;
+    }
+    Input input;
+    input.source = source;
+    input.member = member;
+    input.isDirectory = isDirectory;
+    input.size = size;
+    input.modified = FileModifiedUnix(source).value_or(0);
+    byName_.emplace(key, inputs.size());
+    inputs.push_back(std::move(input));
+  }
+
+  void Missing(const fs::path& path, const std::string& why) {
+    events_.Message("warning: " + Quoted(path) + ": " + why + "\n");
+    missing = true;
+  }
+
+  const ZipRequest& request_;
+  ZipEvents& events_;
+  fs::path archive_;
+  std::map<std::string, size_t> byName_;
+};
+
+std::string Percent(uint64_t part, uint64_t whole) {
+  if (whole == 0 || part >= whole) return "0%";
+  return std::to_string((100 * (whole - part) + whole / 2) / whole) + "%";
+}
+
+// One member of the new archive: copied from the old one, or added from a file.
+struct Item {
+  const Entry* copy = nullptr;
+  const Input* add = nullptr;
+  bool replaces = false;
+};
+
+class Job {
+ public:
+  Job(const ZipRequest& request, ZipEvents& events) : request_(request), events_(events) {}
+  ZipStatus Run();
+
+ private:
+  ZipStatus Write(const std::vector<Item>& items, const std::string& comment);
+  ZipStatus Fail(ZipStatus status, const std::string& message) {
+    events_.Message("error: " + message + "\n");
+    return status;
+  }
+
+  const ZipRequest& request_;
+  ZipEvents& events_;
+  std::unique_ptr<FileStream> old_;
+  Directory dir_;
+  bool missing_ = false;
+};
+
+ZipStatus Job::Run() {
+  if (request_.encrypt) return Fail(ZipStatus::kUnsupportedOption, "encryption is not supported");
+  if (request_.archive.empty()) return Fail(ZipStatus::kBadParameters, "no archive name");
+  if (request_.names.empty()) return Fail(ZipStatus::kNothingToDo, "nothing to do");
+
+  std::error_code ec;
+  bool exists = fs::exists(request_.archive, ec) && fs::file_size(request_.archive, ec) > 0 && !ec;
+  if (exists) {
+    int error = 0;
+    old_ = FileStream::TryOpen(request_.archive, FileStream::Mode::kRead, &error);
+    if (!old_) return Fail(ZipStatus::kReadError, "cannot read " + Quoted(request_.archive));
+    try {
+      dir_ = ReadDirectory(*old_);
+    } catch (const ArchiveError& e) {
+      return Fail(e.fault() == Fault::kReadFailed ? ZipStatus::kReadError : ZipStatus::kFormatError,
+                  Quoted(request_.archive) + " is not a readable Zip archive (" + e.what() +
+                      "); it was left unchanged");
+    }
+  }
+
+  std::vector<Item> items;
+  if (request_.deleteEntries) {
+    if (!exists) return Fail(ZipStatus::kMissingArchive, Quoted(request_.archive) + " not found");
+    size_t removed = 0;
+    for (const Entry& e : dir_.entries) {
+      bool match = false;
+      for (const auto& name : request_.names) {
+        match = match || WildcardMatch(PathToUtf8(name.generic_u8string()), e.name, false);
+      }
+      if (match) {
+        ++removed;
+        if (!request_.quiet) events_.Message("deleting: " + e.name + "\n");
+      } else {
+        items.push_back(Item{&e, nullptr, false});
+      }
+    }
+    if (removed == 0) return Fail(ZipStatus::kNothingToDo, "nothing matched; nothing to do");
+    return Write(items, dir_.comment);
+  }
+
+  Collector collector(request_, events_);
+  for (const auto& name : request_.names) collector.AddName(name);
+  if (collector.conflict) {
+    return Fail(ZipStatus::kBadParameters, "member names must be unique; nothing was written");
+  }
+  missing_ = collector.missing;
+
+  std::map<std::string, const Input*> byName;
+  for (const auto& input : collector.inputs) byName.emplace(FoldCase(input.member), &input);
+  std::vector<bool> handled(collector.inputs.size(), false);
+  bool changes = false;
+  for (const Entry& e : dir_.entries) {
+    auto found = byName.find(FoldCase(e.name));
+    if (found == byName.end()) {
+      items.push_back(Item{&e, nullptr, false});
+      continue;
+    }
+    const Input* input = found->second;
+    handled[static_cast<size_t>(input - collector.inputs.data())] = true;
+    bool replace = true;
+    if (request_.update || request_.freshen) {
+      auto memberTime = e.ModifiedUnix();
+      replace = !memberTime || input->modified > *memberTime + 1;  // DOS times have 2 s steps
+    }
+    items.push_back(replace ? Item{nullptr, input, true} : Item{&e, nullptr, false});
+    changes = changes || replace;
+  }
+  if (!request_.freshen) {
+    for (size_t i = 0; i < collector.inputs.size(); ++i) {
+      if (handled[i]) continue;
+      items.push_back(Item{nullptr, &collector.inputs[i], false});
+      changes = true;
+    }
+  }
+  if (!changes) {
+    if (exists) return missing_ ? ZipStatus::kCannotOpenInput : ZipStatus::kOk;
+    return missing_ ? Fail(ZipStatus::kCannotOpenInput, "no file could be read; nothing was written")
+                    : Fail(ZipStatus::kNothingToDo, "nothing to do");
+  }
+  return Write(items, dir_.comment);
+}
+
+ZipStatus Job::Write(const std::vector<Item>& items, const std::string& oldComment) {
+  fs::path temp;
+  std::unique_ptr<FileStream> out;
+  try {
+    out = CreateTempBeside(request_.archive, &temp);
+  } catch (const ArchiveError& e) {
+    return Fail(ZipStatus::kCannotCreate, e.what());
+  }
+  // Until the rename, every way out removes the temporary file.
+  struct Cleanup {
+    std::unique_ptr<FileStream>& out;
+    fs::path& temp;
+    bool armed = true;
+    ~Cleanup() {
+      if (!armed) return;
+      out.reset();
+      RemoveQuietly(temp);
+    }
+  } cleanup{out, temp};
+
+  bool hadArchive = old_ != nullptr;
+  size_t added = 0;
+  try {
+    ZipWriter writer(*out, request_.level);
+    for (const Item& item : items) {
+      if (item.copy) {
+        writer.CopyMember(*old_, *item.copy);
+        continue;
+      }
+      const Input& input = *item.add;
+      NewMember member{input.member, input.modified};
+      if (input.isDirectory) {
+        writer.AddDirectory(member);
+        ++added;
+        if (!request_.quiet) events_.Message("  adding: " + input.member + " (stored 0%)\n");
+        continue;
+      }
+      int error = 0;
+      auto source = FileStream::TryOpen(input.source, FileStream::Mode::kRead, &error);
+      if (!source) {
+        events_.Message("warning: could not open " + Quoted(input.source) + " for reading: " +
+                        std::generic_category().message(error) + "\n");
+        missing_ = true;
+        continue;
+      }
+      try {
+        writer.AddFile(member, *source, input.size);
+      } catch (const ArchiveError& e) {
+        if (e.fault() != Fault::kReadFailed) throw;
+        events_.Message("warning: could not read " + Quoted(input.source) + ": " + e.what() + "\n");
+        missing_ = true;
+        continue;
+      }
+      ++added;
+      const auto& result = writer.last();
+      if (!request_.quiet) {
+        events_.Message(std::string(item.replaces ? "updating: " : "  adding: ") + input.member +
+                        (result.method == 0 ? " (stored 0%)\n"
+                                            : " (deflated " +
+                                                  Percent(result.compressedSize,
+                                                          result.uncompressedSize) +
+                                                  ")\n"));
+      }
+      if (!events_.FileDone(input.source, result.uncompressedSize)) {
+        return Fail(ZipStatus::kCancelled, "cancelled; " + Quoted(request_.archive) +
+                                               " was left as it was");
+      }
+    }
+    if (added == 0 && !hadArchive) {
+      return Fail(missing_ ? ZipStatus::kCannotOpenInput : ZipStatus::kNothingToDo,
+                  "no file could be added; nothing was written");
+    }
+    std::string comment = oldComment;
+    if (request_.askComment) {
+      if (auto given = events_.Comment(oldComment)) comment = *given;
+    }
+    writer.Finish(comment);
+    out->Close();
+  } catch (const ArchiveError& e) {
+    switch (e.fault()) {
+      case Fault::kDamaged:
+        return Fail(ZipStatus::kFormatError, std::string(e.what()) + "; the archive was left unchanged");
+      case Fault::kReadFailed:
+        return Fail(ZipStatus::kReadError, std::string(e.what()) + "; the archive was left unchanged");
+      default:
+        return Fail(ZipStatus::kWriteError, std::string("cannot write the new archive: ") + e.what());
+    }
+  }
+  out.reset();
+  old_.reset();  // Windows does not replace a file that is still open
+  std::error_code ec;
+  if (!ReplaceWith(temp, request_.archive, ec)) {
+    return Fail(ZipStatus::kTempFileError, "cannot replace " + Quoted(request_.archive) + ": " +
+                                                ec.message());
+  }
+  cleanup.armed = false;
+  return missing_ ? ZipStatus::kCannotOpenInput : ZipStatus::kOk;
+}
+
+}  // namespace
+
+ZipStatus RunZip(const ZipRequest& request, ZipEvents& events) {
+  try {
+    Job job(request, events);
+    return job.Run();
+  } catch (const std::bad_alloc&) {
+    events.Message("error: out of memory\n");
+    return ZipStatus::kNoMemory;
+  } catch (const std::exception& e) {
+    events.Message(std::string("error: ") + e.what() + "\n");
+    return ZipStatus::kInternalError;
+  }
+}
+
+}  // namespace archive
