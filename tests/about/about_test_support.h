@@ -1,0 +1,77 @@
+// What the About tests share: a scratch registry key, a scratch folder and a seam that records.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/toolkit/Seam.h"
+
+// A fresh key under the current user's root, removed with everything below it at the end.
+class TestKey {
+public:
+    TestKey() {
+        static int serial = 0;
+        path_ = "Software\\ParceloTests\\About-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
+        HKEY h = nullptr;
+        RegCreateKeyExA(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr);
+        if (h) RegCloseKey(h);
+    }
+    ~TestKey() { RegDeleteTreeA(HKEY_CURRENT_USER, path_.c_str()); }
+    TestKey(const TestKey&) = delete;
+    TestKey& operator=(const TestKey&) = delete;
+
+    const std::string& Path() const { return path_; }
+    // Writes one value's bytes as they are, under the sub-key (created if need be; "" is the key itself).
+    bool SetRaw(const std::string& subKey, const std::string& name, DWORD type, const std::string& bytes) const {
+        std::string where = subKey.empty() ? path_ : path_ + "\\" + subKey;
+        HKEY h = nullptr;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, where.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr) !=
+            ERROR_SUCCESS)
+            return false;
+        LONG r = RegSetValueExA(h, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                                static_cast<DWORD>(bytes.size()));
+        RegCloseKey(h);
+        return r == ERROR_SUCCESS;
+    }
+
+private:
+    std::string path_;
+};
+
+// Records what the program asks of the platform and answers without showing anything.
+class RecordingSeam : public tk::Seam {
+public:
+    struct Message {
+        std::string text, caption;
+        UINT flags;
+    };
+    struct ShellCall {
+        HWND owner;
+        std::string verb, file, parameters, directory;
+        int show;
+    };
+    struct Start {
+        std::string commandLine;
+        int windowStyle;
+    };
+
+    int ShowMessage(HWND, const std::string& text, const std::string& caption, UINT flags) override {
+        messages.push_back({text, caption, flags});
+        return IDOK;
+    }
+    HINSTANCE ShellExecuteVerb(HWND owner, const std::string& verb, const std::string& file,
+                               const std::string& parameters, const std::string& directory, int show) override {
+        shellCalls.push_back({owner, verb, file, parameters, directory, show});
+        return reinterpret_cast<HINSTANCE>(42);
+    }
+    bool StartProcess(const std::string& commandLine, int windowStyle) override {
+        starts.push_back({commandLine, windowStyle});
+        return startSucceeds;
+    }
+
+    std::vector<Message> messages;
+    std::vector<ShellCall> shellCalls;
+    std::vector<Start> starts;
+    bool startSucceeds = true;
+};
