@@ -38,16 +38,14 @@ COLORREF TranslateColor(COLORREF c) {
 int16_t GradientLineCount(double extentPx, int16_t maxFill, int32_t style) {
     if (maxFill > 100) maxFill = 100;
     if (style != kLeftToRight && style != kTopToBottom) return 0;
-    // Divide first, as the original arithmetic does: the rounding of the result depends on it.
+    // Divide first: the rounding of the result depends on the order.
     int32_t n = tk::CLng(extentPx / 100.0 * maxFill);
     return tk::ToInt16(n);
 }
 
 static int32_t Step(int16_t first, int16_t second, int16_t n, int32_t i) {
     int16_t d = tk::ToInt16(int32_t{second} - first);
-    // n of 0 leaves only line 0, whose offset from the first colour is nil.
-    double increment = n == 0 ? 0.0 : static_cast<double>(d) / n;
-    return tk::CLng(increment * i + first);
+    return tk::CLng(tk::Divide(d, n) * i + first);
 }
 
 COLORREF GradientLineColor(const GradientColors& c, int16_t n, int32_t i) {
@@ -67,7 +65,9 @@ void PaintGradient(GradientSurface& surface, COLORREF LeftColor, COLORREF RightC
     surface.ScaleMode(kScalePixels);
     double extent = Style == kTopToBottom ? surface.ScaleHeight() : surface.ScaleWidth();
     int16_t n = GradientLineCount(extent, MaxFill, Style);
-    for (int32_t i = 0; i <= n; ++i) {
+    // With no step to take (N of 0: no fill, a strip too thin for it, or an unknown style)
+    // nothing is drawn, as for a negative N: the surface keeps its background.
+    for (int32_t i = 0; n > 0 && i <= n; ++i) {
         COLORREF color = GradientLineColor(colors, n, i);
         if (Style == kLeftToRight) {
             surface.Line(i, 0, i, surface.ScaleHeight(), color);

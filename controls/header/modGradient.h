@@ -47,12 +47,11 @@ COLORREF TranslateColor(COLORREF c);
 // Raises an overflow error when the bound does not fit 16 bits.
 int16_t GradientLineCount(double extentPx, int16_t maxFill, int32_t style);
 
-// Colour of line i of a gradient whose last line is n. With n of 0 the only line drawn is
-// line 0, in the first colour.
+// Colour of line i of a gradient whose last line is n (n at least 1; 0 raises division by zero).
 COLORREF GradientLineColor(const GradientColors& colors, int16_t n, int32_t i);
 
 // Paints lines 0..N of the gradient, LeftColor at the left or top edge and RightColor at the
-// MaxFill limit; beyond it the surface keeps what it had. Processes pending window events once
+// MaxFill limit; beyond it the surface keeps what it had. N below 1 draws nothing. Processes pending window events once
 // before drawing. On return AutoRedraw is true and ScaleMode is twips.
 void PaintGradient(GradientSurface& surface, COLORREF LeftColor, COLORREF RightColor, int16_t MaxFill,
                    int32_t Style);

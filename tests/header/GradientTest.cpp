@@ -133,9 +133,10 @@ TEST(PaintGradient, LineCountFollowsMaxFillAndStyle) {
         {33, kLeftToRight, 10, 10, 4},     // 3.3 rounds to 3
         {25, kLeftToRight, 10, 10, 3},     // 2.5 rounds to the even 2
         {35, kLeftToRight, 10, 10, 5},     // 3.5 rounds to the even 4
-        {0, kLeftToRight, 200, 10, 1},     // N = 0: one line, in LeftColor
+        {0, kLeftToRight, 200, 10, 0},     // N = 0: nothing, like a negative N
         {-20, kTopToBottom, 200, 10, 0},   // N = -2: nothing
-        {-1, kTopToBottom, 200, 10, 1},    // -0.1 rounds to N = 0: one line
+        {-1, kTopToBottom, 200, 10, 0},    // -0.1 rounds to N = 0
+        {4, kLeftToRight, 10, 10, 0},      // 0.4 rounds to N = 0
         {100, 2, 200, 10, 0},              // unknown style: nothing
     };
     for (const auto& c : cases) {

@@ -216,6 +216,7 @@ TEST_F(InfoHeaderTest, SettersStoreNotifyAndLayOut) {
     EXPECT_EQ(hdr.MaxFill(), 100);
     hdr.MaxFill(-5);
     EXPECT_EQ(hdr.MaxFill(), -5);
+    EXPECT_EQ(Rendered()->At(480, 2), GetSysColor(COLOR_BTNFACE)) << "no fill: the cleared background shows";
     hdr.LeftColor(0x8000000F);
     EXPECT_EQ(hdr.LeftColor(), GetSysColor(COLOR_BTNFACE));
     hdr.RightColor(0x00ABCDEF);
