@@ -29,7 +29,7 @@ uint64_t SaturatingAdd(uint64_t a, uint64_t b) {
 bool SignatureAt(Stream& in, uint64_t position, uint32_t signature) {
   unsigned char bytes[4];
   in.Seek(position);
-  return in.Read(bytes, 4) == 4 && Load32(bytes) == signature;
+  return ReadFull(in, bytes, 4) == 4 && Load32(bytes) == signature;
 }
 
 // One end record found near the end of the stream, with the layout it implies.
@@ -72,7 +72,7 @@ EndCandidate Evaluate(Stream& in, uint64_t size, uint64_t position, const unsign
   bool haveLocator = false;
   if (position >= kZip64LocatorSize) {
     in.Seek(position - kZip64LocatorSize);
-    haveLocator = in.Read(locator, sizeof locator) == sizeof locator &&
+    haveLocator = ReadFull(in, locator, sizeof locator) == sizeof locator &&
                   Load32(locator) == kZip64LocatorSignature;
   }
   if (haveLocator) {
@@ -93,7 +93,7 @@ EndCandidate Evaluate(Stream& in, uint64_t size, uint64_t position, const unsign
     if (found) {
       unsigned char z[kZip64EndSize];
       in.Seek(recordAt);
-      if (in.Read(z, sizeof z) != sizeof z) Damaged("the Zip64 end record is cut off");
+      if (ReadFull(in, z, sizeof z) != sizeof z) Damaged("the Zip64 end record is cut off");
       ByteCursor r(z, sizeof z);
       r.Skip(16);
       disk = r.U32();
@@ -142,7 +142,7 @@ EndCandidate FindEnd(Stream& in) {
   uint64_t windowStart = size > kEndSearchWindow ? size - kEndSearchWindow : 0;
   std::vector<unsigned char> window(static_cast<size_t>(size - windowStart));
   in.Seek(windowStart);
-  if (in.Read(window.data(), window.size()) != window.size()) {
+  if (ReadFull(in, window.data(), window.size()) != window.size()) {
     throw ArchiveError(Fault::kReadFailed, "cannot read the end of the archive");
   }
   std::vector<EndCandidate> candidates;
@@ -231,7 +231,7 @@ Directory ReadDirectory(Stream& in) {
   for (uint64_t i = 0; i < end.count; ++i) {
     unsigned char header[kCentralHeaderSize];
     if (position + kCentralHeaderSize > end.centralLimit ||
-        in.Read(header, sizeof header) != sizeof header) {
+        ReadFull(in, header, sizeof header) != sizeof header) {
       Damaged("the central directory is cut off");
     }
     ByteCursor h(header, sizeof header);
@@ -260,7 +260,7 @@ Directory ReadDirectory(Stream& in) {
       Damaged("a central directory header runs past the end of the directory");
     }
     variable.resize(variableSize);
-    if (in.Read(variable.data(), variableSize) != variableSize) {
+    if (ReadFull(in, variable.data(), variableSize) != variableSize) {
       Damaged("the central directory is cut off");
     }
     position += variableSize;
@@ -305,7 +305,11 @@ Directory ReadDirectory(Stream& in) {
         SaturatingAdd(SaturatingAdd(e.localOffset, kLocalHeaderSize + e.rawName.size()),
                       e.compressedSize);
     e.dataLimit = limit;
-    e.overlaps = shared || minimumEnd > limit;
+    if (e.localOffset >= end.centralStart) {
+      if (e.damage.empty()) e.damage = "its local header offset points past the member data";
+    } else {
+      e.overlaps = shared || minimumEnd > limit;
+    }
   }
   return dir;
 }

@@ -56,7 +56,7 @@ MemberReader::MemberReader(Stream& archive, const Entry& entry)
   CheckReadable(entry);
   unsigned char header[kLocalHeaderSize];
   archive_.Seek(entry.localOffset);
-  if (archive_.Read(header, sizeof header) != sizeof header) Bad("its local header is cut off");
+  if (ReadFull(archive_, header, sizeof header) != sizeof header) Bad("its local header is cut off");
   ByteCursor h(header, sizeof header);
   if (h.U32() != kLocalSignature) Bad("its local header is missing or damaged");
   h.U16();
@@ -70,7 +70,7 @@ MemberReader::MemberReader(Stream& archive, const Entry& entry)
   uint16_t extraSize = h.U16();
 
   std::string name(nameSize, '\0');
-  if (archive_.Read(name.data(), nameSize) != nameSize) Bad("its local header is cut off");
+  if (ReadFull(archive_, name.data(), nameSize) != nameSize) Bad("its local header is cut off");
   if (name != entry.rawName) Bad("its local header gives a different name");
   if (method != entry.method) Bad("its local header gives a different compression method");
   if ((flags & kFlagEncrypted) != 0) {
@@ -117,7 +117,7 @@ size_t MemberReader::ReadStored(unsigned char* out, size_t size) {
     return 0;
   }
   archive_.Seek(inputPosition_);
-  if (archive_.Read(out, n) != n) Bad("the archive is cut off inside its data");
+  if (ReadFull(archive_, out, n) != n) Bad("the archive is cut off inside its data");
   inputPosition_ += n;
   inputRemaining_ -= n;
   produced_ += n;
@@ -128,7 +128,7 @@ size_t MemberReader::ReadStored(unsigned char* out, size_t size) {
 size_t MemberReader::FillInput() {
   size_t n = static_cast<size_t>(std::min<uint64_t>(input_.size(), inputRemaining_));
   archive_.Seek(inputPosition_);
-  if (archive_.Read(input_.data(), n) != n) Bad("the archive is cut off inside its data");
+  if (ReadFull(archive_, input_.data(), n) != n) Bad("the archive is cut off inside its data");
   inputPosition_ += n;
   inputRemaining_ -= n;
   inputNext_ = input_.data();

@@ -60,10 +60,15 @@ uint64_t DescriptorSize(int descriptor) {
 
 }  // namespace
 
-void ReadExact(Stream& in, void* buffer, size_t size, const char* what) {
-  if (in.Read(buffer, size) != size) {
-    throw ArchiveError(Fault::kBadMember, std::string("unexpected end of archive in ") + what);
+size_t ReadFull(Stream& in, void* buffer, size_t size) {
+  auto* out = static_cast<unsigned char*>(buffer);
+  size_t done = 0;
+  while (done < size) {
+    size_t n = in.Read(out + done, size - done);
+    if (n == 0) break;
+    done += n;
   }
+  return done;
 }
 
 MemoryStream::MemoryStream(std::string bytes) : bytes_(std::move(bytes)) {}

@@ -15,8 +15,9 @@ class Stream {
  public:
   virtual ~Stream() = default;
 
-  // Reads up to `size` bytes at the current position and advances past them. Returns fewer
-  // bytes only at the end of the stream. Throws ArchiveError(kReadFailed) on an I/O error.
+  // Reads up to `size` bytes at the current position and advances past them. May return
+  // fewer bytes than asked; returns 0 only at the end of the stream. Throws
+  // ArchiveError(kReadFailed) on an I/O error.
   virtual size_t Read(void* buffer, size_t size) = 0;
   // Writes all `size` bytes at the current position. Throws ArchiveError(kWriteFailed or
   // kDiskFull).
@@ -31,8 +32,8 @@ class Stream {
   virtual void Flush() {}
 };
 
-// Reads exactly `size` bytes or throws ArchiveError(kBadMember) naming `what`.
-void ReadExact(Stream& in, void* buffer, size_t size, const char* what);
+// Reads until `size` bytes or the end of the stream; returns the bytes read.
+size_t ReadFull(Stream& in, void* buffer, size_t size);
 
 // A stream over a byte vector that grows as it is written.
 class MemoryStream : public Stream {

@@ -177,7 +177,7 @@ void ZipWriter::CopyMember(Stream& archive, const Entry& entry) {
   }
   unsigned char header[kLocalHeaderSize];
   archive.Seek(entry.localOffset);
-  if (archive.Read(header, sizeof header) != sizeof header || Load32(header) != kLocalSignature) {
+  if (ReadFull(archive, header, sizeof header) != sizeof header || Load32(header) != kLocalSignature) {
     throw ArchiveError(Fault::kDamaged, "the local header of \"" + entry.name + "\" is damaged");
   }
   uint64_t dataStart = entry.localOffset + kLocalHeaderSize + Load16(header + 26) + Load16(header + 28);
@@ -229,7 +229,7 @@ void ZipWriter::CopyMember(Stream& archive, const Entry& entry) {
   while (left > 0) {
     size_t n = static_cast<size_t>(std::min<uint64_t>(left, piece.size()));
     archive.Seek(from);
-    if (archive.Read(piece.data(), n) != n) {
+    if (ReadFull(archive, piece.data(), n) != n) {
       throw ArchiveError(Fault::kReadFailed, "the archive is cut off inside \"" + entry.name + "\"");
     }
     Append(piece.data(), n);

@@ -1,0 +1,405 @@
+// What a hostile archive gets: for each class, the status, the message, and that nothing
+// was written outside the target folder and no partial file was left inside it.
+#include <gtest/gtest.h>
+
+#include "archive/Bytes.h"
+#include "archive/Unzip.h"
+#include "tests/archive/TestSupport.h"
+
+namespace {
+
+using archive::UnzipStatus;
+using namespace testing_support;
+
+class HostileTest : public ::testing::Test {
+ protected:
+  void SetUp() override { WriteFile(dir / "outside.txt", "untouched"); }
+
+  UnzipStatus Run(const RawArchive& zip) {
+    bytes_ = zip.Build();
+    return ExtractBytes(dir, bytes_, recorder);
+  }
+  // Everything written, relative to the target folder.
+  std::map<std::string, std::string> Inside() {
+    return fs::exists(dir / "out") ? Tree(dir / "out") : std::map<std::string, std::string>{};
+  }
+  // The folder around the target must hold exactly what it held before.
+  void ExpectOutsideUnchanged() {
+    auto tree = Tree(dir.path());
+    for (auto it = tree.begin(); it != tree.end();) {
+      it = it->first.rfind("out/", 0) == 0 ? tree.erase(it) : std::next(it);
+    }
+    EXPECT_EQ(tree, (std::map<std::string, std::string>{{"a.zip", bytes_},
+                                                        {"outside.txt", "untouched"}}));
+  }
+  void ExpectMessage(const std::string& part) {
+    EXPECT_NE(recorder.messages.find(part), std::string::npos) << recorder.messages;
+  }
+
+  TempDir dir;
+  Recorder recorder;
+  std::string bytes_;
+};
+
+RawMember Plain(const std::string& name, const std::string& content) {
+  RawMember m;
+  m.name = name;
+  m.plain = content;
+  return m;
+}
+
+RawMember Deflated(const std::string& name, const std::string& content) {
+  RawMember m = Plain(name, content);
+  m.method = 8;
+  return m;
+}
+
+struct HostileName {
+  std::string name;
+  const char* why;  // a part of the message
+};
+
+class HostileNameTest : public HostileTest, public ::testing::WithParamInterface<HostileName> {};
+
+TEST_P(HostileNameTest, IsRefusedAndTheRestExtracted) {
+  RawArchive zip;
+  zip.members = {Plain("ok.txt", "fine"), Plain(GetParam().name, "evil")};
+  EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
+  ExpectMessage(GetParam().why);
+  EXPECT_EQ(Inside(), (std::map<std::string, std::string>{{"ok.txt", "fine"}}));
+  ExpectOutsideUnchanged();
+}
+
+std::string LongPath() {
+  std::string name;
+  for (int i = 0; i < 16; ++i) name += std::string(254, 'a' + i) + "/";
+  name.pop_back();
+  return name;
+}
+
+const HostileName kHostileNames[] = {
+    {"../evil.txt", "leaves the target"},
+    {"a/../../evil.txt", "leaves the target"},
+    {"/tmp/evil.txt", "absolute"},
+    {"//server/share/evil.txt", "absolute"},
+    {"C:/evil.txt", "colon"},
+    {"C:evil.txt", "colon"},
+    {"\\\\?\\C:\\evil.txt", "backslash"},
+    {"\\\\.\\PhysicalDrive0", "backslash"},
+    {"..\\evil.txt", "backslash"},
+    {"sub\\evil.txt", "backslash"},
+    {"CON", "device"},
+    {"sub/nul.txt", "device"},
+    {"com1", "device"},
+    {"file.txt:stream", "colon"},
+    {"dots.", "ends in a dot"},
+    {"blank ", "ends in a dot or a space"},
+    {"bell\x07.txt", "control character"},
+    {std::string("nul\0byte", 8), "control character"},
+    {"", "empty"},
+    {std::string(5000, 'x'), "too long"},
+    {LongPath(), "too long"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Names, HostileNameTest, ::testing::ValuesIn(kHostileNames));
+
+TEST_F(HostileTest, NonUtf8NameFlaggedUtf8IsRefused) {
+  RawMember m = Plain("caf\xE9.txt", "x");
+  m.flags = 0x0800;
+  RawArchive zip;
+  zip.members = {m};
+  EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
+  ExpectMessage("not valid UTF-8");
+  EXPECT_TRUE(Inside().empty());
+}
+
+TEST_F(HostileTest, SymbolicLinkMembersAreNeverCreated) {
+  RawMember link = Plain("link", "../../outside.txt");
+  link.madeBy = (3 << 8) | 20;              // Unix
+  link.external = 0120777u << 16;           // symbolic link
+  RawArchive zip;
+  zip.members = {link, Plain("link/inside.txt", "stays inside")};
+  EXPECT_EQ(Run(zip), UnzipStatus::kWarning);
+  ExpectMessage("symbolic links are not created");
+  // "link" became an ordinary folder; nothing went through to outside.txt.
+  EXPECT_EQ(Inside(), (std::map<std::string, std::string>{{"link/", ""},
+                                                          {"link/inside.txt", "stays inside"}}));
+  ExpectOutsideUnchanged();
+}
+
+TEST_F(HostileTest, NeverWritesThroughALinkInTheTarget) {
+  fs::create_directories(dir / "out");
+  fs::create_directories(dir / "elsewhere");
+  std::error_code ec;
+  fs::create_directory_symlink(dir / "elsewhere", dir / "out/link", ec);
+  if (ec) GTEST_SKIP() << "this system cannot make links: " << ec.message();
+  RawArchive zip;
+  zip.members = {Plain("link/x.txt", "through"), Plain("link", "over the link")};
+  EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
+  ExpectMessage("a link is in the way");
+  EXPECT_TRUE(fs::is_empty(dir / "elsewhere"));
+  EXPECT_TRUE(fs::is_symlink(dir / "out/link"));
+}
+
+TEST_F(HostileTest, NeverWritesOverAFolder) {
+  fs::create_directories(dir / "out/taken/keep");
+  RawArchive zip;
+  zip.members = {Plain("taken", "would replace a folder"), Plain("d/", ""), Plain("d", "file"),
+                 Plain("f", "file"), Plain("f/", "")};
+  EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
+  ExpectMessage("a folder or device is in the way");
+  ExpectMessage("a folder of the same name");
+  ExpectMessage("a file of the same name");
+  EXPECT_EQ(Inside(), (std::map<std::string, std::string>{
+                          {"taken/", ""}, {"taken/keep/", ""}, {"d/", ""}, {"f", "file"}}));
+}
+
+TEST_F(HostileTest, DuplicateNamesKeepTheFirst) {
+  RawArchive zip;
+  zip.members = {Plain("same.txt", "first"), Plain("SAME.txt", "second"),
+                 Plain("same.txt", "third")};
+  EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
+  ExpectMessage("appears twice");
+  EXPECT_EQ(Inside(), (std::map<std::string, std::string>{{"same.txt", "first"}}));
+}
+
+TEST_F(HostileTest, MembersSharingOneLocalHeaderAreRefused) {
+  // The construction of overlapping zip bombs: many central entries, one compressed stream.
+  std::string big(1 << 20, 'A');
+  RawMember first = Deflated("bomb0", big);
+  RawArchive zip;
+  zip.members = {first};
+  for (int i = 1; i < 5; ++i) {
+    RawMember again = first;
+    again.name = "bomb" + std::to_string(i);
+    again.shareLocal = true;
+    again.offset = 0;
+    zip.members.push_back(again);
+  }
+  EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
+  ExpectMessage("overlaps another member");
+  EXPECT_TRUE(Inside().empty());
+  ExpectOutsideUnchanged();
+}
+
+TEST_F(HostileTest, MemberWhoseDataCoversTheNextIsRefused) {
+  RawMember a = Plain("a.txt", "aaaa");
+  RawMember b = Plain("b.txt", "bbbb");
+  // a's compressed size claims b's local header and data as its own.
+  a.compressedSize = 4 + 30 + 5 + 4;
+  a.uncompressedSize = a.compressedSize;
+  a.data = "aaaa";
+  RawArchive zip;
+  zip.members = {a, b};
+  EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
+  ExpectMessage("a.txt: its data overlaps");
+  EXPECT_EQ(Inside(), (std::map<std::string, std::string>{{"b.txt", "bbbb"}}));
+}
+
+TEST_F(HostileTest, OutputStopsAtTheDeclaredSize) {
+  RawMember longer = Deflated("longer.txt", std::string(100000, 'x'));
+  longer.uncompressedSize = 1000;  // the data holds 100 times more
+  longer.crc = Crc(std::string(1000, 'x'));
+  RawArchive zip;
+  zip.members = {longer};
+  EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
+  ExpectMessage("more data than its declared size");
+  EXPECT_TRUE(Inside().empty());  // no partial file
+  ExpectOutsideUnchanged();
+}
+
+TEST_F(HostileTest, DataShorterThanDeclaredIsRefused) {
+  RawMember shorter = Deflated("shorter.txt", std::string(1000, 'y'));
+  shorter.uncompressedSize = 2000;
+  RawArchive zip;
+  zip.members = {shorter};
+  EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
+  ExpectMessage("shorter than its declared size");
+  EXPECT_TRUE(Inside().empty());
+}
+
+TEST_F(HostileTest, StoredSizesThatDisagreeAreRefused) {
+  RawMember stored = Plain("stored.txt", "0123456789");
+  stored.uncompressedSize = 5;
+  RawArchive zip;
+  zip.members = {stored};
+  EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
+  ExpectMessage("two sizes differ");
+  EXPECT_TRUE(Inside().empty());
+}
+
+TEST_F(HostileTest, RatioBeyondDeflateIsRefusedBeforeAnyWork) {
+  RawMember bomb = Deflated("ratio.bin", "small");
+  bomb.uncompressedSize = 0xFFFFFFF0;  // about 4 GiB from a few bytes
+  RawArchive zip;
+  zip.members = {bomb};
+  EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
+  ExpectMessage("times its compressed size");
+  EXPECT_TRUE(Inside().empty());
+}
+
+TEST_F(HostileTest, CrcMismatchLeavesNoFile) {
+  RawMember bad = Deflated("crc.txt", std::string(50000, 'c'));
+  bad.crc = 0x12345678;
+  RawArchive zip;
+  zip.members = {bad, Plain("good.txt", "good")};
+  EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
+  ExpectMessage("CRC error");
+  EXPECT_EQ(Inside(), (std::map<std::string, std::string>{{"good.txt", "good"}}));
+}
+
+TEST_F(HostileTest, CorruptDeflateStreamLeavesNoFile) {
+  RawMember corrupt = Deflated("corrupt.txt", std::string(50000, 'd'));
+  std::string data = Deflate(std::string(50000, 'd'));
+  data[0] = static_cast<char>(0xFF);  // an invalid block type
+  corrupt.data = data;
+  RawArchive zip;
+  zip.members = {corrupt};
+  EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
+  ExpectMessage("corrupt");
+  EXPECT_TRUE(Inside().empty());
+}
+
+TEST_F(HostileTest, TruncatedArchiveIsNotAnArchive) {
+  RawArchive zip;
+  zip.members = {Plain("a.txt", std::string(1000, 'a'))};
+  std::string full = zip.Build();
+  for (size_t keep : {size_t{0}, size_t{10}, full.size() / 2, full.size() - 1}) {
+    bytes_ = full.substr(0, keep);
+    EXPECT_EQ(ExtractBytes(dir, bytes_, recorder), UnzipStatus::kNotFound) << keep;
+    EXPECT_TRUE(Inside().empty());
+  }
+}
+
+TEST_F(HostileTest, MemberDataPastTheEndOfFile) {
+  RawMember m = Plain("a.txt", std::string(1000, 'a'));
+  m.offset = 900000;  // far beyond the file
+  RawArchive zip;
+  zip.members = {m};
+  EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
+  ExpectMessage("points past the member data");
+  EXPECT_TRUE(Inside().empty());
+}
+
+TEST_F(HostileTest, ImplausibleCountsAndOffsetsInTheEndRecord) {
+  RawArchive count;
+  count.members = {Plain("a.txt", "a")};
+  count.count = 60000;
+  EXPECT_EQ(Run(count), UnzipStatus::kDirectoryError);
+  ExpectMessage("member count is larger");
+
+  RawArchive offset;
+  offset.members = {Plain("a.txt", "a")};
+  offset.centralOffset = 0x7FFFFFF0;
+  EXPECT_EQ(Run(offset), UnzipStatus::kDirectoryError);
+
+  RawArchive zip64;
+  zip64.members = {Plain("a.txt", "a")};
+  zip64.zip64Count = 1ull << 40;
+  EXPECT_EQ(Run(zip64), UnzipStatus::kDirectoryError);
+  ExpectMessage("member count is larger");
+
+  RawArchive zip64Offset;
+  zip64Offset.members = {Plain("a.txt", "a")};
+  zip64Offset.zip64Count = 1;
+  zip64Offset.zip64CentralOffset = 1ull << 50;
+  EXPECT_EQ(Run(zip64Offset), UnzipStatus::kDirectoryError);
+  EXPECT_TRUE(Inside().empty());
+}
+
+TEST_F(HostileTest, ExtraFieldThatOverrunsItsBlock) {
+  RawMember m = Plain("a.txt", "a");
+  archive::ByteBuilder extra;
+  extra.U16(0x1234).U16(100).U32(0);  // claims 100 bytes, has 4
+  m.centralExtra = extra.str();
+  RawArchive zip;
+  zip.members = {m, Plain("b.txt", "b")};
+  EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
+  ExpectMessage("runs past the end of its block");
+  EXPECT_EQ(Inside(), (std::map<std::string, std::string>{{"b.txt", "b"}}));
+}
+
+TEST_F(HostileTest, LocalHeaderThatDisagreesWithTheCentralOne) {
+  RawMember name = Plain("central.txt", "n");
+  name.localName = "other12.txt";  // same length, so only the name differs
+  RawMember method = Plain("method.txt", "m");
+  method.localMethod = 8;
+  RawMember crc = Plain("crc.txt", "c");
+  crc.localCrc = 1;
+  RawArchive zip;
+  zip.members = {name, method, crc, Plain("fine.txt", "f")};
+  EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
+  ExpectMessage("central.txt: its local header gives a different name");
+  ExpectMessage("method.txt: its local header gives a different compression method");
+  ExpectMessage("crc.txt: its local header gives a different CRC or size");
+  EXPECT_EQ(Inside(), (std::map<std::string, std::string>{{"fine.txt", "f"}}));
+}
+
+TEST_F(HostileTest, EncryptionAndUnknownMethodsAreRefusedOthersProcessed) {
+  RawMember encrypted = Plain("secret.txt", "xxxxxxxxxxxxxxxx");
+  encrypted.flags = 1;
+  RawMember bzip2 = Plain("bzip2.bin", "BZh9");
+  bzip2.method = 12;
+  RawArchive zip;
+  zip.members = {encrypted, bzip2, Plain("open.txt", "open")};
+  EXPECT_EQ(Run(zip), UnzipStatus::kUnsupported);
+  ExpectMessage("secret.txt: it is encrypted");
+  ExpectMessage("bzip2.bin: compression method 12 is not supported");
+  EXPECT_EQ(Inside(), (std::map<std::string, std::string>{{"open.txt", "open"}}));
+}
+
+TEST_F(HostileTest, SecondEndRecordInTheCommentListAndExtractAgree) {
+  RawArchive inner;
+  inner.members = {Plain("fake.txt", "from the comment")};
+  RawArchive outer;
+  outer.members = {Plain("real.txt", "real")};
+  outer.comment = inner.Build();
+  bytes_ = outer.Build();
+  WriteFile(dir / "a.zip", bytes_);
+  archive::UnzipRequest list;
+  list.archive = dir / "a.zip";
+  list.mode = archive::UnzipRequest::Mode::kList;
+  EXPECT_EQ(archive::RunUnzip(list, recorder), UnzipStatus::kOk);
+  EXPECT_EQ(ExtractBytes(dir, bytes_, recorder), UnzipStatus::kOk);
+  EXPECT_EQ(recorder.listed, recorder.done);
+  EXPECT_EQ(recorder.listed, (std::vector<std::string>{"real.txt"}));
+  EXPECT_EQ(Inside(), (std::map<std::string, std::string>{{"real.txt", "real"}}));
+}
+
+// Oddities that are legitimate still extract.
+TEST_F(HostileTest, LegitimateOdditiesStillWork) {
+  RawMember descriptor = Deflated("descriptor.txt", std::string(3000, 'd'));
+  descriptor.flags = 8;
+  RawMember zip64 = Deflated("zip64.txt", "small file with Zip64 fields");
+  zip64.zip64 = true;
+  struct Case {
+    const char* what;
+    RawArchive zip;
+  };
+  std::vector<Case> cases(5);
+  cases[0] = {"stub before, offsets from the archive", {}};
+  cases[0].zip.prefix = "#!/bin/sh\necho self-extractor stub\nexit 0\n";
+  cases[0].zip.prefixShiftsOffsets = true;
+  cases[1] = {"stub before, offsets from the file", {}};
+  cases[1].zip.prefix = std::string(5000, 'M');
+  cases[2] = {"junk after the end record", {}};
+  cases[2].zip.trailing = std::string(300, '\0');
+  cases[3] = {"Zip64 end records for one member", {}};
+  cases[3].zip.zip64Count = 4;
+  cases[4] = {"plain", {}};
+  for (auto& c : cases) {
+    c.zip.members = {Plain("dir/", ""), descriptor, zip64, Plain("dir/stored.txt", "stored")};
+    Recorder events;
+    TempDir scratch;
+    EXPECT_EQ(ExtractBytes(scratch, c.zip.Build(), events), UnzipStatus::kOk)
+        << c.what << "\n" << events.messages;
+    EXPECT_EQ(Tree(scratch / "out"),
+              (std::map<std::string, std::string>{{"dir/", ""},
+                                                  {"dir/stored.txt", "stored"},
+                                                  {"descriptor.txt", std::string(3000, 'd')},
+                                                  {"zip64.txt", "small file with Zip64 fields"}}))
+        << c.what;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,313 @@
+// The two operations on real files: creating, updating, listing, testing and extracting,
+// with the status each failure class returns.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "archive/Directory.h"
+#include "archive/Names.h"
+#include "archive/Stream.h"
+#include "archive/Unzip.h"
+#include "archive/Zip.h"
+#include "tests/archive/TestSupport.h"
+
+namespace {
+
+using archive::UnzipRequest;
+using archive::UnzipStatus;
+using archive::ZipRequest;
+using archive::ZipStatus;
+using namespace testing_support;
+
+std::vector<std::string> MemberNames(const fs::path& zip) {
+  archive::FileStream in(zip, archive::FileStream::Mode::kRead);
+  std::vector<std::string> names;
+  for (const auto& e : archive::ReadDirectory(in).entries) names.push_back(e.name);
+  return names;
+}
+
+std::map<std::string, std::string> Extract(const fs::path& zip, const fs::path& to) {
+  UnzipRequest request;
+  request.archive = zip;
+  request.targetDir = to;
+  request.overwrite = true;
+  Recorder recorder;
+  EXPECT_EQ(archive::RunUnzip(request, recorder), UnzipStatus::kOk) << recorder.messages;
+  return Tree(to);
+}
+
+// Names in a folder other than the given ones: temporary files left behind.
+std::vector<std::string> Leftovers(const fs::path& folder, std::set<std::string> expected) {
+  std::vector<std::string> extra;
+  for (const auto& item : fs::directory_iterator(folder)) {
+    std::string name = archive::PathToUtf8(item.path().filename());
+    if (!expected.count(name)) extra.push_back(name);
+  }
+  return extra;
+}
+
+class OperationsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteFile(dir / "src/a.txt", "alpha");
+    WriteFile(dir / "src/sub/b.txt", std::string(10000, 'b'));
+    WriteFile(dir / "src/sub/deeper/c.txt", "");
+    fs::create_directories(dir / "src/empty");
+    WriteFile(dir / "other/a.txt", "another alpha");
+  }
+  ZipStatus Zip(ZipRequest request) {
+    if (request.archive.empty()) request.archive = dir / "out.zip";
+    return archive::RunZip(request, recorder);
+  }
+  TempDir dir;
+  Recorder recorder;
+};
+
+TEST_F(OperationsTest, BareNamesAndOneServiceCallPerFile) {
+  ZipRequest request;
+  request.junkPaths = true;
+  request.names = {dir / "src/a.txt", dir / "src/sub/b.txt", dir / "src/sub/deeper/c.txt"};
+  ASSERT_EQ(Zip(request), ZipStatus::kOk) << recorder.messages;
+  EXPECT_EQ(MemberNames(dir / "out.zip"), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+  ASSERT_EQ(recorder.added.size(), 3u);
+  EXPECT_EQ(recorder.added[0].second, 5u);
+  EXPECT_EQ(recorder.added[1].second, 10000u);
+  EXPECT_EQ(recorder.added[2].second, 0u);
+  EXPECT_EQ(recorder.added[1].first, dir / "src/sub/b.txt");
+  EXPECT_NE(recorder.messages.find("  adding: b.txt (deflated"), std::string::npos);
+  auto tree = Extract(dir / "out.zip", dir / "x");
+  EXPECT_EQ(tree["a.txt"], "alpha");
+  EXPECT_EQ(tree["b.txt"], std::string(10000, 'b'));
+  EXPECT_EQ(tree.count("c.txt"), 1u);
+}
+
+TEST_F(OperationsTest, SameBareNameFromTwoFoldersIsRefusedAndNothingWritten) {
+  ZipRequest request;
+  request.junkPaths = true;
+  request.names = {dir / "src/a.txt", dir / "other/a.txt"};
+  EXPECT_EQ(Zip(request), ZipStatus::kBadParameters);
+  EXPECT_FALSE(fs::exists(dir / "out.zip"));
+  EXPECT_NE(recorder.messages.find(archive::PathToUtf8(dir / "src/a.txt")), std::string::npos);
+  EXPECT_NE(recorder.messages.find(archive::PathToUtf8(dir / "other/a.txt")), std::string::npos);
+  EXPECT_TRUE(Leftovers(dir.path(), {"src", "other"}).empty());
+}
+
+TEST_F(OperationsTest, SameFileListedTwiceIsStoredOnce) {
+  ZipRequest request;
+  request.junkPaths = true;
+  request.names = {dir / "src/a.txt", dir / "src/a.txt"};
+  EXPECT_EQ(Zip(request), ZipStatus::kOk);
+  EXPECT_EQ(MemberNames(dir / "out.zip"), (std::vector<std::string>{"a.txt"}));
+}
+
+TEST_F(OperationsTest, RecursionKeepsFoldersAndEmptyOnes) {
+  ZipRequest request;
+  request.recurse = true;
+  request.rootDir = dir.path();
+  request.names = {"src"};
+  ASSERT_EQ(Zip(request), ZipStatus::kOk) << recorder.messages;
+  EXPECT_EQ(MemberNames(dir / "out.zip"),
+            (std::vector<std::string>{"src/", "src/a.txt", "src/empty/", "src/sub/",
+                                      "src/sub/b.txt", "src/sub/deeper/", "src/sub/deeper/c.txt"}));
+  auto tree = Extract(dir / "out.zip", dir / "x");
+  EXPECT_EQ(tree.count("src/empty/"), 1u);
+  EXPECT_EQ(tree["src/sub/b.txt"], std::string(10000, 'b'));
+}
+
+TEST_F(OperationsTest, WildcardsInTheLastPart) {
+  ZipRequest request;
+  request.junkPaths = true;
+  request.names = {dir / "src/sub/*.txt", dir / "src/?.txt"};
+  ASSERT_EQ(Zip(request), ZipStatus::kOk) << recorder.messages;
+  EXPECT_EQ(MemberNames(dir / "out.zip"), (std::vector<std::string>{"b.txt", "a.txt"}));
+}
+
+TEST_F(OperationsTest, UpdateReplacesByNameAndKeepsTheOthers) {
+  ZipRequest request;
+  request.junkPaths = true;
+  request.names = {dir / "src/a.txt", dir / "src/sub/b.txt"};
+  ASSERT_EQ(Zip(request), ZipStatus::kOk);
+  WriteFile(dir / "new/a.txt", "replaced alpha");
+  WriteFile(dir / "new/d.txt", "delta");
+  request.names = {dir / "new/d.txt", dir / "new/a.txt"};
+  ASSERT_EQ(Zip(request), ZipStatus::kOk) << recorder.messages;
+  // The replacement takes the place of the member it replaces; new members follow.
+  EXPECT_EQ(MemberNames(dir / "out.zip"), (std::vector<std::string>{"a.txt", "b.txt", "d.txt"}));
+  auto tree = Extract(dir / "out.zip", dir / "x");
+  EXPECT_EQ(tree["a.txt"], "replaced alpha");
+  EXPECT_EQ(tree["b.txt"], std::string(10000, 'b'));
+  EXPECT_EQ(tree["d.txt"], "delta");
+  EXPECT_TRUE(Leftovers(dir.path(), {"src", "other", "new", "out.zip", "x"}).empty());
+}
+
+TEST_F(OperationsTest, CancelLeavesTheOldArchiveUntouched) {
+  ZipRequest request;
+  request.junkPaths = true;
+  request.names = {dir / "src/a.txt"};
+  ASSERT_EQ(Zip(request), ZipStatus::kOk);
+  std::string before = ReadFile(dir / "out.zip");
+  request.names = {dir / "src/sub/b.txt", dir / "other/a.txt"};
+  recorder.stopAfter = 1;
+  recorder.added.clear();
+  EXPECT_EQ(Zip(request), ZipStatus::kCancelled);
+  EXPECT_EQ(ReadFile(dir / "out.zip"), before);
+  EXPECT_TRUE(Leftovers(dir.path(), {"src", "other", "out.zip"}).empty());
+}
+
+TEST_F(OperationsTest, MissingFileIsReportedAndTheRestArchived) {
+  ZipRequest request;
+  request.junkPaths = true;
+  request.names = {dir / "src/a.txt", dir / "nowhere.txt"};
+  EXPECT_EQ(Zip(request), ZipStatus::kCannotOpenInput);
+  EXPECT_NE(recorder.messages.find("nowhere.txt"), std::string::npos);
+  EXPECT_EQ(MemberNames(dir / "out.zip"), (std::vector<std::string>{"a.txt"}));
+}
+
+TEST_F(OperationsTest, FailureClassesAndTheirStatus) {
+  ZipRequest onlyMissing;
+  onlyMissing.names = {dir / "nowhere.txt"};
+  EXPECT_EQ(Zip(onlyMissing), ZipStatus::kCannotOpenInput);
+  EXPECT_FALSE(fs::exists(dir / "out.zip"));
+
+  EXPECT_EQ(Zip(ZipRequest{}), ZipStatus::kNothingToDo);
+
+  ZipRequest encrypted;
+  encrypted.encrypt = true;
+  encrypted.names = {dir / "src/a.txt"};
+  EXPECT_EQ(Zip(encrypted), ZipStatus::kUnsupportedOption);
+
+  ZipRequest deleting;
+  deleting.deleteEntries = true;
+  deleting.names = {"a.txt"};
+  EXPECT_EQ(Zip(deleting), ZipStatus::kMissingArchive);
+
+  ZipRequest noFolder;
+  noFolder.archive = dir / "no such folder/out.zip";
+  noFolder.names = {dir / "src/a.txt"};
+  EXPECT_EQ(Zip(noFolder), ZipStatus::kCannotCreate);
+
+  WriteFile(dir / "garbage.zip", std::string(1000, 'g'));
+  ZipRequest garbage;
+  garbage.archive = dir / "garbage.zip";
+  garbage.names = {dir / "src/a.txt"};
+  EXPECT_EQ(Zip(garbage), ZipStatus::kFormatError);
+  EXPECT_EQ(ReadFile(dir / "garbage.zip"), std::string(1000, 'g'));
+  EXPECT_TRUE(Leftovers(dir.path(), {"src", "other", "garbage.zip"}).empty());
+}
+
+TEST_F(OperationsTest, DeleteRemovesMatchingMembers) {
+  ZipRequest request;
+  request.junkPaths = true;
+  request.names = {dir / "src/a.txt", dir / "src/sub/b.txt"};
+  ASSERT_EQ(Zip(request), ZipStatus::kOk);
+  ZipRequest deleting;
+  deleting.deleteEntries = true;
+  deleting.names = {"b*"};
+  EXPECT_EQ(Zip(deleting), ZipStatus::kOk);
+  EXPECT_EQ(MemberNames(dir / "out.zip"), (std::vector<std::string>{"a.txt"}));
+  deleting.names = {"zzz"};
+  EXPECT_EQ(Zip(deleting), ZipStatus::kNothingToDo);
+}
+
+class UnzipOperationsTest : public OperationsTest {
+ protected:
+  void SetUp() override {
+    OperationsTest::SetUp();
+    ZipRequest request;
+    request.recurse = true;
+    request.rootDir = dir / "src";
+    request.names = {"a.txt", "sub", "empty"};
+    ASSERT_EQ(Zip(request), ZipStatus::kOk) << recorder.messages;
+  }
+  UnzipStatus Unzip(UnzipRequest request) {
+    request.archive = dir / "out.zip";
+    if (request.targetDir.empty()) request.targetDir = dir / "x";
+    return archive::RunUnzip(request, recorder, &totals);
+  }
+  archive::UnzipTotals totals;
+};
+
+TEST_F(UnzipOperationsTest, ListingCallsOncePerMemberInOrder) {
+  UnzipRequest request;
+  request.mode = UnzipRequest::Mode::kList;
+  EXPECT_EQ(Unzip(request), UnzipStatus::kOk);
+  EXPECT_EQ(recorder.listed,
+            (std::vector<std::string>{"a.txt", "sub/", "sub/b.txt", "sub/deeper/",
+                                      "sub/deeper/c.txt", "empty/"}));
+  EXPECT_EQ(totals.count, 6u);
+  EXPECT_EQ(totals.uncompressed, 10005u);
+  EXPECT_TRUE(recorder.done.empty());
+  EXPECT_FALSE(fs::exists(dir / "x"));
+}
+
+TEST_F(UnzipOperationsTest, ExtractCallsDoneOncePerMember) {
+  EXPECT_EQ(Unzip(UnzipRequest{}), UnzipStatus::kOk) << recorder.messages;
+  EXPECT_EQ(recorder.done.size(), 6u);
+  EXPECT_EQ(ReadFile(dir / "x/sub/b.txt"), std::string(10000, 'b'));
+  EXPECT_TRUE(fs::is_directory(dir / "x/empty"));
+}
+
+TEST_F(UnzipOperationsTest, IncludeExcludeAndNoMatch) {
+  UnzipRequest request;
+  request.include = {"*.TXT"};
+  request.ignoreCase = true;
+  request.exclude = {"sub/deeper/*"};
+  EXPECT_EQ(Unzip(request), UnzipStatus::kOk);
+  EXPECT_EQ(recorder.done, (std::vector<std::string>{"a.txt", "sub/b.txt"}));
+  UnzipRequest none;
+  none.include = {"nothing*"};
+  EXPECT_EQ(Unzip(none), UnzipStatus::kNoMatch);
+}
+
+TEST_F(UnzipOperationsTest, OverwriteAndFlatExtraction) {
+  WriteFile(dir / "x/a.txt", "keep me");
+  UnzipRequest keep;
+  keep.include = {"a.txt"};
+  EXPECT_EQ(Unzip(keep), UnzipStatus::kOk);
+  EXPECT_EQ(ReadFile(dir / "x/a.txt"), "keep me");
+  keep.overwrite = true;
+  EXPECT_EQ(Unzip(keep), UnzipStatus::kOk);
+  EXPECT_EQ(ReadFile(dir / "x/a.txt"), "alpha");
+
+  UnzipRequest flat;
+  flat.useFolders = false;
+  flat.targetDir = dir / "flat";
+  EXPECT_EQ(Unzip(flat), UnzipStatus::kOk);
+  EXPECT_EQ(Tree(dir / "flat").size(), 3u);  // a.txt, b.txt, c.txt
+  EXPECT_EQ(ReadFile(dir / "flat/b.txt"), std::string(10000, 'b'));
+}
+
+TEST_F(UnzipOperationsTest, MissingOrForeignArchive) {
+  UnzipRequest request;
+  request.archive = dir / "missing.zip";
+  EXPECT_EQ(archive::RunUnzip(request, recorder), UnzipStatus::kNotFound);
+  WriteFile(dir / "text.zip", "this is not an archive at all, just words");
+  request.archive = dir / "text.zip";
+  EXPECT_EQ(archive::RunUnzip(request, recorder), UnzipStatus::kNotFound);
+  request.archive = fs::path();
+  EXPECT_EQ(archive::RunUnzip(request, recorder), UnzipStatus::kNotFound);
+}
+
+TEST_F(UnzipOperationsTest, CancelStopsAfterTheMember) {
+  recorder.stopAfter = 2;
+  EXPECT_EQ(Unzip(UnzipRequest{}), UnzipStatus::kCancelled);
+  EXPECT_EQ(recorder.done.size(), 2u);
+}
+
+TEST_F(UnzipOperationsTest, ToOutputHandsOverTheBytes) {
+  struct Collect : Recorder {
+    void Data(const void* bytes, size_t size) override {
+      data.append(static_cast<const char*>(bytes), size);
+    }
+    std::string data;
+  } collect;
+  UnzipRequest request;
+  request.archive = dir / "out.zip";
+  request.toOutput = true;
+  request.include = {"a.txt"};
+  EXPECT_EQ(archive::RunUnzip(request, collect), UnzipStatus::kOk);
+  EXPECT_EQ(collect.data, "alpha");
+  EXPECT_FALSE(fs::exists(dir / "x"));
+}
+
+}  // namespace

@@ -1,0 +1,173 @@
+#include "tests/archive/TestSupport.h"
+
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+#include <zlib.h>
+
+#include "archive/Bytes.h"
+#include "archive/Names.h"
+
+namespace testing_support {
+
+TempDir::TempDir() {
+  std::random_device random;
+  auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  path_ = fs::temp_directory_path() /
+          ("pz-test-" + std::to_string(stamp % 1000000007) + "-" + std::to_string(random() % 100000));
+  fs::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  fs::remove_all(path_, ec);
+}
+
+fs::path TempDir::operator/(const std::string& utf8) const {
+  return path_ / archive::Utf8ToPath(utf8);
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  if (path.has_parent_path()) fs::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + archive::PathToUtf8(path));
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+std::map<std::string, std::string> Tree(const fs::path& root) {
+  std::map<std::string, std::string> tree;
+  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
+       ++it) {
+    std::string name = archive::PathToUtf8(fs::relative(it->path(), root).generic_u8string());
+    if (it->is_directory() && !it->is_symlink()) {
+      tree[name + "/"] = "";
+    } else {
+      tree[name] = it->is_symlink() ? "<link>" : ReadFile(it->path());
+    }
+  }
+  return tree;
+}
+
+std::string Deflate(const std::string& plain, int level) {
+  z_stream z{};
+  deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+  std::string out(deflateBound(&z, static_cast<uLong>(plain.size())) + 16, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(plain.data()));
+  z.avail_in = static_cast<uInt>(plain.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+uint32_t Crc(const std::string& bytes) {
+  return static_cast<uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+}
+
+std::string RawArchive::Build() const {
+  using archive::ByteBuilder;
+  constexpr uint16_t kTime = 12 << 11;                     // 12:00:00
+  constexpr uint16_t kDate = (40 << 9) | (1 << 5) | 1;     // 2020-01-01
+  std::string out = prefix;
+  const uint64_t shift = prefixShiftsOffsets ? prefix.size() : 0;
+  std::vector<uint64_t> offsets;
+  for (const auto& m : members) {
+    std::string data = m.data ? *m.data : (m.method == 8 ? Deflate(m.plain) : m.plain);
+    uint32_t crc = m.crc.value_or(Crc(m.plain));
+    uint64_t csize = m.compressedSize.value_or(data.size());
+    uint64_t usize = m.uncompressedSize.value_or(m.plain.size());
+    if (m.shareLocal) {
+      offsets.push_back(m.offset.value_or(0));
+      continue;
+    }
+    offsets.push_back(m.offset.value_or(out.size() - shift));
+    bool descriptor = (m.flags & 8) != 0;
+    std::string name = m.localName.value_or(m.name);
+    std::string extra = m.localExtra;
+    if (m.zip64) {
+      ByteBuilder z;
+      z.U16(1).U16(16).U64(usize).U64(csize);
+      extra += z.str();
+    }
+    ByteBuilder h;
+    h.U32(0x04034b50).U16(m.zip64 ? 45 : 20).U16(m.flags).U16(m.localMethod.value_or(m.method));
+    h.U16(kTime).U16(kDate).U32(m.localCrc.value_or(descriptor ? 0 : crc));
+    h.U32(m.localCompressedSize.value_or(
+        m.zip64 ? 0xFFFFFFFF : descriptor ? 0 : static_cast<uint32_t>(csize)));
+    h.U32(m.zip64 ? 0xFFFFFFFF : descriptor ? 0 : static_cast<uint32_t>(usize));
+    h.U16(static_cast<uint16_t>(name.size())).U16(static_cast<uint16_t>(extra.size()));
+    h.Bytes(name).Bytes(extra).Bytes(data);
+    if (descriptor) {
+      h.U32(0x08074b50).U32(crc).U32(static_cast<uint32_t>(csize)).U32(static_cast<uint32_t>(usize));
+    }
+    out += h.str();
+  }
+  const uint64_t centralStart = out.size();
+  for (size_t i = 0; i < members.size(); ++i) {
+    const auto& m = members[i];
+    std::string data = m.data ? *m.data : (m.method == 8 ? Deflate(m.plain) : m.plain);
+    uint32_t crc = m.crc.value_or(Crc(m.plain));
+    uint64_t csize = m.compressedSize.value_or(data.size());
+    uint64_t usize = m.uncompressedSize.value_or(m.plain.size());
+    std::string extra = m.centralExtra;
+    if (m.zip64) {
+      ByteBuilder z;
+      z.U16(1).U16(24).U64(usize).U64(csize).U64(offsets[i]);
+      extra = z.str() + extra;
+    }
+    ByteBuilder h;
+    h.U32(0x02014b50).U16(m.madeBy).U16(m.zip64 ? 45 : 20).U16(m.flags).U16(m.method);
+    h.U16(kTime).U16(kDate).U32(crc);
+    h.U32(m.zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(csize));
+    h.U32(m.zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(usize));
+    h.U16(static_cast<uint16_t>(m.name.size())).U16(static_cast<uint16_t>(extra.size()));
+    h.U16(0).U16(0).U16(0).U32(m.external);
+    h.U32(m.zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(offsets[i]));
+    h.Bytes(m.name).Bytes(extra);
+    out += h.str();
+  }
+  const uint64_t size = out.size() - centralStart;
+  if (zip64Count) {
+    uint64_t recordAt = out.size();
+    ByteBuilder z;
+    z.U32(0x06064b50).U64(44).U16(45).U16(45).U32(0).U32(0);
+    z.U64(*zip64Count).U64(*zip64Count).U64(size);
+    z.U64(zip64CentralOffset.value_or(centralStart - shift));
+    z.U32(0x07064b50).U32(0).U64(recordAt - shift).U32(1);
+    out += z.str();
+  }
+  ByteBuilder end;
+  uint16_t n = count.value_or(zip64Count ? 0xFFFF : static_cast<uint16_t>(members.size()));
+  end.U32(0x06054b50).U16(0).U16(0).U16(n).U16(n);
+  end.U32(centralSize.value_or(zip64Count ? 0xFFFFFFFF : static_cast<uint32_t>(size)));
+  end.U32(centralOffset.value_or(zip64Count ? 0xFFFFFFFF
+                                            : static_cast<uint32_t>(centralStart - shift)));
+  end.U16(static_cast<uint16_t>(comment.size())).Bytes(comment);
+  return out + end.str() + trailing;
+}
+
+archive::UnzipStatus ExtractBytes(const TempDir& dir, const std::string& archiveBytes,
+                                  Recorder& recorder) {
+  WriteFile(dir / "a.zip", archiveBytes);
+  archive::UnzipRequest request;
+  request.archive = dir / "a.zip";
+  request.targetDir = dir / "out";
+  request.overwrite = true;
+  request.quiet = 2;
+  return archive::RunUnzip(request, recorder);
+}
+
+}  // namespace testing_support

@@ -1,0 +1,107 @@
+// Fixtures shared by the engine tests: scratch folders, files, a builder for archives with
+// arbitrary (also wrong) headers, and event recorders.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "archive/Stream.h"
+#include "archive/Unzip.h"
+#include "archive/Zip.h"
+
+namespace testing_support {
+
+namespace fs = std::filesystem;
+
+// A fresh folder under the system's temporary folder, removed with its contents.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const fs::path& path() const { return path_; }
+  fs::path operator/(const std::string& utf8) const;
+
+ private:
+  fs::path path_;
+};
+
+void WriteFile(const fs::path& path, const std::string& bytes);
+std::string ReadFile(const fs::path& path);
+// Every file and folder under `root`, as '/'-separated UTF-8 paths relative to it; folders
+// end in '/'. Maps files to their contents.
+std::map<std::string, std::string> Tree(const fs::path& root);
+
+std::string Deflate(const std::string& plain, int level = 6);
+uint32_t Crc(const std::string& bytes);
+
+// One member of a hand-built archive. Unset fields are derived from `plain` and `data`.
+struct RawMember {
+  std::string name;
+  std::string plain;                 // the member's content
+  std::optional<std::string> data;   // bytes stored; default: `plain`, deflated if method 8
+  uint16_t method = 0;
+  uint16_t flags = 0;
+  uint16_t madeBy = 20;
+  uint32_t external = 0;
+  std::optional<uint32_t> crc;
+  std::optional<uint64_t> compressedSize;
+  std::optional<uint64_t> uncompressedSize;
+  std::optional<std::string> localName;
+  std::optional<uint32_t> localCrc;
+  std::optional<uint32_t> localCompressedSize;
+  std::optional<uint16_t> localMethod;
+  std::string localExtra;
+  std::string centralExtra;
+  bool zip64 = false;                  // sizes and offset through a Zip64 extra field
+  std::optional<uint64_t> offset;      // central offset; with `shareLocal` no local copy
+  bool shareLocal = false;
+};
+
+struct RawArchive {
+  std::vector<RawMember> members;
+  std::string prefix;
+  std::string comment;
+  std::string trailing;
+  std::optional<uint16_t> count;
+  std::optional<uint32_t> centralSize;
+  std::optional<uint32_t> centralOffset;
+  bool prefixShiftsOffsets = false;   // offsets count from the archive, not the file
+  // Writes Zip64 end records with this member count (and the sizes below, if set).
+  std::optional<uint64_t> zip64Count;
+  std::optional<uint64_t> zip64CentralOffset;
+  std::string Build() const;
+};
+
+// Records what the engine reports.
+class Recorder : public archive::UnzipEvents, public archive::ZipEvents {
+ public:
+  void Message(std::string_view text) override { messages += std::string(text); }
+  void Listed(const archive::Entry& entry) override { listed.push_back(entry.name); }
+  bool Done(const archive::Entry& entry) override {
+    done.push_back(entry.name);
+    return stopAfter < 0 || static_cast<int>(done.size()) < stopAfter;
+  }
+  bool FileDone(const fs::path& file, uint64_t size) override {
+    added.emplace_back(file, size);
+    return stopAfter < 0 || static_cast<int>(added.size()) < stopAfter;
+  }
+
+  std::string messages;
+  std::vector<std::string> listed;
+  std::vector<std::string> done;
+  std::vector<std::pair<fs::path, uint64_t>> added;
+  int stopAfter = -1;
+};
+
+// Extracts `archiveBytes` from `dir`/"a.zip" into `dir`/"out" with the options the program
+// uses (folders, overwrite).
+archive::UnzipStatus ExtractBytes(const TempDir& dir, const std::string& archiveBytes,
+                                  Recorder& recorder);
+
+}  // namespace testing_support
