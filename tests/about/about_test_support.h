@@ -29,7 +29,10 @@ public:
         if (RegCreateKeyExA(HKEY_CURRENT_USER, where.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr) !=
             ERROR_SUCCESS)
             return false;
-        LONG r = RegSetValueExA(h, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+        // The system counts a string's terminating zero itself when one follows the data: a
+        // guard byte keeps a string stored without its zero as it is.
+        std::string guarded = bytes + '\x7F';
+        LONG r = RegSetValueExA(h, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(guarded.data()),
                                 static_cast<DWORD>(bytes.size()));
         RegCloseKey(h);
         return r == ERROR_SUCCESS;
