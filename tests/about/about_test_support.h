@@ -17,7 +17,10 @@ public:
         RegCreateKeyExA(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr);
         if (h) RegCloseKey(h);
     }
-    ~TestKey() { RegDeleteTreeA(HKEY_CURRENT_USER, path_.c_str()); }
+    ~TestKey() {
+        RegDeleteTreeA(HKEY_CURRENT_USER, path_.c_str());
+        RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\ParceloTests");  // only once nothing else is left in it
+    }
     TestKey(const TestKey&) = delete;
     TestKey& operator=(const TestKey&) = delete;
 
