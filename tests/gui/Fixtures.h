@@ -1,0 +1,101 @@
+// What the main window's GUI tests share: a hosted Form1, a fresh folder, real drops, a seam
+// that records shell requests.
+#pragma once
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/Form1.h"
+#include "gui/Watcher.h"
+#include "platform/toolkit/Seam.h"
+
+namespace guitest {
+
+// Sends a real HDROP carrying these paths, as the file browser does.
+inline void DropFiles(HWND target, const std::vector<std::string>& paths) {
+    size_t chars = 1;
+    for (const auto& p : paths) chars += p.size() + 1;
+    HGLOBAL mem = GlobalAlloc(GHND, sizeof(DROPFILES) + chars);
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(mem));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = FALSE;
+    char* out = reinterpret_cast<char*>(drop + 1);
+    for (const auto& p : paths) {
+        memcpy(out, p.c_str(), p.size() + 1);
+        out += p.size() + 1;
+    }
+    GlobalUnlock(mem);
+    SendMessageA(target, WM_DROPFILES, reinterpret_cast<WPARAM>(mem), 0);
+}
+
+class RecordingSeam : public tk::Seam {
+public:
+    struct Shell {
+        HWND owner;
+        std::string verb, file, parameters, directory;
+        int show;
+    };
+    HINSTANCE ShellExecuteVerb(HWND owner, const std::string& verb, const std::string& file,
+                               const std::string& parameters, const std::string& directory, int show) override {
+        shells.push_back({owner, verb, file, parameters, directory, show});
+        return reinterpret_cast<HINSTANCE>(33);
+    }
+    bool StartProcess(const std::string& commandLine, int windowStyle) override {
+        processes.push_back({commandLine, windowStyle});
+        return true;
+    }
+    std::vector<Shell> shells;
+    std::vector<std::pair<std::string, int>> processes;
+};
+
+// A hosted main window and a fresh folder of its own, removed afterwards.
+class WindowTest : public testing::Test {
+protected:
+    void SetUp() override {
+        char temp[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, temp);
+        folder = std::string(temp) + "parcelo-gui-" + std::to_string(GetCurrentProcessId()) + "-" +
+                 testing::UnitTest::GetInstance()->current_test_info()->name();
+        RemoveTree(folder);
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << folder;
+        form = std::make_unique<Form1>();
+        ASSERT_TRUE(form->Load());
+    }
+    void TearDown() override {
+        if (form->Loaded()) form->Unload();
+        form.reset();
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
+        RemoveTree(folder);
+    }
+    std::string Path(const std::string& name) const { return folder + "\\" + name; }
+    std::string MakeFile(const std::string& name, size_t size, char fill = 'x') {
+        std::string p = Path(name);
+        std::ofstream(p, std::ios::binary) << std::string(size, fill);
+        return p;
+    }
+    std::vector<std::string> ListItems() const {
+        std::vector<std::string> items;
+        for (int i = 0; i < form->List1.ListCount(); ++i) items.push_back(form->List1.List(i));
+        return items;
+    }
+    static void RemoveTree(const std::string& dir) {
+        std::string from = dir + std::string(1, '\0');
+        SHFILEOPSTRUCTA op{};
+        op.wFunc = FO_DELETE;
+        op.pFrom = from.c_str();
+        op.fFlags = FOF_NO_UI;
+        SHFileOperationA(&op);
+    }
+    std::unique_ptr<Form1> form;
+    std::string folder;
+};
+
+}  // namespace guitest
