@@ -47,6 +47,12 @@ ensure_wineprefix() {
     [ "$server" = "$WINE" ] && server=/usr/lib/wine/wineserver32
     "$server" -w >/dev/null 2>&1 || true
   fi
+  # Without a window manager (Xvfb) Wine waits 2 s for every closed window to be withdrawn;
+  # unmanaged windows close at once. scripts/run uses a prefix of its own, managed as usual.
+  if [ "${PARCELO_MANAGED_WINDOWS:-0}" != 1 ] && [ ! -f "$WINEPREFIX/.parcelo-unmanaged" ]; then
+    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 &&
+      touch "$WINEPREFIX/.parcelo-unmanaged"
+  fi
 }
 
 # Starts Xvfb on a free display unless one is usable; sets DISPLAY. Stopped on exit.
