@@ -46,7 +46,7 @@ struct EndCandidate {
   std::string comment;
 };
 
-EndCandidate Evaluate(Stream& in, uint64_t size, uint64_t position, const unsigned char* record,
+EndCandidate Evaluate(Stream& in, uint64_t position, const unsigned char* record,
                       size_t available) {
   EndCandidate c;
   c.position = position;
@@ -59,10 +59,7 @@ EndCandidate Evaluate(Stream& in, uint64_t size, uint64_t position, const unsign
   uint64_t centralSize = end.U32();
   uint64_t centralOffset = end.U32();
   uint16_t commentSize = end.U16();
-  if (position + kEndSize + commentSize > size) {
-    c.error = "the archive comment runs past the end of the file";
-    return c;
-  }
+  // A comment that runs past the end of the file is cut short, as the common tools do.
   c.comment.assign(reinterpret_cast<const char*>(record + kEndSize),
                    std::min<size_t>(commentSize, available - kEndSize));
 
@@ -149,7 +146,7 @@ EndCandidate FindEnd(Stream& in) {
   for (size_t i = window.size() - kEndSize + 1; i-- > 0;) {
     if (Load32(window.data() + i) != kEndSignature) continue;
     candidates.push_back(
-        Evaluate(in, size, windowStart + i, window.data() + i, window.size() - i));
+        Evaluate(in, windowStart + i, window.data() + i, window.size() - i));
   }
   if (candidates.empty()) {
     throw ArchiveError(Fault::kNotZip, "no end-of-central-directory record: not a Zip archive");
@@ -198,6 +195,15 @@ void ParseExtra(std::string_view extra, Entry& entry, bool needUncompressed, boo
 
 bool Entry::IsEncrypted() const {
   return (flags & (kFlagEncrypted | kFlagStrongEncryption | kFlagMaskedHeaders)) != 0;
+}
+
+bool Entry::IsDirectory() const {
+  if (!name.empty() && name.back() == '/') return true;
+  if (uncompressedSize != 0) return false;
+  uint8_t host = static_cast<uint8_t>(versionMadeBy >> 8);
+  bool unixHost = host == kHostUnix || host == kHostMacOsX;
+  if (unixHost && ((externalAttributes >> 16) & kUnixTypeMask) == kUnixDirectory) return true;
+  return (externalAttributes & kDosDirectory) != 0;
 }
 
 bool Entry::IsSymlink() const {

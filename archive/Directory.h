@@ -40,7 +40,9 @@ struct Entry {
   // local header or the central directory.
   uint64_t dataLimit = 0;
 
-  bool IsDirectory() const { return !name.empty() && name.back() == '/'; }
+  // A name ending in '/', or an empty member that its attributes mark as a folder (some
+  // writers leave the slash off).
+  bool IsDirectory() const;
   bool IsEncrypted() const;
   bool IsSymlink() const;
   // Modification time in Unix seconds: the extended timestamp, else the DOS time.

@@ -97,9 +97,10 @@ UnzipStatus Extraction::Extract(const Entry& entry) {
   if (entry.IsSymlink()) {
     return Refuse(entry, "symbolic links are not created", UnzipStatus::kWarning);
   }
+  const bool isDirectory = entry.IsDirectory();
   std::vector<std::string> parts = safe.components;
   if (!request_.useFolders) {
-    if (safe.isDirectory) return UnzipStatus::kOk;
+    if (isDirectory) return UnzipStatus::kOk;
     parts = {parts.back()};
   }
   if (request_.spaceToUnderscore) {
@@ -113,7 +114,7 @@ UnzipStatus Extraction::Extract(const Entry& entry) {
   // Names that differ only in ASCII case are one file on Windows; the first one wins.
   std::string key;
   for (const auto& part : parts) key += (key.empty() ? "" : "/") + FoldCase(part);
-  if (safe.isDirectory) {
+  if (isDirectory) {
     if (files_.count(key)) {
       return Refuse(entry, "a file of the same name is in the archive", UnzipStatus::kMemberError);
     }
@@ -132,7 +133,7 @@ UnzipStatus Extraction::Extract(const Entry& entry) {
     return Refuse(entry, "the path would be too long for this system", UnzipStatus::kMemberError);
   }
 
-  if (safe.isDirectory) {
+  if (isDirectory) {
     std::string why = EnsureFolders(request_.targetDir, parts, parts.size());
     if (!why.empty()) return Refuse(entry, why, UnzipStatus::kMemberError);
     Info("   creating: " + entry.name);

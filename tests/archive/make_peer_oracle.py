@@ -1,0 +1,58 @@
+#!/usr/bin/env python3
+r"""Writes peer-zips-oracle.tsv: what Python's zipfile reads from each peer archive.
+
+One line per member: file, member name (as zipfile decodes it: UTF-8 with flag bit 11,
+code page 437 otherwise; backslashes and control characters written as \\ and \xNN),
+then either "dir", or the size and CRC-32 of the bytes zipfile extracts, or "error".
+An archive zipfile cannot open gets one line with the name "*".
+Run it again when the peer archives change; the test reads only the result.
+"""
+import os
+import sys
+import zipfile
+import zlib
+
+here = os.path.dirname(os.path.abspath(__file__))
+folder = os.path.join(here, "..", "..", "..", "shared", "testdata", "peer-zips")
+if len(sys.argv) > 1:
+    folder = sys.argv[1]
+
+
+def escape(name):
+    out = []
+    for c in name:
+        if c == "\\":
+            out.append("\\\\")
+        elif ord(c) < 0x20 or c == "\x7f":
+            out.append("\\x%02x" % ord(c))
+        else:
+            out.append(c)
+    return "".join(out)
+
+
+rows = []
+with open(os.path.join(folder, "MANIFEST.tsv"), encoding="utf-8") as manifest:
+    next(manifest)
+    for line in manifest:
+        origin, name = line.split("\t")[:2]
+        path = f"{origin}/{name}"
+        try:
+            with zipfile.ZipFile(os.path.join(folder, path)) as z:
+                for info in z.infolist():
+                    shown = escape(info.filename)
+                    if info.is_dir():
+                        rows.append((path, shown, "dir", ""))
+                        continue
+                    try:
+                        data = z.read(info)
+                        rows.append((path, shown, str(len(data)), "%08x" % zlib.crc32(data)))
+                    except Exception:
+                        rows.append((path, shown, "error", ""))
+        except Exception:
+            rows.append((path, "*", "error", ""))
+
+out = os.path.join(here, "peer-zips-oracle.tsv")
+with open(out, "w", encoding="utf-8", newline="\n") as f:
+    for row in rows:
+        f.write("\t".join(row) + "\n")
+print(f"{len(rows)} lines written to {out}")
