@@ -10,6 +10,7 @@
 #include "GdiCount.h"
 #include "controls/progressbar/XP_ProgressBar.h"
 #include "platform/toolkit/Error.h"
+#include "platform/toolkit/Events.h"
 #include "platform/toolkit/Window.h"
 
 using pbtest::Canvas;
@@ -294,6 +295,26 @@ TEST_F(ControlTest, ValueSetsThatChangeNothingVisibleOnlyCopyTheSurface) {
     bar.Move(120, 120, 4500, 240);
     bar.Value(members * size);
     EXPECT_EQ(bar.PaintCount(), paints + 3);
+}
+
+TEST_F(ControlTest, ASkippedRepaintStillCopiesThePictureOntoTheWindow) {
+    tk::PropertyBag stored = BlueBarBag();
+    XP_ProgressBar bar;
+    bar.CreateUserControl(form, 10, kMainWindowBar, &stored);
+    form.Show();
+    bar.Visible(true);
+    tk::DoEvents();
+    bar.Value(50);
+    HDC window = bar.HostDC();
+    ASSERT_EQ(GetPixel(window, 4, 6), 0xFF0000u);
+    RECT smudge{0, 0, 369, 16};
+    FillRect(window, &smudge, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));  // something drew over it
+    ASSERT_EQ(GetPixel(window, 4, 6), 0x000000u);
+    unsigned long paints = bar.PaintCount();
+    bar.Value(50);
+    EXPECT_EQ(bar.PaintCount(), paints);
+    EXPECT_EQ(GetPixel(window, 4, 6), 0xFF0000u);
+    EXPECT_EQ(GetPixel(window, 186, 6), 0xFFFFFFu);
 }
 
 TEST_F(ControlTest, TenThousandRedrawsPerLookLeaveNoGdiObjectsBehind) {
