@@ -99,10 +99,9 @@ void Press(const FoundDialog& d, int button) {
 class RealDialog : public testing::Test {
 protected:
     void SetUp() override {
-        char temp[MAX_PATH] = {};
-        ASSERT_NE(0u, GetTempPathA(MAX_PATH, temp));
+        ASSERT_NE(0u, GetTempPathA(MAX_PATH, temp_));
         // A name no earlier run has left behind.
-        const std::string base = std::string(temp) + "parcelo-fd-" + std::to_string(GetCurrentProcessId()) + "-";
+        const std::string base = std::string(temp_) + "parcelo-fd-" + std::to_string(GetCurrentProcessId()) + "-";
         for (int n = 0; folder_.empty() && n < 1000; ++n) {
             std::string candidate = base + std::to_string(n);
             if (CreateDirectoryA(candidate.c_str(), nullptr)) folder_ = candidate;
@@ -115,10 +114,13 @@ protected:
         }
     }
     void TearDown() override {
+        // The dialogs make the chosen folder the current one, which would keep it from going.
+        SetCurrentDirectoryA(temp_);
         for (const char* name : {"a.txt", "b.txt", "pick.txt", "newarc.zip"}) DeleteFileA(Path(name).c_str());
         RemoveDirectoryA(folder_.c_str());
     }
     std::string Path(const std::string& name) const { return folder_ + "\\" + name; }
+    char temp_[MAX_PATH] = {};
     std::string folder_;
 };
 
