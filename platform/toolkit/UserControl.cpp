@@ -3,13 +3,10 @@
 namespace tk {
 
 UserControl::~UserControl() {
-    if (!terminated_) {
-        terminated_ = true;
-        try {
-            UserControl_Terminate();
-        } catch (...) {
-        }
-    }
+    // The derived control is gone by now: its own destructor runs its termination. Destroy the
+    // window here, so that no message reaches a half-destroyed object.
+    terminated_ = true;
+    handle_.Reset();
 }
 
 void UserControl::CreateUserControl(Form& parent, int id, const TwipsRect& where, const PropertyBag* stored) {

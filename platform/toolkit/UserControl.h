@@ -35,6 +35,8 @@ public:
     virtual void UserControl_Initialize() {}
     virtual void UserControl_Paint() {}
     virtual void UserControl_Resize() {}
+    // Runs when the window is destroyed; a derived control whose object may outlive its window's
+    // destruction by its parent runs it from its own destructor too (once).
     virtual void UserControl_Terminate() {}
     virtual void UserControl_ReadProperties(const PropertyBag& /*bag*/) {}
     virtual void UserControl_WriteProperties(PropertyBag& /*bag*/) {}

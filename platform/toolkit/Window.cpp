@@ -111,7 +111,9 @@ LRESULT Control::SubclassProc(UINT msg, WPARAM wp, LPARAM lp) {
 LRESULT CALLBACK Control::StaticSubclass(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR self) {
     auto* control = reinterpret_cast<Control*>(self);
     if (msg == WM_NCDESTROY) {
+        // Destroyed with its parent: forget the handle, which the system may reuse.
         RemoveWindowSubclass(hwnd, &Control::StaticSubclass, 1);
+        control->handle_.Release();
         return DefSubclassProc(hwnd, msg, wp, lp);
     }
     try {
@@ -281,8 +283,10 @@ void Form::CreateForm(const Style& s) {
         SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(s.icon));
         SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(s.icon));
     }
+    // Not owned by the form: an owned topmost popup keeps Wine from moving its owner into the
+    // topmost band. The form destroys it itself.
     toolTips_.Reset(CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                                     GetModuleHandleA(nullptr), nullptr));
     FormList().push_back(this);
 }
