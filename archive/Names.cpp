@@ -308,7 +308,10 @@ SafeName CheckMemberName(std::string_view utf8) {
     }
     start = end + 1;
   }
-  if (result.components.empty()) return refuse("the name has no file or folder in it");
+  // "./" names the target folder itself, as archivers that start from "." store it.
+  if (result.components.empty() && !result.isDirectory) {
+    return refuse("the name has no file or folder in it");
+  }
   result.ok = true;
   return result;
 }

@@ -37,7 +37,8 @@ bool WildcardMatch(std::string_view pattern, std::string_view text, bool ignoreC
 struct SafeName {
   bool ok = false;
   std::string reason;                   // why it was refused
-  std::vector<std::string> components;  // folders then file, UTF-8, '.' components dropped
+  std::vector<std::string> components;  // folders then file, UTF-8, '.' components dropped;
+                                        // empty for "./", the target folder itself
   bool isDirectory = false;             // the name ends in '/'
 };
 

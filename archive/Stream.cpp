@@ -94,12 +94,10 @@ void MemoryStream::Truncate(uint64_t size) {
 }
 
 FileStream::FileStream(Opened, int descriptor, bool writable)
-    : descriptor_(descriptor), writable_(writable), fileSize_(DescriptorSize(descriptor)),
-      buffer_(kFileBufferSize) {}
+    : descriptor_(descriptor), writable_(writable), fileSize_(DescriptorSize(descriptor)) {}
 
 FileStream::FileStream(const std::filesystem::path& path, Mode mode)
-    : descriptor_(OpenDescriptor(path, mode)), writable_(mode != Mode::kRead),
-      buffer_(kFileBufferSize) {
+    : descriptor_(OpenDescriptor(path, mode)), writable_(mode != Mode::kRead) {
   if (descriptor_ < 0) {
     int err = errno;
     throw ArchiveError(mode == Mode::kRead ? Fault::kNotFound : Fault::kWriteFailed,
@@ -199,6 +197,11 @@ void FileStream::WriteAt(uint64_t offset, const void* data, size_t size) {
   fileSize_ = std::max(fileSize_, offset + size);
 }
 
+unsigned char* FileStream::Buffer() {
+  if (!buffer_) buffer_.reset(new unsigned char[kFileBufferSize]);
+  return buffer_.get();
+}
+
 size_t FileStream::Read(void* buffer, size_t size) {
   if (bufferDirty_) Flush();
   auto* out = static_cast<unsigned char*>(buffer);
@@ -207,13 +210,13 @@ size_t FileStream::Read(void* buffer, size_t size) {
     if (position_ >= bufferStart_ && position_ < bufferStart_ + bufferLength_) {
       size_t at = static_cast<size_t>(position_ - bufferStart_);
       size_t n = std::min(size - done, bufferLength_ - at);
-      std::memcpy(out + done, buffer_.data() + at, n);
+      std::memcpy(out + done, Buffer() + at, n);
       done += n;
       position_ += n;
       continue;
     }
     size_t want = size - done;
-    if (want >= buffer_.size()) {
+    if (want >= kFileBufferSize) {
       size_t got = 0;
       ReadAt(position_, out + done, want, &got);
       done += got;
@@ -222,7 +225,7 @@ size_t FileStream::Read(void* buffer, size_t size) {
     }
     bufferStart_ = position_;
     bufferLength_ = 0;
-    ReadAt(position_, buffer_.data(), buffer_.size(), &bufferLength_);
+    ReadAt(position_, Buffer(), kFileBufferSize, &bufferLength_);
     if (bufferLength_ == 0) break;
   }
   return done;
@@ -234,10 +237,10 @@ void FileStream::Write(const void* data, size_t size) {
   if (!bufferDirty_) bufferLength_ = 0;  // drop any read-ahead
   bool inWindow = bufferLength_ > 0 && position_ >= bufferStart_ &&
                   position_ <= bufferStart_ + bufferLength_ &&
-                  position_ - bufferStart_ + size <= buffer_.size();
+                  position_ - bufferStart_ + size <= kFileBufferSize;
   if (!inWindow) {
     Flush();
-    if (size >= buffer_.size()) {
+    if (size >= kFileBufferSize) {
       WriteAt(position_, data, size);
       position_ += size;
       return;
@@ -246,7 +249,7 @@ void FileStream::Write(const void* data, size_t size) {
     bufferLength_ = 0;
   }
   size_t at = static_cast<size_t>(position_ - bufferStart_);
-  std::memcpy(buffer_.data() + at, data, size);
+  std::memcpy(Buffer() + at, data, size);
   bufferLength_ = std::max(bufferLength_, at + size);
   bufferDirty_ = true;
   position_ += size;
@@ -257,7 +260,7 @@ void FileStream::Flush() {
   bufferDirty_ = false;
   size_t length = bufferLength_;
   bufferLength_ = 0;
-  WriteAt(bufferStart_, buffer_.data(), length);
+  WriteAt(bufferStart_, Buffer(), length);
 }
 
 uint64_t FileStream::Size() {

@@ -98,7 +98,9 @@ class FileStream : public Stream {
   uint64_t position_ = 0;
   uint64_t fileSize_ = 0;  // size on disk, as far as this stream knows
   // Read-ahead for readers, write-behind for writers: one window of the file.
-  std::vector<unsigned char> buffer_;
+  // Allocated on first use and never zero-filled: many small files pass through here.
+  unsigned char* Buffer();
+  std::unique_ptr<unsigned char[]> buffer_;
   uint64_t bufferStart_ = 0;
   size_t bufferLength_ = 0;
   bool bufferDirty_ = false;

@@ -97,8 +97,9 @@ UnzipStatus Extraction::Extract(const Entry& entry) {
   if (entry.IsSymlink()) {
     return Refuse(entry, "symbolic links are not created", UnzipStatus::kWarning);
   }
-  const bool isDirectory = entry.IsDirectory();
+  const bool isDirectory = entry.IsDirectory() || safe.isDirectory;
   std::vector<std::string> parts = safe.components;
+  if (parts.empty()) return UnzipStatus::kOk;  // "./": the target folder itself
   if (!request_.useFolders) {
     if (isDirectory) return UnzipStatus::kOk;
     parts = {parts.back()};

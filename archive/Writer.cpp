@@ -42,7 +42,10 @@ size_t ReadSource(Stream& source, void* buffer, size_t size) {
 }  // namespace
 
 ZipWriter::ZipWriter(Stream& out, int level)
-    : out_(out), level_(std::clamp(level, 0, 9)), position_(out.Tell()), highWater_(position_) {}
+    : out_(out), level_(std::clamp(level, 0, 9)), position_(out.Tell()), highWater_(position_),
+      piece_(new unsigned char[kReadPiece]) {}
+
+ZipWriter::~ZipWriter() = default;
 
 void ZipWriter::Append(const void* data, size_t size) {
   out_.Seek(position_);
@@ -105,19 +108,23 @@ void ZipWriter::AddFile(const NewMember& member, Stream& source, uint64_t sizeHi
   Append(local.str().data(), local.size());
   const uint64_t dataStart = position_;
 
-  std::vector<unsigned char> piece(kReadPiece);
+  unsigned char* piece = piece_.get();
   uint32_t crc = 0;
   uint64_t size = 0;
   try {
     source.Seek(0);
     if (r.method == kMethodDeflated) {
-      Deflater deflater(level_);
+      if (deflater_) {
+        deflater_->Reset();
+      } else {
+        deflater_ = std::make_unique<Deflater>(level_);
+      }
       auto sink = [this](const unsigned char* data, size_t n) { Append(data, n); };
       for (;;) {
-        size_t n = ReadSource(source, piece.data(), piece.size());
-        crc = Crc32(crc, piece.data(), n);
+        size_t n = ReadSource(source, piece, kReadPiece);
+        crc = Crc32(crc, piece, n);
         size += n;
-        deflater.Compress(piece.data(), n, n == 0, sink);
+        deflater_->Compress(piece, n, n == 0, sink);
         if (n == 0) break;
       }
       if (position_ - dataStart >= size) {
@@ -127,20 +134,20 @@ void ZipWriter::AddFile(const NewMember& member, Stream& source, uint64_t sizeHi
         source.Seek(0);
         uint32_t again = 0;
         uint64_t copied = 0;
-        for (size_t n; (n = ReadSource(source, piece.data(), piece.size())) > 0;) {
-          again = Crc32(again, piece.data(), n);
+        for (size_t n; (n = ReadSource(source, piece, kReadPiece)) > 0;) {
+          again = Crc32(again, piece, n);
           copied += n;
-          Append(piece.data(), n);
+          Append(piece, n);
         }
         if (again != crc || copied != size) {
           throw ArchiveError(Fault::kReadFailed, "the file changed while it was being read");
         }
       }
     } else {
-      for (size_t n; (n = ReadSource(source, piece.data(), piece.size())) > 0;) {
-        crc = Crc32(crc, piece.data(), n);
+      for (size_t n; (n = ReadSource(source, piece, kReadPiece)) > 0;) {
+        crc = Crc32(crc, piece, n);
         size += n;
-        Append(piece.data(), n);
+        Append(piece, n);
       }
     }
     if (!zip64 && size >= kMax32) {
@@ -223,16 +230,16 @@ void ZipWriter::CopyMember(Stream& archive, const Entry& entry) {
   if (localZip64) local.U16(kExtraZip64).U16(16).U64(r.uncompressedSize).U64(r.compressedSize);
   Append(local.str().data(), local.size());
 
-  std::vector<unsigned char> piece(kReadPiece);
+  unsigned char* piece = piece_.get();
   uint64_t left = entry.compressedSize;
   uint64_t from = dataStart;
   while (left > 0) {
-    size_t n = static_cast<size_t>(std::min<uint64_t>(left, piece.size()));
+    size_t n = static_cast<size_t>(std::min<uint64_t>(left, kReadPiece));
     archive.Seek(from);
-    if (ReadFull(archive, piece.data(), n) != n) {
+    if (ReadFull(archive, piece, n) != n) {
       throw ArchiveError(Fault::kReadFailed, "the archive is cut off inside \"" + entry.name + "\"");
     }
-    Append(piece.data(), n);
+    Append(piece, n);
     from += n;
     left -= n;
   }

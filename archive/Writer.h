@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,8 @@
 
 namespace archive {
 
+class Deflater;
+
 struct NewMember {
   std::string name;  // UTF-8 with '/' between folders; folders end in '/'
   int64_t modifiedUnix = 0;
@@ -23,6 +26,9 @@ class ZipWriter {
  public:
   // `level` 1 to 9 deflates with that zlib level; 0 stores every member.
   ZipWriter(Stream& out, int level);
+  ~ZipWriter();
+  ZipWriter(const ZipWriter&) = delete;
+  ZipWriter& operator=(const ZipWriter&) = delete;
 
   void AddDirectory(const NewMember& member);
 
@@ -80,6 +86,9 @@ class ZipWriter {
   uint64_t highWater_;
   std::vector<CentralRecord> central_;
   Result last_;
+  // Reused from member to member: the read buffer and the deflate state.
+  std::unique_ptr<unsigned char[]> piece_;
+  std::unique_ptr<Deflater> deflater_;
 };
 
 }  // namespace archive

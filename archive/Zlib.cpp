@@ -32,6 +32,10 @@ Deflater::Deflater(int level) {
 
 Deflater::~Deflater() { deflateEnd(&stream_); }
 
+void Deflater::Reset() {
+  if (deflateReset(&stream_) != Z_OK) Fail();
+}
+
 void Deflater::Fail() { throw ArchiveError(Fault::kWriteFailed, "deflate failed"); }
 
 Inflater::Inflater() {

@@ -18,6 +18,9 @@ class Deflater {
   Deflater(const Deflater&) = delete;
   Deflater& operator=(const Deflater&) = delete;
 
+  // Starts a new stream with the same settings, keeping the allocated state.
+  void Reset();
+
   // Compresses all of `in` (at most 1 GiB), handing compressed bytes to
   // `sink(const unsigned char*, size_t)` as they come; `finish` ends the stream.
   template <typename Sink>
