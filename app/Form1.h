@@ -10,8 +10,10 @@
 #include "controls/progressbar/XP_ProgressBar.h"
 #include "platform/toolkit/Events.h"
 #include "platform/toolkit/Window.h"
+#include "ziplib/UnzipBinding.h"
+#include "ziplib/ZipBinding.h"
 
-class Form1 : public tk::Form {
+class Form1 : public tk::Form, public ziplib::ZipEvents, public ziplib::UnzipEvents {
 public:
     // Control identifiers, in order of tab index for those that take the focus.
     enum Id {
@@ -49,6 +51,13 @@ public:
     void Command2_Click();
     void cmdOpenDir_Click();
     std::string GetFileNoExtension(const std::string& FileName) const;
+    void RunUnzip();
+
+    // Progress as an exact 64-bit count of bytes, shown on the bar scaled to fit 32 bits, so that
+    // small files are not lost to the bar's whole-percent read-back and totals over 2 GiB fit.
+    void StartProgress(uint64_t totalBytes);
+    void AdvanceProgress(uint64_t bytes);
+    void EndProgress();
 
     // Controls, public so that the workflows' callbacks and the tests can reach them.
     tk::Button cmdDummy, Command1, cmdOpen, Command2, cmdZip, cmdHelp, cmdAbout, cmdOpenDir, cmdClose;
@@ -65,6 +74,17 @@ public:
     std::array<std::string, kZipNameSlots> zipNames{};
     int16_t zipFileCount = 0;
 
+    // The library records, zeroed at creation, living as long as the window. The texts of
+    // unzipOptions are kept beside it and handed over as ANSI copies for each call.
+    ziplib::ZipCallbacks zipCallbacks{};
+    ziplib::ZipOptions zipOptions{};
+    ziplib::UnzipOptions unzipOptions{};
+    std::string unzipZipFileName;
+    std::string unzipExtractDir;
+    bool unzipExtractDirSet = false;  // null until the first extraction
+    ziplib::UnzipCallbacks unzipCallbacks{};
+    ziplib::UnzipVersionInfo unzipVersion{};
+
     static constexpr const char* kListFullText =
         "The list is full: a Zip file can be made from at most 99 files.     ";
 
@@ -79,6 +99,21 @@ private:
     bool SelectListed(const std::string& path);
     void AddListedFile(const std::string& path);
 
+    // Library callbacks.
+    void ZipPrinted(const std::string& text) override;
+    void ZipProcessed(int32_t size) override;
+    void UnzipPrinted(const std::string& text) override;
+    void UnzipListed(const std::string& name, uint32_t uncompressedSize) override;
+    void UnzipExtracted(const std::string& name, uint32_t uncompressedSize) override;
+    void KeepAlive();
+    void RestoreIdleLook();
+
     HCURSOR handCursor_ = nullptr;  // a shared resource cursor: not destroyed
+    uint64_t progressTotal_ = 0, progressDone_ = 0, progressScale_ = 1;
+    int32_t savedMax_ = 0;
+    std::string libraryMessages_;  // what the library printed during the running call
+    uint64_t listedTotal_ = 0;     // 64-bit sum of the listed members' sizes
+    uint32_t extractedCount_ = 0;  // members extracted by the running call
+    DWORD lastKeepAlive_ = 0;
     bool endRequested_ = false;
 };
