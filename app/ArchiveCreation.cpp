@@ -136,9 +136,12 @@ void Form1::cmdZip_Click() {
         {
             ziplib::Zip32 library;
             ziplib::ZipEventsScope events(*this);
-            library.ZpInit(&zipCallbacks);
-            library.ZpSetOptions(zipOptions);
-            status = library.ZpArchive(zipFileCount, archive, zipNames);
+            // The three results in turn: the first that is not 0 is the failure to report.
+            status = library.ZpInit(&zipCallbacks);
+            int32_t options = library.ZpSetOptions(zipOptions);
+            if (status == 0) status = options;
+            int32_t archived = library.ZpArchive(zipFileCount, archive, zipNames);
+            if (status == 0) status = archived;
             if (!library.Loaded()) status = -1;
         }
         if (status != 0) {

@@ -58,9 +58,8 @@ public:
 class WindowTest : public testing::Test {
 protected:
     void SetUp() override {
-        char temp[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, temp);
-        folder = std::string(temp) + "parcelo-gui-" + std::to_string(GetCurrentProcessId()) + "-" +
+        // Under /tmp through Wine's Z: drive, so that the Unix-side oracle sees the same files.
+        folder = std::string("Z:\\tmp\\parcelo-gui-") + std::to_string(GetCurrentProcessId()) + "-" +
                  testing::UnitTest::GetInstance()->current_test_info()->name();
         RemoveTree(folder);
         ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << folder;
@@ -93,6 +92,38 @@ protected:
         op.pFrom = from.c_str();
         op.fFlags = FOF_NO_UI;
         SHFileOperationA(&op);
+    }
+    // Runs the Python oracle (tests/gui/zipcheck.py) on Unix paths and returns what it wrote.
+    std::string Oracle(const std::string& mode, const std::string& zip, const std::vector<std::string>& args) {
+        static int serial = 0;
+        std::string result = Path("oracle-" + std::to_string(++serial) + ".txt");
+        std::string line = "Z:\\usr\\bin\\python3 " + std::string(PARCELO_SOURCE_DIR) +
+                           "/tests/gui/zipcheck.py " + ToUnix(result) + " " + mode + " \"" + ToUnix(zip) + "\"";
+        for (const auto& a : args) line += " \"" + (a.size() > 1 && a[1] == ':' ? ToUnix(a) : a) + "\"";
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+            return "oracle did not start";
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        for (int i = 0; i < 600; ++i) {
+            std::ifstream in(result);
+            if (in) {
+                std::string text((std::istreambuf_iterator<char>(in)), {});
+                DeleteFileA(result.c_str());
+                return text;
+            }
+            Sleep(50);
+        }
+        return "oracle gave no answer";
+    }
+    // Z:\tmp\x -> /tmp/x; a Unix path stays as it is.
+    static std::string ToUnix(std::string path) {
+        if (path.size() > 1 && (path[1] == ':')) path = path.substr(2);
+        for (auto& c : path)
+            if (c == '\\') c = '/';
+        return path;
     }
     std::unique_ptr<Form1> form;
     std::string folder;

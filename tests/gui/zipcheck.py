@@ -1,0 +1,83 @@
+#!/usr/bin/env python3
+"""Oracle for the GUI tests: Python's zipfile makes and checks archives for the window.
+
+    zipcheck.py RESULT check ZIP FILE...      every FILE is a member under its bare name, byte for byte
+    zipcheck.py RESULT tree ZIP DIR           DIR holds exactly the archive's files, byte for byte
+    zipcheck.py RESULT make ZIP NAME=SIZE...  writes an archive (names may contain '/'; SIZE 'dir' for a folder, a
+                                              trailing 's' stores instead of deflating)
+
+Paths are Unix paths. Writes 'OK' or the first difference to RESULT (Wine does not pass exit codes
+of Unix programs back reliably)."""
+import os
+import sys
+import zipfile
+
+
+def content(name, size):
+    seed = sum(name.encode('utf-8')) % 251
+    return bytes((seed + i * 7) % 256 for i in range(size))
+
+
+def check(zpath, files):
+    with zipfile.ZipFile(zpath) as z:
+        bad = z.testzip()
+        if bad:
+            return f'bad CRC in {bad}'
+        names = z.namelist()
+        for f in files:
+            base = os.path.basename(f)
+            if base not in names:
+                return f'{base} missing from {names}'
+            if z.read(base) != open(f, 'rb').read():
+                return f'{base} differs'
+        if len(names) != len(files):
+            return f'members {names} for files {files}'
+    return 'OK'
+
+
+def tree(zpath, root):
+    with zipfile.ZipFile(zpath) as z:
+        want = {i.filename.rstrip('/'): i for i in z.infolist()}
+        for name, info in want.items():
+            path = os.path.join(root, *name.split('/'))
+            if info.is_dir():
+                if not os.path.isdir(path):
+                    return f'folder {name} missing'
+            elif not os.path.isfile(path) or open(path, 'rb').read() != z.read(info):
+                return f'{name} missing or different'
+        have = []
+        for d, dirs, files in os.walk(root):
+            for n in dirs + files:
+                have.append(os.path.relpath(os.path.join(d, n), root).replace(os.sep, '/'))
+        extra = sorted(set(have) - set(want) - {h for h in have if any(w.startswith(h + '/') for w in want)})
+        if extra:
+            return f'unexpected files {extra}'
+    return 'OK'
+
+
+def make(zpath, specs):
+    with zipfile.ZipFile(zpath, 'w', zipfile.ZIP_DEFLATED) as z:
+        for spec in specs:
+            name, size = spec.rsplit('=', 1)
+            if size == 'dir':
+                z.writestr(zipfile.ZipInfo(name.rstrip('/') + '/'), b'')
+            elif size.endswith('s'):  # stored, not deflated
+                z.writestr(name, content(name, int(size[:-1])), compress_type=zipfile.ZIP_STORED)
+            else:
+                z.writestr(name, content(name, int(size)))
+    return 'OK'
+
+
+def main():
+    result, mode, zpath, *rest = sys.argv[1:]
+    try:
+        text = {'check': check, 'tree': tree, 'make': make}[mode](zpath, rest if mode != 'tree' else rest[0])
+    except Exception as e:  # reported to the test, which fails with it
+        text = f'{type(e).__name__}: {e}'
+    with open(result + '.tmp', 'w') as f:
+        f.write(text)
+    os.replace(result + '.tmp', result)
+
+
+if __name__ == '__main__':
+    main()
