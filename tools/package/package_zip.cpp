@@ -1,6 +1,7 @@
-// Packs files into a Zip archive with the zip32.dll that lies beside this program, calling it
-// exactly as Parcelo does: ZpInit, ZpSetOptions, ZpArchive, each file stored under its bare
-// name. The release bundle is made with it, so that our own library writes what we ship.
+// Packs files into a Zip archive with the zip32.dll that lies beside this program, through its
+// published interface: ZpInit, ZpSetOptions, ZpArchive, each file stored under its bare name,
+// as Parcelo stores them. The release bundle is made with it, so that our own library writes
+// what we ship.
 //
 //   package_zip.exe ARCHIVE FILE...
 //
@@ -15,7 +16,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "package_zip_records.h"
+#include "zip32.h"
 
 namespace {
 
@@ -24,20 +25,11 @@ struct LibraryCloser {
 };
 using Library = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryCloser>;
 
-// The library's messages go to the console, where the packaging script shows them.
-int32_t WINAPI Print(char* text, int32_t length) noexcept {
+// The library's warnings and errors go to the console, where the packaging script shows them.
+int WINAPI Print(char* text, long length) noexcept {
     if (text && length > 0) std::fwrite(text, 1, strnlen(text, static_cast<size_t>(length)), stderr);
     return 0;
 }
-
-int32_t WINAPI Password(char*, int32_t, const char*, const char*) noexcept { return 0; }
-
-char* WINAPI Comment(char* buffer, int32_t) noexcept {
-    if (buffer) buffer[0] = '\0';  // no archive comment
-    return buffer;
-}
-
-int32_t WINAPI Service(const char*, int32_t) noexcept { return 0; }
 
 std::string ProgramFolder() {
     std::vector<char> path(MAX_PATH);
@@ -60,8 +52,8 @@ Fn Entry(HMODULE module, const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: package_zip ARCHIVE FILE...\n");
+    if (argc < 3 || argc - 2 >= ZIP_NAME_LIST_SLOTS) {
+        std::fprintf(stderr, "usage: package_zip ARCHIVE FILE... (at most %d files)\n", ZIP_NAME_LIST_SLOTS - 1);
         return 2;
     }
     // From our own folder only: never a zip32.dll found elsewhere on the search path.
@@ -71,31 +63,27 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "package_zip: cannot load %s (error %lu)\n", dll.c_str(), GetLastError());
         return 3;
     }
-    auto init = Entry<ZpInitFn>(library.get(), "ZpInit");
-    auto setOptions = Entry<ZpSetOptionsFn>(library.get(), "ZpSetOptions");
-    auto archive = Entry<ZpArchiveFn>(library.get(), "ZpArchive");
+    auto init = Entry<decltype(&ZpInit)>(library.get(), "ZpInit");
+    auto setOptions = Entry<decltype(&ZpSetOptions)>(library.get(), "ZpSetOptions");
+    auto archive = Entry<decltype(&ZpArchive)>(library.get(), "ZpArchive");
     if (!init || !setOptions || !archive) {
         std::fprintf(stderr, "package_zip: %s lacks ZpInit, ZpSetOptions or ZpArchive\n", dll.c_str());
         return 3;
     }
 
     ZipCallbacks callbacks{};
-    callbacks.print = &Print;
-    callbacks.password = &Password;
-    callbacks.comment = &Comment;
-    callbacks.service = &Service;
+    callbacks.Print = &Print;  // the other slots stay null: the library never calls them
     ZipOptions options{};
-    options.fJunkDir = 1;
+    options.JunkDir = 1;   // bare names, as Parcelo stores them
+    options.Quiet = 1;     // warnings and errors only
+    options.Level = 9;     // a release is packed once and downloaded often
 
-    std::vector<std::string> files(argv + 2, argv + argc);
-    std::vector<char*> names;
-    for (auto& f : files) names.push_back(f.data());
-    names.push_back(nullptr);
-    std::string path = argv[1];
+    ZipNameList names{};
+    for (int i = 2; i < argc; ++i) names.Names[i - 2] = argv[i];
 
     init(&callbacks);
     setOptions(&options);
-    int32_t status = archive(static_cast<int32_t>(files.size()), path.data(), names.data());
-    if (status != 0) std::fprintf(stderr, "package_zip: zip32.dll answered %d for %s\n", static_cast<int>(status), path.c_str());
+    int status = archive(argc - 2, argv[1], &names);
+    if (status != ZIP32_OK) std::fprintf(stderr, "package_zip: zip32.dll answered %d for %s\n", status, argv[1]);
     return status;
 }
