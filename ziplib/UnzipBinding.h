@@ -125,12 +125,7 @@ public:
                                  UnzipCallbacks& callbacks) const;
 
 private:
-    struct ModuleTraits {
-        using Handle = HMODULE;
-        static HMODULE Invalid() { return nullptr; }
-        static void Close(HMODULE h) { FreeLibrary(h); }
-    };
-    tk::UniqueHandle<ModuleTraits> module_;
+    tk::Module module_;
     uint32_t(WINAPI* version_)(UnzipVersionInfo*) = nullptr;
     int32_t(WINAPI* unzip_)(int32_t, char**, int32_t, char**, UnzipOptions*, UnzipCallbacks*) = nullptr;
 };

@@ -98,12 +98,7 @@ public:
                       const std::array<std::string, kZipNameSlots>& names) const;
 
 private:
-    struct ModuleTraits {
-        using Handle = HMODULE;
-        static HMODULE Invalid() { return nullptr; }
-        static void Close(HMODULE h) { FreeLibrary(h); }
-    };
-    tk::UniqueHandle<ModuleTraits> module_;
+    tk::Module module_;
     int32_t(WINAPI* init_)(ZipCallbacks*) = nullptr;
     int32_t(WINAPI* setOptions_)(ZipOptions*) = nullptr;
     int32_t(WINAPI* archive_)(int32_t, char*, char**) = nullptr;

@@ -59,6 +59,11 @@ struct KeyTraits {
     static HKEY Invalid() { return nullptr; }
     static void Close(HKEY h) { RegCloseKey(h); }
 };
+struct ModuleTraits {
+    using Handle = HMODULE;
+    static HMODULE Invalid() { return nullptr; }
+    static void Close(HMODULE h) { FreeLibrary(h); }
+};
 struct WindowTraits {
     using Handle = HWND;
     static HWND Invalid() { return nullptr; }
@@ -74,6 +79,7 @@ using Icon = UniqueHandle<IconTraits>;
 using KernelHandle = UniqueHandle<KernelTraits>;
 using RegKey = UniqueHandle<KeyTraits>;
 using WindowHandle = UniqueHandle<WindowTraits>;
+using Module = UniqueHandle<ModuleTraits>;  // LoadLibrary / FreeLibrary
 
 // A DC borrowed from a window with GetDC, given back with ReleaseDC.
 class WindowDC {
