@@ -1,0 +1,210 @@
+/* unzip32.h -- interface of unzip32.dll, the Unzip library of Parcelo, version 2.0.0
+
+   unzip32.dll lists, tests and extracts Zip archives. It is a 32-bit Windows library:
+   every entry point and every callback takes its arguments on the stack and removes them
+   itself (WINAPI, __stdcall), and the exports carry their plain names. Texts crossing the
+   interface are NUL-terminated ANSI (the system code page). Member names are read as
+   UTF-8 when the archive flags them so and as code page 437 otherwise; callbacks receive
+   them converted to ANSI (a character the code page lacks becomes '?'), while extraction
+   writes the true Unicode names to disk.
+
+   Wiz_SingleEntryUnzip blocks until the work is done; every callback runs on the calling
+   thread, from inside that call. A null callback slot is never called. Archives are
+   treated as hostile: extraction never writes outside the target folder, never creates or
+   follows links, refuses unsafe names, overlapping members and sizes or ratios that cannot
+   be true, checks every size and CRC, and writes each file under a temporary name that is
+   renamed only when the member has been verified, so a failed member leaves no file.
+   The records below have exactly the layouts given, which the static assertions prove.
+*/
+#ifndef PARCELO_UNZIP32_H
+#define PARCELO_UNZIP32_H
+
+#include <stddef.h>
+#include <windows.h>
+
+#ifdef __cplusplus
+extern "C" {
+/* No exception leaves an entry point. */
+#define UNZIP32_NOEXCEPT noexcept
+#else
+#define UNZIP32_NOEXCEPT
+#endif
+
+/* Status codes: those of the unzip command-line tool. */
+#define UNZIP32_OK 0
+#define UNZIP32_WARNING 1         /* links in the archive were not created; all else done */
+#define UNZIP32_MEMBER_ERROR 2    /* a member failed or was refused; the others were done */
+#define UNZIP32_DIRECTORY_ERROR 3 /* the central directory is damaged; nothing was done */
+#define UNZIP32_NO_MEMORY 5
+#define UNZIP32_NOT_FOUND 9       /* no archive of that name, or not a Zip archive */
+#define UNZIP32_PARAMETERS 10     /* a null option record or a negative count */
+#define UNZIP32_NO_MATCH 11       /* an include pattern matched no member */
+#define UNZIP32_DISK_FULL 50      /* the disk filled up; extraction stopped there */
+#define UNZIP32_CANCELLED 80      /* the service callback returned non-zero */
+#define UNZIP32_UNSUPPORTED 81    /* a member is encrypted or uses a method other than
+                                     stored and deflate */
+
+/* Receives one message: `length` characters at `text`, followed by a NUL. Messages are
+   lines ending in "\n". Errors always come; other lines only with Quiet 0. With ToStdout
+   the members' bytes come this way too, in pieces. The result is ignored. */
+typedef int(WINAPI* UnzipPrintProc)(char* text, unsigned long length);
+/* Never called. */
+typedef void(WINAPI* UnzipSoundProc)(void);
+/* With PromptOverwrite, called before an existing file would be replaced, with its path;
+   a non-zero result replaces it, zero keeps it. */
+typedef int(WINAPI* UnzipReplaceProc)(char* name);
+/* Never called: encrypted members are refused. */
+typedef int(WINAPI* UnzipPasswordProc)(char* buffer, int size, const char* prompt,
+                                       const char* name);
+/* Called once per member while listing (ListOnly), in the archive's order:
+     uncompressedSize, compressedSize  in bytes (4,294,967,295 for larger members)
+     factor           percent saved by compression, 0 to 100
+     month, day, year, hour, minute    the member's DOS time stamp (year with 4 digits)
+     flag             'd' for a folder, ' ' for a file
+     name             the member's name in ANSI
+     method           "Stored", "Defl:N" (or "Defl:X", "Defl:F", "Defl:S" by the level
+                      the archive records), or "Unk:NNN" for other method numbers
+     crc              the CRC-32 the archive records
+     encrypted        'E' for an encrypted member, ' ' otherwise */
+typedef void(WINAPI* UnzipEntryProc)(unsigned long uncompressedSize,
+                                     unsigned long compressedSize, unsigned factor,
+                                     unsigned month, unsigned day, unsigned year,
+                                     unsigned hour, unsigned minute, char flag,
+                                     char* name, char* method, unsigned long crc,
+                                     char encrypted);
+/* Called once per member while extracting or testing, after the member was handled
+   (written, refused or skipped), with its name in ANSI and its uncompressed size
+   (4,294,967,295 for larger members). A non-zero result cancels: Wiz_SingleEntryUnzip
+   returns UNZIP32_CANCELLED, and the files already written stay. */
+typedef int(WINAPI* UnzipServiceProc)(char* name, unsigned long size);
+
+/* The options handed to Wiz_SingleEntryUnzip. Switches are 0 (off) or non-zero (on). */
+typedef struct UnzipOptions {
+  long OnlyNewer;         /*  0 write a file only if the member is newer than it */
+  long SpaceToUnderscore; /*  4 blanks in names become '_' */
+  long PromptOverwrite;   /*  8 ask UnzipReplaceProc before replacing a file */
+  long Quiet;             /* 12 0 all messages; 1 and 2 only warnings and errors */
+  long ToStdout;          /* 16 hand the members' bytes to UnzipPrintProc, write nothing */
+  long TestOnly;          /* 20 check every member, write nothing */
+  long ListOnly;          /* 24 list the members through UnzipEntryProc, write nothing */
+  long Freshen;           /* 28 replace only existing files, by newer members */
+  long ShowComment;       /* 32 print the archive comment */
+  long UseFolders;        /* 36 recreate the stored folders; 0 writes bare file names */
+  long Overwrite;         /* 40 replace existing files without asking */
+  long ConvertText;       /* 44 ignored: bytes are written as stored */
+  long VerboseInfo;       /* 48 ignored */
+  long IgnoreCase;        /* 52 patterns match regardless of ASCII case */
+  long Privilege;         /* 56 ignored: no owners or access lists are restored */
+  char* ZipFileName;      /* 60 the archive's path */
+  char* ExtractDir;       /* 64 the target folder (created if missing); NULL = the current
+                                 folder */
+} UnzipOptions;
+
+/* The callback table, followed by totals that the library fills in on every call that
+   could read the archive (zero otherwise), over the selected members. */
+typedef struct UnzipCallbacks {
+  UnzipPrintProc Print;       /*  0 */
+  UnzipSoundProc Sound;       /*  4 */
+  UnzipReplaceProc Replace;   /*  8 */
+  UnzipPasswordProc Password; /* 12 */
+  UnzipEntryProc Message;     /* 16 */
+  UnzipServiceProc Service;   /* 20 */
+  unsigned long TotalSizeComp;  /* 24 compressed bytes (saturating at 4,294,967,295) */
+  unsigned long TotalSize;      /* 28 uncompressed bytes (saturating likewise) */
+  unsigned long CompFactor;     /* 32 percent saved, 0 to 100 */
+  unsigned long NumMembers;     /* 36 members */
+  unsigned short CommentLength; /* 40 length of the archive comment */
+} UnzipCallbacks;
+
+/* The version record filled by UzpVersion2. */
+typedef struct UnzipVersionInfo {
+  unsigned long StructLength;   /*  0 set by the caller: 64 */
+  unsigned long Flag;           /*  4 bit 1: inflating is done by zlib */
+  char BetaText[10];            /*  8 "" (a release) */
+  char DateText[20];            /* 18 the build date */
+  char ZlibVersionText[10];     /* 38 zlib's version */
+  unsigned char UnzipVersion[4];   /* 48 2, 0, 0, 0 */
+  unsigned char ZipInfoVersion[4]; /* 52 2, 0, 0, 0 */
+  unsigned long Os2DllVersion;     /* 56 0 */
+  unsigned char WinDllVersion[4];  /* 60 2, 0, 0, 0 */
+} UnzipVersionInfo;
+
+/* Fills the version record.
+   Returns UNZIP32_OK, or UNZIP32_PARAMETERS (writing nothing) when `info` is NULL or its
+   StructLength is below 64. */
+int WINAPI UzpVersion2(UnzipVersionInfo* info) UNZIP32_NOEXCEPT;
+
+/* Lists, tests or extracts the members of options->ZipFileName: those matching one of the
+   `includeCount` patterns of `includeNames` (all members when the count is 0) and none of
+   the `excludeCount` patterns of `excludeNames`. Patterns use * (any run of characters,
+   '/' included), ? (one character) and [set]; a NULL slot ends a list early. With
+   ListOnly, UnzipEntryProc is called for every selected member; otherwise (TestOnly,
+   ToStdout or extraction into ExtractDir) UnzipServiceProc is called after every selected
+   member. `callbacks` may be NULL.
+   Returns the most serious of what happened, that is the largest of:
+     UNZIP32_OK              every selected member was handled
+     UNZIP32_WARNING         symbolic-link members were skipped (never created)
+     UNZIP32_MEMBER_ERROR    a member failed its checks (damaged data, CRC or size error,
+                             corrupt deflate data) or was refused (unsafe name, a link or
+                             folder in the way, data overlapping another member, a size
+                             beyond what deflate can reach, a duplicate name), or its file
+                             could not be written; the other members were handled
+     UNZIP32_DIRECTORY_ERROR the central directory is damaged; nothing was handled
+     UNZIP32_NO_MEMORY       out of memory
+     UNZIP32_NOT_FOUND       the archive does not exist, cannot be opened, ZipFileName is
+                             NULL or empty, or the file is not a Zip archive
+     UNZIP32_PARAMETERS      `options` is NULL or a count is negative
+     UNZIP32_NO_MATCH        an include pattern matched no member
+     UNZIP32_DISK_FULL       the disk filled up; extraction stopped
+     UNZIP32_CANCELLED       UnzipServiceProc returned non-zero; extraction stopped
+     UNZIP32_UNSUPPORTED     a member is encrypted or uses another method than stored or
+                             deflate; the other members were handled */
+int WINAPI Wiz_SingleEntryUnzip(int includeCount, char** includeNames, int excludeCount,
+                                char** excludeNames, UnzipOptions* options,
+                                UnzipCallbacks* callbacks) UNZIP32_NOEXCEPT;
+
+#ifdef __cplusplus
+}
+#endif
+
+/* The layouts, as the interface fixes them for 32-bit Windows. */
+#ifdef __cplusplus
+#define PARCELO_UNZIP32_LAYOUT(condition) static_assert(condition, #condition)
+#else
+#define PARCELO_UNZIP32_LAYOUT(condition) _Static_assert(condition, #condition)
+#endif
+PARCELO_UNZIP32_LAYOUT(sizeof(void*) == 4);
+PARCELO_UNZIP32_LAYOUT(sizeof(long) == 4);
+PARCELO_UNZIP32_LAYOUT(sizeof(UnzipOptions) == 68);
+PARCELO_UNZIP32_LAYOUT(offsetof(UnzipOptions, OnlyNewer) == 0);
+PARCELO_UNZIP32_LAYOUT(offsetof(UnzipOptions, Quiet) == 12);
+PARCELO_UNZIP32_LAYOUT(offsetof(UnzipOptions, ListOnly) == 24);
+PARCELO_UNZIP32_LAYOUT(offsetof(UnzipOptions, UseFolders) == 36);
+PARCELO_UNZIP32_LAYOUT(offsetof(UnzipOptions, Overwrite) == 40);
+PARCELO_UNZIP32_LAYOUT(offsetof(UnzipOptions, Privilege) == 56);
+PARCELO_UNZIP32_LAYOUT(offsetof(UnzipOptions, ZipFileName) == 60);
+PARCELO_UNZIP32_LAYOUT(offsetof(UnzipOptions, ExtractDir) == 64);
+PARCELO_UNZIP32_LAYOUT(offsetof(UnzipCallbacks, Print) == 0);
+PARCELO_UNZIP32_LAYOUT(offsetof(UnzipCallbacks, Sound) == 4);
+PARCELO_UNZIP32_LAYOUT(offsetof(UnzipCallbacks, Replace) == 8);
+PARCELO_UNZIP32_LAYOUT(offsetof(UnzipCallbacks, Password) == 12);
+PARCELO_UNZIP32_LAYOUT(offsetof(UnzipCallbacks, Message) == 16);
+PARCELO_UNZIP32_LAYOUT(offsetof(UnzipCallbacks, Service) == 20);
+PARCELO_UNZIP32_LAYOUT(offsetof(UnzipCallbacks, TotalSizeComp) == 24);
+PARCELO_UNZIP32_LAYOUT(offsetof(UnzipCallbacks, TotalSize) == 28);
+PARCELO_UNZIP32_LAYOUT(offsetof(UnzipCallbacks, CompFactor) == 32);
+PARCELO_UNZIP32_LAYOUT(offsetof(UnzipCallbacks, NumMembers) == 36);
+PARCELO_UNZIP32_LAYOUT(offsetof(UnzipCallbacks, CommentLength) == 40);
+PARCELO_UNZIP32_LAYOUT(sizeof(UnzipCallbacks) == 44);
+PARCELO_UNZIP32_LAYOUT(sizeof(UnzipVersionInfo) == 64);
+PARCELO_UNZIP32_LAYOUT(offsetof(UnzipVersionInfo, Flag) == 4);
+PARCELO_UNZIP32_LAYOUT(offsetof(UnzipVersionInfo, BetaText) == 8);
+PARCELO_UNZIP32_LAYOUT(offsetof(UnzipVersionInfo, DateText) == 18);
+PARCELO_UNZIP32_LAYOUT(offsetof(UnzipVersionInfo, ZlibVersionText) == 38);
+PARCELO_UNZIP32_LAYOUT(offsetof(UnzipVersionInfo, UnzipVersion) == 48);
+PARCELO_UNZIP32_LAYOUT(offsetof(UnzipVersionInfo, ZipInfoVersion) == 52);
+PARCELO_UNZIP32_LAYOUT(offsetof(UnzipVersionInfo, Os2DllVersion) == 56);
+PARCELO_UNZIP32_LAYOUT(offsetof(UnzipVersionInfo, WinDllVersion) == 60);
+#undef PARCELO_UNZIP32_LAYOUT
+
+#endif /* PARCELO_UNZIP32_H */

@@ -1,0 +1,400 @@
+// The two libraries as the program uses them: loaded with LoadLibrary from the test's own
+// folder, entry points found by their plain names, records filled and calls made exactly
+// as the program does, and every callback checked for order, arguments and thread.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/Directory.h"
+#include "archive/Stream.h"
+#include "archive/Zlib.h"
+#include "tests/archive/TestSupport.h"
+#include "unzip32.h"
+#include "zip32.h"
+
+namespace {
+
+using namespace testing_support;
+
+struct ModuleCloser {
+  void operator()(HMODULE module) const { FreeLibrary(module); }
+};
+using Module = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleCloser>;
+
+fs::path ExeFolder() {
+  wchar_t path[MAX_PATH];
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return fs::path(path).parent_path();
+}
+
+Module Load(const wchar_t* name) { return Module(LoadLibraryW((ExeFolder() / name).c_str())); }
+
+// An export as the function type the header gives it (through void (*)(), which converts
+// to any function pointer type).
+template <typename F>
+F Export(const Module& module, const char* name) {
+  return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(module.get(), name)));
+}
+
+// The ANSI text of a path, as the program hands paths over.
+std::string Ansi(const fs::path& path) {
+  const std::wstring& wide = path.native();
+  int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, out.data(), n, nullptr, nullptr);
+  out.pop_back();
+  return out;
+}
+
+// What the callbacks saw. Callbacks are plain functions, so they record into one global.
+struct Seen {
+  DWORD thread = 0;
+  bool otherThread = false;
+  std::vector<std::string> calls;  // in order: "print", "service:<name>:<size>", ...
+  std::string printed;
+  int serviceAnswer = 0;
+  int commentCalls = 0;
+  int passwordCalls = 0;
+  struct Listed {
+    unsigned long uncompressed, compressed;
+    unsigned factor, month, day, year, hour, minute;
+    char flag;
+    std::string name, method;
+    unsigned long crc;
+    char encrypted;
+  };
+  std::vector<Listed> listed;
+  void Note() {
+    if (GetCurrentThreadId() != thread) otherThread = true;
+  }
+};
+Seen seen;
+
+int WINAPI ZipPrint(char* buffer, long length) {
+  seen.Note();
+  seen.calls.push_back("print");
+  // The program reads up to and including index `length`, stopping at a NUL.
+  EXPECT_EQ(buffer[length], '\0');
+  EXPECT_EQ(std::strlen(buffer), static_cast<size_t>(length));
+  seen.printed.append(buffer, static_cast<size_t>(length));
+  return 0;
+}
+int WINAPI ZipPassword(char*, int, const char*, const char*) {
+  ++seen.passwordCalls;
+  return 0;
+}
+char* WINAPI ZipComment(char* buffer, unsigned long) {
+  ++seen.commentCalls;
+  std::memset(buffer, 0, ZIP_TEXT_BUFFER_SIZE);
+  return buffer;
+}
+int WINAPI ZipService(const char* name, long size) {
+  seen.Note();
+  seen.calls.push_back("service:" + std::string(name) + ":" + std::to_string(size));
+  return seen.serviceAnswer;
+}
+
+int WINAPI UnzipPrint(char* text, unsigned long length) {
+  seen.Note();
+  EXPECT_EQ(text[length], '\0');
+  seen.printed.append(text, length);
+  return 0;
+}
+int WINAPI UnzipReplace(char*) {
+  seen.calls.push_back("replace");
+  return 0;
+}
+void WINAPI UnzipEntry(unsigned long uncompressed, unsigned long compressed, unsigned factor,
+                       unsigned month, unsigned day, unsigned year, unsigned hour,
+                       unsigned minute, char flag, char* name, char* method, unsigned long crc,
+                       char encrypted) {
+  seen.Note();
+  seen.calls.push_back(std::string("entry:") + name);
+  seen.listed.push_back({uncompressed, compressed, factor, month, day, year, hour, minute, flag,
+                         name, method, crc, encrypted});
+}
+int WINAPI UnzipService(char* name, unsigned long size) {
+  seen.Note();
+  seen.calls.push_back("service:" + std::string(name) + ":" + std::to_string(size));
+  return seen.serviceAnswer;
+}
+
+class DllTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    seen = Seen{};
+    seen.thread = GetCurrentThreadId();
+    zip_ = Load(L"zip32.dll");
+    unzip_ = Load(L"unzip32.dll");
+    ASSERT_TRUE(zip_ && unzip_) << "the libraries must sit beside the test";
+    zpInit_ = Export<decltype(&ZpInit)>(zip_, "ZpInit");
+    zpSetOptions_ = Export<decltype(&ZpSetOptions)>(zip_, "ZpSetOptions");
+    zpArchive_ = Export<decltype(&ZpArchive)>(zip_, "ZpArchive");
+    version_ = Export<decltype(&UzpVersion2)>(unzip_, "UzpVersion2");
+    unzipCall_ = Export<decltype(&Wiz_SingleEntryUnzip)>(unzip_, "Wiz_SingleEntryUnzip");
+    ASSERT_TRUE(zpInit_ && zpSetOptions_ && zpArchive_ && version_ && unzipCall_);
+
+    WriteFile(dir / "one/first.txt", "the first file, with words repeated, words repeated");
+    WriteFile(dir / "two/second.bin", std::string(3000, '\x07'));
+    WriteFile(dir / "two/empty.txt", "");
+    WriteFile(dir / "three/first.txt", "same bare name as one/first.txt");
+  }
+
+  // ZpInit, ZpSetOptions, ZpArchive as the program makes them: the callback table, the
+  // options with only the junk-directory switch, the name list with a null after the last.
+  int Zip(const fs::path& archive, const std::vector<fs::path>& files) {
+    ZipCallbacks callbacks{ZipPrint, ZipPassword, ZipComment, ZipService};
+    ZipOptions options{};
+    options.JunkDir = 1;
+    std::vector<std::string> ansi;
+    for (const auto& f : files) ansi.push_back(Ansi(f));
+    ZipNameList names{};
+    for (size_t i = 0; i < ansi.size(); ++i) names.Names[i] = ansi[i].data();
+    std::string path = Ansi(archive);
+    EXPECT_EQ(zpInit_(&callbacks), ZIP32_OK);
+    EXPECT_EQ(zpSetOptions_(&options), ZIP32_OK);
+    return zpArchive_(static_cast<long>(files.size()), path.data(), &names);
+  }
+
+  // RunUnzip's calls: version record, then the options with Quiet 2, UseFolders and
+  // Overwrite 1, empty include and exclude lists, and the six callback slots.
+  int Unzip(const fs::path& archive, bool listOnly, const fs::path& target = {}) {
+    UnzipVersionInfo version{};
+    version.StructLength = sizeof version;
+    EXPECT_EQ(version_(&version), UNZIP32_OK);
+    std::string archivePath = Ansi(archive);
+    std::string targetPath = target.empty() ? "" : Ansi(target) + "\\";
+    options_ = UnzipOptions{};
+    options_.Quiet = 2;
+    options_.ListOnly = listOnly ? 1 : 0;
+    options_.UseFolders = 1;
+    options_.Overwrite = 1;
+    options_.ZipFileName = archivePath.data();
+    options_.ExtractDir = target.empty() ? nullptr : targetPath.data();
+    callbacks_ = UnzipCallbacks{};
+    callbacks_.Print = UnzipPrint;
+    callbacks_.Sound = nullptr;
+    callbacks_.Replace = UnzipReplace;
+    callbacks_.Password = nullptr;
+    callbacks_.Message = UnzipEntry;
+    callbacks_.Service = UnzipService;
+    char* none[1] = {nullptr};
+    return unzipCall_(0, none, 0, none, &options_, &callbacks_);
+  }
+
+  TempDir dir;
+  Module zip_, unzip_;
+  decltype(&ZpInit) zpInit_ = nullptr;
+  decltype(&ZpSetOptions) zpSetOptions_ = nullptr;
+  decltype(&ZpArchive) zpArchive_ = nullptr;
+  decltype(&UzpVersion2) version_ = nullptr;
+  decltype(&Wiz_SingleEntryUnzip) unzipCall_ = nullptr;
+  UnzipOptions options_{};
+  UnzipCallbacks callbacks_{};
+};
+
+TEST_F(DllTest, ExportsCarryPlainNamesOnly) {
+  EXPECT_EQ(GetProcAddress(zip_.get(), "_ZpInit@4"), nullptr);
+  EXPECT_EQ(GetProcAddress(zip_.get(), "ZpArchive@12"), nullptr);
+  EXPECT_EQ(GetProcAddress(unzip_.get(), "_Wiz_SingleEntryUnzip@24"), nullptr);
+}
+
+TEST_F(DllTest, VersionResourceSaysParcelo200) {
+  for (const wchar_t* name : {L"zip32.dll", L"unzip32.dll"}) {
+    std::wstring path = (ExeFolder() / name).native();
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    ASSERT_GT(size, 0u);
+    std::vector<char> data(size);
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, data.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00020000u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+    wchar_t* product = nullptr;
+    ASSERT_TRUE(VerQueryValueW(data.data(), L"\\StringFileInfo\\040904B0\\ProductName",
+                               reinterpret_cast<void**>(&product), &length));
+    EXPECT_STREQ(product, L"Parcelo");
+  }
+}
+
+TEST_F(DllTest, VersionRecordIsFilled) {
+  UnzipVersionInfo version{};
+  std::memset(&version, ' ', sizeof version);
+  version.StructLength = 64;
+  EXPECT_EQ(version_(&version), UNZIP32_OK);
+  EXPECT_EQ(version.StructLength, 64u);
+  EXPECT_EQ(version.UnzipVersion[0], 2);
+  EXPECT_EQ(version.WinDllVersion[0], 2);
+  EXPECT_STREQ(version.ZlibVersionText, "1.2.13");
+  EXPECT_EQ(version.BetaText[0], '\0');
+  UnzipVersionInfo tooShort{};
+  tooShort.StructLength = 10;
+  EXPECT_EQ(version_(&tooShort), UNZIP32_PARAMETERS);
+  EXPECT_EQ(version_(nullptr), UNZIP32_PARAMETERS);
+}
+
+TEST_F(DllTest, ZipCallsServiceOncePerFileOnThisThread) {
+  ASSERT_EQ(Zip(dir / "out.zip", {dir / "one/first.txt", dir / "two/second.bin",
+                                  dir / "two/empty.txt"}),
+            ZIP32_OK)
+      << seen.printed;
+  std::vector<std::string> services;
+  for (const auto& c : seen.calls) {
+    if (c.rfind("service:", 0) == 0) services.push_back(c);
+  }
+  EXPECT_EQ(services, (std::vector<std::string>{
+                          "service:" + Ansi(dir / "one/first.txt") + ":51",
+                          "service:" + Ansi(dir / "two/second.bin") + ":3000",
+                          "service:" + Ansi(dir / "two/empty.txt") + ":0"}));
+  // Each file's progress line comes before its service call.
+  ASSERT_GE(seen.calls.size(), 6u);
+  EXPECT_EQ(seen.calls[0], "print");
+  EXPECT_NE(seen.printed.find("  adding: first.txt (deflated"), std::string::npos);
+  EXPECT_FALSE(seen.otherThread);
+  EXPECT_EQ(seen.passwordCalls, 0);
+  EXPECT_EQ(seen.commentCalls, 0);
+}
+
+TEST_F(DllTest, ListingCallsEntryOncePerMemberWithThirteenArguments) {
+  ASSERT_EQ(Zip(dir / "out.zip", {dir / "one/first.txt", dir / "two/second.bin",
+                                  dir / "two/empty.txt"}),
+            ZIP32_OK);
+  seen = Seen{};
+  seen.thread = GetCurrentThreadId();
+  ASSERT_EQ(Unzip(dir / "out.zip", true), UNZIP32_OK) << seen.printed;
+  ASSERT_EQ(seen.listed.size(), 3u);
+  const auto& first = seen.listed[0];
+  std::string content = ReadFile(dir / "one/first.txt");
+  EXPECT_EQ(first.name, "first.txt");
+  EXPECT_EQ(first.uncompressed, content.size());
+  EXPECT_LT(first.compressed, first.uncompressed);
+  EXPECT_EQ(first.method, "Defl:N");
+  EXPECT_EQ(first.crc, archive::Crc32(0, content.data(), content.size()));
+  EXPECT_EQ(first.flag, ' ');
+  EXPECT_EQ(first.encrypted, ' ');
+  EXPECT_EQ(first.factor, (100 * (first.uncompressed - first.compressed) + first.uncompressed / 2) /
+                              first.uncompressed);
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  EXPECT_EQ(first.year, now.wYear);
+  EXPECT_GE(first.month, 1u);
+  EXPECT_LE(first.month, 12u);
+  EXPECT_EQ(seen.listed[1].name, "second.bin");
+  EXPECT_EQ(seen.listed[1].uncompressed, 3000u);
+  EXPECT_EQ(seen.listed[2].name, "empty.txt");
+  EXPECT_EQ(seen.listed[2].method, "Stored");
+  EXPECT_EQ(seen.listed[2].factor, 0u);
+  EXPECT_FALSE(seen.otherThread);
+  EXPECT_EQ(callbacks_.NumMembers, 3u);
+  EXPECT_EQ(callbacks_.TotalSize, content.size() + 3000);
+  // Listing calls no service callback and writes nothing.
+  for (const auto& c : seen.calls) EXPECT_EQ(c.rfind("service:", 0), std::string::npos) << c;
+}
+
+TEST_F(DllTest, ExtractionCallsServiceOncePerMember) {
+  ASSERT_EQ(Zip(dir / "out.zip", {dir / "one/first.txt", dir / "two/second.bin"}), ZIP32_OK);
+  seen = Seen{};
+  seen.thread = GetCurrentThreadId();
+  fs::create_directories(dir / "target");
+  ASSERT_EQ(Unzip(dir / "out.zip", false, dir / "target"), UNZIP32_OK) << seen.printed;
+  EXPECT_EQ(seen.calls, (std::vector<std::string>{"service:first.txt:51", "service:second.bin:3000"}));
+  EXPECT_EQ(ReadFile(dir / "target/second.bin"), std::string(3000, '\x07'));
+  EXPECT_FALSE(seen.otherThread);
+  // A later listing keeps ExtractDir as it was.
+  options_.ListOnly = 1;
+  char* none[1] = {nullptr};
+  EXPECT_EQ(unzipCall_(0, none, 0, none, &options_, &callbacks_), UNZIP32_OK);
+}
+
+TEST_F(DllTest, SameBareNameIsRefusedNamingBoth) {
+  EXPECT_EQ(Zip(dir / "out.zip", {dir / "one/first.txt", dir / "three/first.txt"}),
+            ZIP32_PARAMETERS);
+  EXPECT_FALSE(fs::exists(dir / "out.zip"));
+  EXPECT_NE(seen.printed.find(Ansi(dir / "one/first.txt")), std::string::npos) << seen.printed;
+  EXPECT_NE(seen.printed.find(Ansi(dir / "three/first.txt")), std::string::npos);
+}
+
+TEST_F(DllTest, StatusForEachFailureClass) {
+  // zip32
+  EXPECT_EQ(Zip(dir / "out.zip", {dir / "missing.txt"}), ZIP32_OPEN_INPUT);
+  EXPECT_EQ(Zip(dir / "out.zip", {}), ZIP32_NOTHING_TO_DO);
+  EXPECT_EQ(Zip(dir / "no folder/out.zip", {dir / "one/first.txt"}), ZIP32_CREATE);
+  EXPECT_EQ(zpArchive_(1, nullptr, nullptr), ZIP32_PARAMETERS);
+  EXPECT_EQ(zpArchive_(101, "x.zip", nullptr), ZIP32_PARAMETERS);
+  seen.serviceAnswer = 1;
+  EXPECT_EQ(Zip(dir / "out.zip", {dir / "one/first.txt", dir / "two/second.bin"}), ZIP32_CANCELLED);
+  EXPECT_FALSE(fs::exists(dir / "out.zip"));
+  seen.serviceAnswer = 0;
+  // unzip32
+  EXPECT_EQ(Unzip(dir / "missing.zip", true), UNZIP32_NOT_FOUND);
+  WriteFile(dir / "words.zip", "no archive here");
+  EXPECT_EQ(Unzip(dir / "words.zip", true), UNZIP32_NOT_FOUND);
+  EXPECT_EQ(unzipCall_(0, nullptr, 0, nullptr, nullptr, nullptr), UNZIP32_PARAMETERS);
+  RawArchive zip;
+  RawMember secret;
+  secret.name = "secret.txt";
+  secret.plain = "xxxxxxxxxxxx";
+  secret.flags = 1;
+  RawMember open;
+  open.name = "open.txt";
+  open.plain = "open";
+  zip.members = {secret, open};
+  WriteFile(dir / "mixed.zip", zip.Build());
+  seen.printed.clear();
+  EXPECT_EQ(Unzip(dir / "mixed.zip", false, dir / "mixed"), UNZIP32_UNSUPPORTED);
+  EXPECT_NE(seen.printed.find("secret.txt: it is encrypted"), std::string::npos) << seen.printed;
+  EXPECT_EQ(ReadFile(dir / "mixed/open.txt"), "open");
+  EXPECT_FALSE(fs::exists(dir / "mixed/secret.txt"));
+  seen.serviceAnswer = 1;
+  EXPECT_EQ(Unzip(dir / "mixed.zip", false, dir / "again"), UNZIP32_CANCELLED);
+}
+
+TEST_F(DllTest, UpdateKeepsOtherMembers) {
+  ASSERT_EQ(Zip(dir / "out.zip", {dir / "one/first.txt"}), ZIP32_OK);
+  ASSERT_EQ(Zip(dir / "out.zip", {dir / "two/second.bin"}), ZIP32_OK);
+  seen.listed.clear();
+  ASSERT_EQ(Unzip(dir / "out.zip", true), UNZIP32_OK);
+  ASSERT_EQ(seen.listed.size(), 2u);
+  EXPECT_EQ(seen.listed[0].name, "first.txt");
+  EXPECT_EQ(seen.listed[1].name, "second.bin");
+}
+
+TEST_F(DllTest, UnicodeNamesInAnsiOutUnicodeOnDisk) {
+  // A name the ANSI code page can hold goes in as ANSI and is stored as UTF-8.
+  const std::wstring latin = L"caf\u00e9.txt";
+  std::string latinAnsi = Ansi(latin);
+  bool representable = latinAnsi != "caf?.txt";
+  if (representable) {
+    WriteFile(dir.path() / latin, "latin");
+    ASSERT_EQ(Zip(dir / "latin.zip", {dir.path() / latin}), ZIP32_OK) << seen.printed;
+    archive::FileStream in(dir / "latin.zip", archive::FileStream::Mode::kRead);
+    auto entries = archive::ReadDirectory(in).entries;
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].name, "caf\xC3\xA9.txt");
+    EXPECT_EQ(entries[0].flags & 0x0800, 0x0800);
+  }
+  // A name it cannot hold is listed with '?' but extracted under its true name.
+  RawArchive zip;
+  RawMember japanese;
+  japanese.name = "\xE6\x97\xA5\xE6\x9C\xAC.txt";  // 日本.txt
+  japanese.plain = "nihon";
+  japanese.flags = 0x0800;
+  zip.members = {japanese};
+  WriteFile(dir / "japanese.zip", zip.Build());
+  seen.listed.clear();
+  ASSERT_EQ(Unzip(dir / "japanese.zip", true), UNZIP32_OK);
+  ASSERT_EQ(seen.listed.size(), 1u);
+  if (GetACP() != 932) {
+    EXPECT_EQ(seen.listed[0].name, "??.txt");
+  }
+  ASSERT_EQ(Unzip(dir / "japanese.zip", false, dir / "jp"), UNZIP32_OK) << seen.printed;
+  EXPECT_EQ(ReadFile(dir.path() / L"jp" / L"\u65e5\u672c.txt"), "nihon");
+}
+
+}  // namespace
