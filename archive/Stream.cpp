@@ -11,6 +11,7 @@
 #ifdef _WIN32
 #include <io.h>
 #include <share.h>
+#include <unistd.h>
 #else
 #include <unistd.h>
 #endif
@@ -273,8 +274,8 @@ void FileStream::Truncate(uint64_t size) {
   Flush();
   bufferLength_ = 0;
 #ifdef _WIN32
-  int result = _chsize_s(descriptor_, static_cast<__int64>(size));
-  if (result != 0) errno = result;
+  // mingw-w64's ftruncate64 sets the end of file with 64-bit sizes; _chsize_s stops at 2 GiB.
+  int result = ftruncate64(descriptor_, static_cast<off64_t>(size));
 #else
   int result = ::ftruncate(descriptor_, static_cast<off_t>(size));
 #endif
