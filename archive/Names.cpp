@@ -177,11 +177,13 @@ std::string DecodeName(std::string_view raw, bool utf8Flag, bool* valid) {
   return RepairUtf8(raw);
 }
 
-std::string FoldCase(std::string_view utf8) {
+std::string NameKey(std::string_view utf8) {
   std::string out(utf8);
+#ifdef _WIN32
   for (char& c : out) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
   }
+#endif
   return out;
 }
 

@@ -25,9 +25,9 @@ std::string RepairUtf8(std::string_view bytes);
 // otherwise. Sets `valid` to false when a name marked UTF-8 is not valid UTF-8.
 std::string DecodeName(std::string_view raw, bool utf8Flag, bool* valid);
 
-// Folds ASCII letters to lower case: the comparison key for names that must not collide on
-// a case-insensitive file system.
-std::string FoldCase(std::string_view utf8);
+// The key under which this platform's file system tells names apart: ASCII letters folded
+// to lower case on Windows, whose file systems ignore case, the name itself elsewhere.
+std::string NameKey(std::string_view utf8);
 
 // '*' matches any run of characters ('/' included), '?' one character, "[abc]" / "[a-z]" /
 // "[!abc]" one of a set. Characters are UTF-8 code points.

@@ -112,9 +112,10 @@ UnzipStatus Extraction::Extract(const Entry& entry) {
     }
   }
 
-  // Names that differ only in ASCII case are one file on Windows; the first one wins.
+  // A name that the file system takes for an earlier one (on Windows, names that differ
+  // only in case) would overwrite it; the first one wins.
   std::string key;
-  for (const auto& part : parts) key += (key.empty() ? "" : "/") + FoldCase(part);
+  for (const auto& part : parts) key += (key.empty() ? "" : "/") + NameKey(part);
   if (isDirectory) {
     if (files_.count(key)) {
       return Refuse(entry, "a file of the same name is in the archive", UnzipStatus::kMemberError);

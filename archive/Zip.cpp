@@ -151,7 +151,7 @@ class Collector {
 
   void AddInput(const fs::path& source, const std::string& member, bool isDirectory,
                 uint64_t size) {
-    std::string key = FoldCase(member);
+    std::string key = NameKey(member);
     auto found = byName_.find(key);
     if (found != byName_.end()) {
       const Input& earlier = inputs[found->second];
@@ -265,11 +265,11 @@ ZipStatus Job::Run() {
   missing_ = collector.missing;
 
   std::map<std::string, const Input*> byName;
-  for (const auto& input : collector.inputs) byName.emplace(FoldCase(input.member), &input);
+  for (const auto& input : collector.inputs) byName.emplace(NameKey(input.member), &input);
   std::vector<bool> handled(collector.inputs.size(), false);
   bool changes = false;
   for (const Entry& e : dir_.entries) {
-    auto found = byName.find(FoldCase(e.name));
+    auto found = byName.find(NameKey(e.name));
     if (found == byName.end()) {
       items.push_back(Item{&e, nullptr, false});
       continue;
