@@ -170,7 +170,7 @@ int WINAPI Wiz_SingleEntryUnzip(int includeCount, char** includeNames, int exclu
 /* The layouts, as the interface fixes them for 32-bit Windows. */
 #if defined(_WIN64)
 /* A 64-bit build of the same sources only runs the tests where 32-bit code cannot run. */
-#define PARCELO_UNZIP32_LAYOUT(condition) static_assert(true, "")
+#define PARCELO_UNZIP32_LAYOUT(condition) extern int parcelo_unzip32_layout_unchecked
 #elif defined(__cplusplus)
 #define PARCELO_UNZIP32_LAYOUT(condition) static_assert(condition, #condition)
 #else
