@@ -7,6 +7,7 @@
 #include "archive/Bytes.h"
 #include "archive/Format.h"
 #include "archive/Names.h"
+#include "archive/ParallelDeflate.h"
 #include "archive/Status.h"
 #include "archive/Zlib.h"
 
@@ -120,12 +121,21 @@ void ZipWriter::AddFile(const NewMember& member, Stream& source, uint64_t sizeHi
         deflater_ = std::make_unique<Deflater>(level_);
       }
       auto sink = [this](const unsigned char* data, size_t n) { Append(data, n); };
-      for (;;) {
-        size_t n = ReadSource(source, piece, kReadPiece);
-        crc = Crc32(crc, piece, n);
-        size += n;
-        deflater_->Compress(piece, n, n == 0, sink);
-        if (n == 0) break;
+      // Large files go in chunks over every core; the pool starts only for them.
+      ParallelDeflate* parallel = sizeHint > ParallelDeflate::kChunkBytes ? Parallel() : nullptr;
+      if (parallel) {
+        DeflateTotals totals = parallel->Compress(
+            [&source](void* buffer, size_t n) { return ReadSource(source, buffer, n); }, sink);
+        crc = totals.crc;
+        size = totals.size;
+      } else {
+        for (;;) {
+          size_t n = ReadSource(source, piece, kReadPiece);
+          crc = Crc32(crc, piece, n);
+          size += n;
+          deflater_->Compress(piece, n, n == 0, sink);
+          if (n == 0) break;
+        }
       }
       if (position_ - dataStart >= size) {
         // Deflate did not shrink it: store it instead, over the deflated bytes.
@@ -172,6 +182,40 @@ void ZipWriter::AddFile(const NewMember& member, Stream& source, uint64_t sizeHi
     WriteAt(zip64FieldAt, sizes.str());
   }
   out_.Seek(end);
+  last_ = Result{r.method, r.compressedSize, r.uncompressedSize};
+  central_.push_back(std::move(r));
+}
+
+ParallelDeflate* ZipWriter::Parallel() {
+  if (!parallel_ && level_ > 0 && WorkerPool::DefaultWorkers() > 1) {
+    parallel_ = std::make_unique<ParallelDeflate>(level_);
+  }
+  return parallel_.get();
+}
+
+void ZipWriter::AddCompressed(const NewMember& member, const PrefetchedFile& file) {
+  CentralRecord r;
+  r.versionMadeBy = kVersionDefault;
+  r.versionNeeded = kVersionDefault;
+  r.flags = NameFlags(member.name);
+  r.method = file.deflated ? kMethodDeflated : kMethodStored;
+  r.dosTime = UnixToDos(member.modifiedUnix);
+  r.crc = file.crc;
+  r.compressedSize = file.data.size();
+  r.uncompressedSize = file.size;
+  r.localOffset = position_;
+  r.externalAttributes = kDosArchive;
+  r.name = member.name;
+  r.extra = TimestampExtra(member.modifiedUnix);
+
+  ByteBuilder local;
+  local.U32(kLocalSignature).U16(r.versionNeeded).U16(r.flags).U16(r.method);
+  local.U16(r.dosTime.time).U16(r.dosTime.date).U32(r.crc);
+  local.U32(static_cast<uint32_t>(r.compressedSize)).U32(static_cast<uint32_t>(r.uncompressedSize));
+  local.U16(static_cast<uint16_t>(r.name.size())).U16(static_cast<uint16_t>(r.extra.size()));
+  local.Bytes(r.name).Bytes(r.extra);
+  Append(local.str().data(), local.size());
+  Append(file.data.data(), file.data.size());
   last_ = Result{r.method, r.compressedSize, r.uncompressedSize};
   central_.push_back(std::move(r));
 }

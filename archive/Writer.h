@@ -16,6 +16,8 @@
 namespace archive {
 
 class Deflater;
+class ParallelDeflate;
+struct PrefetchedFile;
 
 struct NewMember {
   std::string name;  // UTF-8 with '/' between folders; folders end in '/'
@@ -38,6 +40,13 @@ class ZipWriter {
   // abandoned, the output is rewound to where it began and ArchiveError(kReadFailed) is
   // thrown; output errors throw kWriteFailed or kDiskFull.
   void AddFile(const NewMember& member, Stream& source, uint64_t sizeHint);
+
+  // Adds a file that a FilePrefetcher read and compressed (outcome kReady).
+  void AddCompressed(const NewMember& member, const PrefetchedFile& file);
+
+  // The workers that deflate large files in chunks and prefetch small ones; started on
+  // first use. Null when storing, or when there is only one core.
+  ParallelDeflate* Parallel();
 
   // Copies a member of an existing archive unchanged: its compressed bytes, times,
   // attributes and extra fields. Throws ArchiveError(kDamaged) when the member's bytes
@@ -89,6 +98,7 @@ class ZipWriter {
   // Reused from member to member: the read buffer and the deflate state.
   std::unique_ptr<unsigned char[]> piece_;
   std::unique_ptr<Deflater> deflater_;
+  std::unique_ptr<ParallelDeflate> parallel_;
 };
 
 }  // namespace archive

@@ -8,6 +8,7 @@
 #include "archive/Directory.h"
 #include "archive/FileSystem.h"
 #include "archive/Names.h"
+#include "archive/ParallelDeflate.h"
 #include "archive/Stream.h"
 #include "archive/Writer.h"
 
@@ -323,6 +324,18 @@ ZipStatus Job::Write(const std::vector<Item>& items, const std::string& oldComme
   size_t added = 0;
   try {
     ZipWriter writer(*out, request_.level);
+    // Small files are read and deflated on the workers ahead of the loop below.
+    std::unique_ptr<FilePrefetcher> prefetch;
+    if (ParallelDeflate* engine = writer.Parallel()) {
+      std::vector<FilePrefetcher::File> small;
+      for (size_t i = 0; i < items.size(); ++i) {
+        const Input* input = items[i].add;
+        if (input && !input->isDirectory && input->size <= ParallelDeflate::kSmallFileBytes) {
+          small.push_back({i, input->source, input->size});
+        }
+      }
+      if (small.size() > 1) prefetch = std::make_unique<FilePrefetcher>(*engine, std::move(small));
+    }
     for (const Item& item : items) {
       if (item.copy) {
         writer.CopyMember(*old_, *item.copy);
@@ -336,16 +349,31 @@ ZipStatus Job::Write(const std::vector<Item>& items, const std::string& oldComme
         if (!request_.quiet) events_.Message("  adding: " + input.member + " (stored 0%)\n");
         continue;
       }
-      int error = 0;
-      auto source = FileStream::TryOpen(input.source, FileStream::Mode::kRead, &error);
-      if (!source) {
+      using Outcome = PrefetchedFile::Outcome;
+      PrefetchedFile ready;
+      ready.outcome = Outcome::kTooLarge;  // not prefetched: read it here
+      if (prefetch) {
+        auto taken = prefetch->Take(static_cast<size_t>(&item - items.data()));
+        if (taken) ready = std::move(*taken);
+      }
+      const bool prefetched = ready.outcome != Outcome::kTooLarge;
+      int error = ready.error;
+      std::unique_ptr<FileStream> source;
+      if (!prefetched) source = FileStream::TryOpen(input.source, FileStream::Mode::kRead, &error);
+      if (prefetched ? ready.outcome == Outcome::kOpenFailed : !source) {
         events_.Message("warning: could not open " + Quoted(input.source) + " for reading: " +
                         std::generic_category().message(error) + "\n");
         missing_ = true;
         continue;
       }
       try {
-        writer.AddFile(member, *source, input.size);
+        if (!prefetched) {
+          writer.AddFile(member, *source, input.size);
+        } else if (ready.outcome == Outcome::kReadFailed) {
+          throw ArchiveError(Fault::kReadFailed, ready.message);
+        } else {
+          writer.AddCompressed(member, ready);
+        }
       } catch (const ArchiveError& e) {
         if (e.fault() != Fault::kReadFailed) throw;
         events_.Message("warning: could not read " + Quoted(input.source) + ": " + e.what() + "\n");

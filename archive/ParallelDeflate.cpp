@@ -1,0 +1,311 @@
+#include "archive/ParallelDeflate.h"
+
+#include <algorithm>
+#include <exception>
+#include <new>
+
+#include <zlib.h>
+
+#include "archive/Status.h"
+#include "archive/Zlib.h"
+
+namespace archive {
+
+// ---- WorkerPool ------------------------------------------------------------------------
+
+WorkerPool::WorkerPool(unsigned workers) {
+  threads_.reserve(workers);
+  for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this, i] { Run(i); });
+}
+
+WorkerPool::~WorkerPool() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  for (auto& t : threads_) t.join();
+}
+
+unsigned WorkerPool::DefaultWorkers() {
+  unsigned cores = std::thread::hardware_concurrency();
+  return std::clamp(cores, 1u, 8u);
+}
+
+void WorkerPool::Submit(std::function<void(unsigned)> task) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    tasks_.push_back(std::move(task));
+  }
+  wake_.notify_one();
+}
+
+void WorkerPool::Run(unsigned worker) {
+  for (;;) {
+    std::function<void(unsigned)> task;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      wake_.wait(lock, [this] { return stopping_ || !tasks_.empty(); });
+      if (tasks_.empty()) return;
+      task = std::move(tasks_.front());
+      tasks_.pop_front();
+    }
+    task(worker);  // tasks catch their own exceptions
+  }
+}
+
+// ---- DeflateStates ---------------------------------------------------------------------
+
+struct DeflateStates::State {
+  explicit State(int level) {
+    int result = deflateInit2(&stream, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+    if (result == Z_MEM_ERROR) throw std::bad_alloc();
+    if (result != Z_OK) throw ArchiveError(Fault::kWriteFailed, "cannot start deflate");
+  }
+  ~State() { deflateEnd(&stream); }
+  z_stream stream{};
+};
+
+DeflateStates::DeflateStates(unsigned workers, int level) : level_(level), states_(workers) {}
+
+DeflateStates::~DeflateStates() = default;
+
+void DeflateStates::Deflate(unsigned worker, const unsigned char* dictionary,
+                            size_t dictionarySize, const unsigned char* data, size_t size,
+                            bool finish, std::vector<unsigned char>& out) {
+  auto& state = states_.at(worker);
+  if (!state) {
+    state = std::make_unique<State>(level_);
+  } else if (deflateReset(&state->stream) != Z_OK) {
+    throw ArchiveError(Fault::kWriteFailed, "deflate failed");
+  }
+  z_stream& z = state->stream;
+  if (dictionarySize > 0 &&
+      deflateSetDictionary(&z, dictionary, static_cast<uInt>(dictionarySize)) != Z_OK) {
+    throw ArchiveError(Fault::kWriteFailed, "deflate failed");
+  }
+  // Room for incompressible data plus the flush markers; grown if ever short.
+  out.resize(deflateBound(&z, static_cast<uLong>(size)) + 64);
+  z.next_in = const_cast<Bytef*>(data);
+  z.avail_in = static_cast<uInt>(size);
+  size_t used = 0;
+  for (;;) {
+    z.next_out = out.data() + used;
+    z.avail_out = static_cast<uInt>(out.size() - used);
+    int result = deflate(&z, finish ? Z_FINISH : Z_SYNC_FLUSH);
+    used = out.size() - z.avail_out;
+    if (result == Z_STREAM_ERROR) throw ArchiveError(Fault::kWriteFailed, "deflate failed");
+    bool complete = finish ? result == Z_STREAM_END : (z.avail_in == 0 && z.avail_out > 0);
+    if (complete) break;
+    out.resize(out.size() * 2);
+  }
+  out.resize(used);
+}
+
+// ---- ParallelDeflate -------------------------------------------------------------------
+
+namespace {
+
+// One chunk of a large file on its way through a worker.
+struct Chunk {
+  std::vector<unsigned char> input;
+  std::vector<unsigned char> dictionary;
+  std::vector<unsigned char> output;
+  uint32_t crc = 0;
+  bool done = false;
+  std::exception_ptr error;
+};
+
+// A final, empty block with fixed codes (three header bits, seven for end-of-block): it
+// closes a stream whose chunks all ended in a sync flush.
+constexpr unsigned char kFinalEmptyBlock[] = {0x03, 0x00};
+
+}  // namespace
+
+ParallelDeflate::ParallelDeflate(int level, unsigned workers)
+    : workers_(workers == 0 ? WorkerPool::DefaultWorkers() : workers),
+      states_(workers_, std::clamp(level, 1, 9)),
+      pool_(workers_) {}
+
+ParallelDeflate::~ParallelDeflate() = default;
+
+DeflateTotals ParallelDeflate::Compress(
+    const std::function<size_t(void*, size_t)>& read,
+    const std::function<void(const unsigned char*, size_t)>& sink) {
+  const size_t maxInFlight = 2 * static_cast<size_t>(workers_);
+  std::mutex mutex;
+  std::condition_variable finished;
+  std::deque<std::shared_ptr<Chunk>> inFlight;
+  std::vector<std::shared_ptr<Chunk>> spare;
+  std::vector<unsigned char> tail;  // the last 32 KiB read, the next chunk's dictionary
+  DeflateTotals totals;
+  std::exception_ptr failure;
+
+  auto waitFront = [&]() {
+    std::shared_ptr<Chunk> chunk = inFlight.front();
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      finished.wait(lock, [&] { return chunk->done; });
+    }
+    inFlight.pop_front();
+    return chunk;
+  };
+  // Writes the oldest chunk out; keeps its buffers for a later chunk.
+  auto emitFront = [&]() {
+    std::shared_ptr<Chunk> chunk = waitFront();
+    if (chunk->error) std::rethrow_exception(chunk->error);
+    sink(chunk->output.data(), chunk->output.size());
+    totals.crc = static_cast<uint32_t>(
+        crc32_combine(totals.crc, chunk->crc, static_cast<z_off_t>(chunk->input.size())));
+    totals.size += chunk->input.size();
+    spare.push_back(std::move(chunk));
+  };
+
+  try {
+    for (;;) {
+      std::shared_ptr<Chunk> chunk;
+      if (!spare.empty()) {
+        chunk = std::move(spare.back());
+        spare.pop_back();
+      } else {
+        chunk = std::make_shared<Chunk>();
+      }
+      chunk->input.resize(kChunkBytes);
+      size_t got = 0;
+      for (size_t n; got < kChunkBytes && (n = read(chunk->input.data() + got, kChunkBytes - got)) > 0;) {
+        got += n;
+      }
+      chunk->input.resize(got);
+      if (got == 0) break;
+      chunk->dictionary = tail;
+      size_t keep = std::min(got, kDictionaryBytes);
+      if (keep == kDictionaryBytes) tail.clear();
+      tail.insert(tail.end(), chunk->input.end() - static_cast<ptrdiff_t>(keep), chunk->input.end());
+      if (tail.size() > kDictionaryBytes) tail.erase(tail.begin(), tail.end() - kDictionaryBytes);
+      chunk->done = false;
+      chunk->error = nullptr;
+      pool_.Submit([this, chunk, &mutex, &finished](unsigned worker) {
+        try {
+          chunk->crc = Crc32(0, chunk->input.data(), chunk->input.size());
+          states_.Deflate(worker, chunk->dictionary.data(), chunk->dictionary.size(),
+                          chunk->input.data(), chunk->input.size(), false, chunk->output);
+        } catch (...) {
+          chunk->error = std::current_exception();
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        chunk->done = true;
+        finished.notify_all();
+      });
+      inFlight.push_back(std::move(chunk));
+      if (inFlight.size() >= maxInFlight) emitFront();
+      if (got < kChunkBytes) break;
+    }
+    while (!inFlight.empty()) emitFront();
+    sink(kFinalEmptyBlock, sizeof kFinalEmptyBlock);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  // The workers hold pointers to the locals above: let them finish before leaving.
+  while (!inFlight.empty()) waitFront();
+  if (failure) std::rethrow_exception(failure);
+  return totals;
+}
+
+// ---- FilePrefetcher --------------------------------------------------------------------
+
+FilePrefetcher::FilePrefetcher(ParallelDeflate& engine, std::vector<File> files)
+    : engine_(engine) {
+  for (auto& f : files) slots_.push_back(Slot{std::move(f), false, {}});
+  std::lock_guard<std::mutex> lock(mutex_);
+  Schedule();
+}
+
+FilePrefetcher::~FilePrefetcher() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  finished_.wait(lock, [this] { return running_ == 0; });
+}
+
+void FilePrefetcher::Schedule() {
+  const size_t maxFiles = 8 * static_cast<size_t>(engine_.workers());
+  while (scheduled_ < slots_.size() && scheduled_ < maxFiles &&
+         (scheduled_ == 0 || bytesAhead_ + slots_[scheduled_].file.sizeHint <=
+                                 ParallelDeflate::kPrefetchBytes)) {
+    Slot* slot = &slots_[scheduled_++];
+    bytesAhead_ += slot->file.sizeHint;
+    ++running_;
+    engine_.pool().Submit([this, slot](unsigned worker) { Work(worker, slot); });
+  }
+}
+
+void FilePrefetcher::Work(unsigned worker, Slot* slot) {
+  PrefetchedFile result;
+  try {
+    int error = 0;
+    auto file = FileStream::TryOpen(slot->file.path, FileStream::Mode::kRead, &error);
+    if (!file) {
+      result.outcome = PrefetchedFile::Outcome::kOpenFailed;
+      result.error = error;
+    } else {
+      std::vector<unsigned char> plain(
+          static_cast<size_t>(std::min(slot->file.sizeHint, ParallelDeflate::kSmallFileBytes)) + 1);
+      size_t got = ReadFull(*file, plain.data(), plain.size());
+      if (got == plain.size() && got > ParallelDeflate::kSmallFileBytes) {
+        result.outcome = PrefetchedFile::Outcome::kTooLarge;
+      } else {
+        if (got == plain.size()) {
+          // Grown since it was listed, but still small: read the rest.
+          plain.resize(static_cast<size_t>(ParallelDeflate::kSmallFileBytes) + 1);
+          got += ReadFull(*file, plain.data() + got, plain.size() - got);
+        }
+        plain.resize(got);
+        if (got > ParallelDeflate::kSmallFileBytes) {
+          result.outcome = PrefetchedFile::Outcome::kTooLarge;
+        } else {
+          result.size = got;
+          result.crc = Crc32(0, plain.data(), got);
+          engine_.states().Deflate(worker, nullptr, 0, plain.data(), got, true, result.data);
+          // Stored where deflate does not shrink the data, as the writer decides.
+          result.deflated = result.data.size() < got;
+          if (!result.deflated) result.data = std::move(plain);
+        }
+      }
+    }
+  } catch (const ArchiveError& e) {
+    result = PrefetchedFile{};
+    result.outcome = PrefetchedFile::Outcome::kReadFailed;
+    result.message = e.what();
+  } catch (const std::bad_alloc&) {
+    result = PrefetchedFile{};
+    result.outcome = PrefetchedFile::Outcome::kTooLarge;  // the writer streams it instead
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  slot->result = std::move(result);
+  slot->done = true;
+  --running_;
+  finished_.notify_all();
+}
+
+std::optional<PrefetchedFile> FilePrefetcher::Take(size_t key) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  // Drop the slots skipped over; the ones in flight finish first.
+  while (!slots_.empty() && slots_.front().file.key < key) {
+    finished_.wait(lock, [this] { return scheduled_ == 0 || slots_.front().done; });
+    if (scheduled_ > 0) {
+      bytesAhead_ -= slots_.front().file.sizeHint;
+      --scheduled_;
+    }
+    slots_.pop_front();
+    Schedule();
+  }
+  if (slots_.empty() || slots_.front().file.key != key) return std::nullopt;
+  if (scheduled_ == 0) Schedule();
+  finished_.wait(lock, [this] { return slots_.front().done; });
+  PrefetchedFile result = std::move(slots_.front().result);
+  bytesAhead_ -= slots_.front().file.sizeHint;
+  --scheduled_;
+  slots_.pop_front();
+  Schedule();
+  return result;
+}
+
+}  // namespace archive
