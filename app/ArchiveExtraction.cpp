@@ -179,6 +179,13 @@ void Form1::RunUnzip() {
                        MB_OK | MB_ICONEXCLAMATION, tk::App::Title(), hwnd());
         }
     } else if (status != 0) {
+        // The library reports each member it handled, failed or not, and prints one "error: "
+        // line for each that failed.
+        uint32_t failed = 0;
+        for (size_t at = libraryMessages_.find("error: "); at != std::string::npos;
+             at = libraryMessages_.find("error: ", at + 1))
+            if (at == 0 || libraryMessages_[at - 1] == '\n') ++failed;
+        extractedCount_ = extractedCount_ > failed ? extractedCount_ - failed : 0;
         tk::Guarded([&] { XP_ProgressBarBlue.Max(savedMax_); });
         Label1.Caption(kIdleText);
         RestoreIdleLook();

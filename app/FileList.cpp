@@ -30,12 +30,18 @@ void Form1::RemoveNonPathEntries() {
         if (!IsFilePath(List1.List(i))) List1.RemoveItem(i);
 }
 
-// Selects each entry in turn and stops at one equal to path; the last compared stays selected.
+// Compares each entry in turn and stops at one equal to path, which is left selected; without a
+// match the last entry compared is. Selecting only the entry that stays selected gives the same
+// result without repainting the list once per entry.
 bool Form1::SelectListed(const std::string& path) {
-    for (int i = 0; i < List1.ListCount(); ++i) {
-        List1.ListIndex(i);
-        if (List1.List(i) == path) return true;
+    int count = List1.ListCount();
+    for (int i = 0; i < count; ++i) {
+        if (List1.List(i) == path) {
+            List1.ListIndex(i);
+            return true;
+        }
     }
+    if (count > 0) List1.ListIndex(count - 1);
     return false;
 }
 
