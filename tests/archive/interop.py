@@ -5,7 +5,7 @@ Archives written by us must be accepted and reproduced byte for byte by Python's
 `unzip`, `7z` and `bsdtar`; archives written by Python, Info-ZIP `zip`, `7z` and `bsdtar`
 must be extracted byte for byte by us. Covered: empty files, empty folders, a 0-member
 archive, 70,000 members, UTF-8 and code-page-437 names; with --big, only the run with a
-member over 4 GiB made from a sparse file (about a minute and a half).
+member over 4 GiB made from a sparse file (about a minute).
 
 The engine is driven through a command-line front end: natively `ziptool`; for the Windows
 libraries `dllcli.exe` run under Wine (--wine), which calls zip32.dll and unzip32.dll.
@@ -288,7 +288,8 @@ def crc_of_zeros(size):
 
 
 def test_big(engine, base):
-    """One member over 4 GiB, from a sparse file of zeros."""
+    """One member over 4 GiB, from a sparse file of zeros. Level 1 and one peer tester per
+    direction keep it to about a minute."""
     size = (4 << 30) + (64 << 20) + 12345
     src = os.path.join(base, "big")
     os.makedirs(src)
@@ -296,10 +297,11 @@ def test_big(engine, base):
         f.truncate(size)
     expected_crc = crc_of_zeros(size)
     ours = os.path.join(base, "big-ours.zip")
-    engine.zip(ours, ["huge.bin"], src, options=())
+    engine.zip(ours, ["huge.bin"], src, options=("-1",))
     with zipfile.ZipFile(ours) as z:
         info = z.getinfo("huge.bin")
-        check(info.file_size == size and info.CRC == expected_crc, "Python reads the big member's size and CRC")
+        check(info.file_size == size and info.CRC == expected_crc,
+              "Python reads the big member's size and CRC")
         with z.open(info) as member:  # reading to the end makes zipfile check the CRC
             total = 0
             while True:
@@ -309,26 +311,17 @@ def test_big(engine, base):
                 total += len(chunk)
         check(total == size, "Python reads every byte of the big member")
     run(["unzip", "-tqq", ours], what="unzip -t on the big member")
-    run(["7z", "t", ours], what="7z t on the big member")
-    # Theirs: Python writes the Zip64 member; we extract and check size and CRC.
-    theirs = os.path.join(base, "big-python.zip")
-    with zipfile.ZipFile(theirs, "w", zipfile.ZIP_DEFLATED, compresslevel=1) as z:
-        z.write(os.path.join(src, "huge.bin"), "huge.bin")
+    os.remove(ours)
+    # Theirs: Info-ZIP zip writes the Zip64 member; we inflate it whole and check its size
+    # and CRC (test mode: the same reading as extraction, without 4 GiB of disk writes).
+    theirs = os.path.join(base, "big-infozip.zip")
+    run(["zip", "-q1", theirs, "huge.bin"], cwd=src, what="zip -1 of the big file")
     os.remove(os.path.join(src, "huge.bin"))
-    out = os.path.join(base, "big-out")
-    engine.unzip(theirs, out)
-    path = os.path.join(out, "huge.bin")
-    check(os.path.isfile(path) and os.path.getsize(path) == size, "we extract the big member whole")
-    if os.path.isfile(path):
-        crc = 0
-        with open(path, "rb") as f:
-            while True:
-                chunk = f.read(1 << 24)
-                if not chunk:
-                    break
-                crc = zlib.crc32(chunk, crc)
-        check(crc == expected_crc, "the big member's bytes are right")
-        os.remove(path)
+    with zipfile.ZipFile(theirs) as z:
+        check(z.getinfo("huge.bin").file_size == size, "Info-ZIP wrote the big member")
+    p = run(engine.command("unzip", "-t", engine.path(theirs)), what="our test of the big member",
+            wine=bool(engine.wine))
+    check(b"huge.bin   OK" in p.stdout, "we read the big member whole, with a good CRC")
 
 
 def main():
