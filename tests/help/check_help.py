@@ -288,6 +288,20 @@ class PagesTest(unittest.TestCase):
                 self.assertIn(text, documented, f"the message {text!r} is not in the help")
 
 
+    def test_keyboard_page_gives_the_buttons_own_mnemonics(self):
+        # Each Alt+letter row names a button whose caption marks that letter with "&".
+        with open(os.path.join(help_dir(), "keyboard.htm"), encoding="ascii") as f:
+            rows = re.findall(r'<kbd>Alt</kbd>\+<kbd>(\w)</kbd></td><td><span class="ui">([^<]+)</span>', f.read())
+        self.assertGreaterEqual(len(rows), 10)
+        captions = [lit for lit in program_literals() if "&" in lit and not lit.startswith("&h")]
+        for letter, button in rows:
+            with self.subTest(key=letter, button=button):
+                marked = [c for c in captions if c.replace("&", "") == button]
+                self.assertTrue(marked, f"no caption reads {button!r}")
+                self.assertTrue(any(c[c.index("&") + 1].lower() == letter.lower() for c in marked),
+                                f"{button!r} is not reached with Alt+{letter}: {marked}")
+
+
 class ReaderTest(unittest.TestCase):
     """The directory reader refuses damaged copies, so that its verdict above means something."""
 
