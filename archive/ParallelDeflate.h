@@ -88,8 +88,8 @@ class ParallelDeflate {
   static constexpr size_t kChunkBytes = 1 << 20;
   static constexpr size_t kDictionaryBytes = 32 * 1024;
   // Files up to this size are prefetched and deflated whole; larger ones go in chunks.
-  static constexpr uint64_t kSmallFileBytes = 4 * kChunkBytes;
-  static constexpr uint64_t kPrefetchBytes = 16 << 20;
+  static constexpr uint64_t kSmallFileBytes = kChunkBytes;
+  static constexpr uint64_t kPrefetchBytes = 8 << 20;
 
   // `level` 1 to 9. With `workers` 0 the pool gets WorkerPool::DefaultWorkers().
   explicit ParallelDeflate(int level, unsigned workers = 0);

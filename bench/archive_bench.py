@@ -1,0 +1,299 @@
+#!/usr/bin/env python3
+"""Times the archive engine against zip, unzip, 7z and bsdtar, in one run, side by side.
+
+The corpus is built from files on this machine: about 200 MB mixed (static libraries,
+Windows DLLs from Wine, C headers) and a set of 20,000 small files, plus an archive of
+70,000 members for listing. Each tool does the same jobs; the table gives the best time
+of the rounds, the speed relative to Info-ZIP (zip -6 for creating, unzip otherwise),
+archive sizes and ratios, and each process's peak memory.
+
+Our engine runs natively through ziptool and, under Wine, as zip32.dll/unzip32.dll through
+dll_bench (64-bit build). For the libraries the table gives the time of the call measured
+inside the driver ("dll") and the wall time of the whole Wine process ("dll+wine"), whose
+start-up (about a second or more) is Wine's, not the library's.
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import time
+import zipfile
+
+MB = 1000 * 1000
+MIB = 1024 * 1024
+
+
+# ---- corpus --------------------------------------------------------------------------------
+
+def files_under(roots, keep):
+    found = []
+    for root in roots:
+        for folder, dirs, names in os.walk(root):
+            dirs.sort()
+            for name in sorted(names):
+                path = os.path.join(folder, name)
+                if os.path.islink(path) or not os.path.isfile(path):
+                    continue
+                size = os.path.getsize(path)
+                if keep(path, size):
+                    found.append((path, size))
+    return found
+
+
+def copy_set(files, dest, budget=None, count=None):
+    """Copies files into dest, keeping their relative layout under '/', until the byte
+    budget or the count is reached. Returns (bytes, files)."""
+    total = 0
+    n = 0
+    for path, size in files:
+        if budget is not None and total + size > budget:
+            continue
+        target = os.path.join(dest, path.lstrip('/'))
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        shutil.copyfile(path, target)
+        total += size
+        n += 1
+        if count is not None and n >= count:
+            break
+        if budget is not None and total >= budget * 0.98:
+            break
+    return total, n
+
+
+def build_corpus(work):
+    corpus = os.path.join(work, 'corpus')
+    stamp = os.path.join(work, 'corpus.complete')
+    if os.path.exists(stamp):
+        return corpus
+    shutil.rmtree(corpus, ignore_errors=True)
+    large = os.path.join(corpus, 'large')
+    small = os.path.join(corpus, 'small')
+    print('building the corpus in', corpus, flush=True)
+    libs = files_under(['/usr/lib/x86_64-linux-gnu', '/usr/lib/gcc', '/usr/x86_64-w64-mingw32/lib',
+                        '/usr/i686-w64-mingw32/lib'],
+                       lambda p, s: p.endswith('.a') and s >= 256 * 1024)
+    dlls = files_under(['/usr/lib/x86_64-linux-gnu/wine', '/usr/lib/i386-linux-gnu/wine'],
+                       lambda p, s: p.lower().endswith(('.dll', '.exe')) and s >= 256 * 1024)
+    headers = files_under(['/usr/include'], lambda p, s: s >= 16 * 1024)
+    copy_set(sorted(libs, key=lambda f: -f[1]), large, budget=60 * MB)
+    copy_set(sorted(dlls, key=lambda f: -f[1]), large, budget=55 * MB)
+    copy_set(headers, large, budget=25 * MB)
+    smalls = files_under(['/usr/include', '/usr/share', '/usr/lib/python3'],
+                         lambda p, s: 0 < s < 16 * 1024 and not p.endswith('.gz'))
+    copy_set(smalls, small, count=20000)
+    # 70,000 members for listing, written directly (empty and tiny members, as a big
+    # source tree's archive lists them).
+    with zipfile.ZipFile(os.path.join(work, 'list70k.zip'), 'w', zipfile.ZIP_STORED) as z:
+        for i in range(70000):
+            z.writestr('tree/d%03d/file%05d.c' % (i // 500, i), b'x' * (i % 7))
+    open(stamp, 'w').close()
+    return corpus
+
+
+def tree_stats(root):
+    total = 0
+    n = 0
+    for folder, _, names in os.walk(root):
+        for name in names:
+            total += os.path.getsize(os.path.join(folder, name))
+            n += 1
+    return total, n
+
+
+# ---- running -------------------------------------------------------------------------------
+
+class Result:
+    def __init__(self, seconds, peak_mib, status, inner=None):
+        self.seconds = seconds
+        self.peak_mib = peak_mib
+        self.status = status
+        self.inner = inner  # time measured inside the DLL driver
+
+
+def run(command, cwd=None):
+    """Runs one command; returns its wall time, peak resident memory and status."""
+    start = time.perf_counter()
+    process = subprocess.Popen(command, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    output = process.stdout.read()
+    _, status, usage = os.wait4(process.pid, 0)
+    seconds = time.perf_counter() - start
+    process.returncode = os.waitstatus_to_exitcode(status)
+    inner = None
+    peak = usage.ru_maxrss / 1024.0
+    text = output.decode('utf-8', 'replace')
+    for line in text.splitlines():
+        if line.startswith('status=') and 'seconds=' in line:
+            fields = dict(item.split('=') for item in line.split())
+            inner = float(fields['seconds'])
+            peak = float(fields['peak_mib'])
+    return Result(seconds, peak, process.returncode, inner), text
+
+
+def best_of(rounds, prepare, command, cwd=None, ok=(0,)):
+    best = None
+    for _ in range(rounds):
+        prepare()
+        result, text = run(command, cwd)
+        if result.status not in ok:
+            raise SystemExit('failed (%d): %s\n%s' % (result.status, ' '.join(command), text[-2000:]))
+        if best is None or result.seconds < best.seconds:
+            best = result
+    return best
+
+
+def clean(*paths):
+    def prepare():
+        for p in paths:
+            if os.path.isdir(p):
+                shutil.rmtree(p)
+            elif os.path.exists(p):
+                os.remove(p)
+    return prepare
+
+
+def wine_path(path):
+    return 'Z:' + os.path.abspath(path).replace('/', '\\')
+
+
+# ---- the table -----------------------------------------------------------------------------
+
+class Table:
+    def __init__(self):
+        self.rows = []
+
+    def add(self, job, tool, result, reference=None, size=None, original=None, note=''):
+        self.rows.append((job, tool, result, reference, size, original, note))
+
+    def print(self):
+        header = '%-30s %-12s %9s %9s %8s %12s %7s %9s  %s' % (
+            'job', 'tool', 'seconds', 'dll s', 'speed', 'archive', 'ratio', 'peak MiB', 'note')
+        print(header)
+        print('-' * len(header))
+        for job, tool, r, reference, size, original, note in self.rows:
+            seconds = r.seconds
+            inner = '%9.2f' % r.inner if r.inner is not None else '%9s' % ''
+            timed = r.inner if r.inner is not None else seconds
+            speed = '%7.2fx' % (reference.seconds / timed) if reference else '%8s' % ''
+            archive = '%12d' % size if size is not None else '%12s' % ''
+            ratio = '%6.2f%%' % (100.0 * size / original) if size and original else '%7s' % ''
+            print('%-30s %-12s %9.2f %s %s %s %s %9.1f  %s' % (
+                job, tool, seconds, inner, speed, archive, ratio, r.peak_mib, note))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split('\n')[0])
+    parser.add_argument('--work', required=True, help='folder for the corpus and the archives')
+    parser.add_argument('--ziptool', required=True, help='the native engine front end')
+    parser.add_argument('--dll-bench', help='dll_bench.exe of the 64-bit Windows build')
+    parser.add_argument('--wine-exec', help='scripts/wine-exec')
+    parser.add_argument('--rounds', type=int, default=2)
+    args = parser.parse_args()
+
+    work = os.path.abspath(args.work)
+    os.makedirs(work, exist_ok=True)
+    corpus = build_corpus(work)
+    small = os.path.join(corpus, 'small')
+    large = os.path.join(corpus, 'large')
+    out = os.path.join(work, 'out')
+    total, count = tree_stats(corpus)
+    small_total, small_count = tree_stats(small)
+    large_total, large_count = tree_stats(large)
+    print('corpus: %.1f MB in %d files (small set: %d files, %.1f MB; large set: %d files, %.1f MB)'
+          % (total / MB, count, small_count, small_total / MB, large_count, large_total / MB))
+    print('cores: %d' % os.cpu_count(), flush=True)
+    table = Table()
+    rounds = args.rounds
+    tool = os.path.abspath(args.ziptool)
+    dll = None
+    if args.dll_bench and args.wine_exec:
+        dll = [os.path.abspath(args.wine_exec), os.path.abspath(args.dll_bench)]
+        # Start Wine once so that its first-run work is not timed.
+        run(dll + ['list', wine_path(os.path.join(work, 'list70k.zip'))])
+
+    # Creating: the whole corpus, level 6 everywhere.
+    made = os.path.join(work, 'made.zip')
+    creators = [
+        ('zip -6', ['zip', '-q', '-6', '-r', made, 'large', 'small']),
+        ('ours', [tool, 'zip', '-q', '-6', '-r', made, 'large', 'small']),
+        ('7z (deflate)', ['7z', 'a', '-tzip', '-mm=Deflate', '-mx=5', '-bd', '-bso0', made,
+                          'large', 'small']),
+        ('bsdtar', ['bsdtar', '--format', 'zip', '--options', 'zip:compression-level=6', '-cf',
+                    made, 'large', 'small']),
+    ]
+    if dll:
+        creators.append(('dll (wine)', dll + ['zip', wine_path(made), wine_path(corpus), '6']))
+    reference = None
+    for name, command in creators:
+        print('creating:', name, flush=True)
+        r = best_of(rounds, clean(made), command, cwd=corpus)
+        size = os.path.getsize(made)
+        check = zipfile.ZipFile(made)
+        if len(check.namelist()) < count:
+            raise SystemExit('%s stored %d members, expected %d' % (name, len(check.namelist()), count))
+        if name == 'zip -6':
+            reference = r
+            reference_size = size
+        note = 'size %+.2f%% vs zip -6' % (100.0 * (size - reference_size) / reference_size)
+        table.add('create %.0f MB, %d files' % (total / MB, count), name, r, reference, size, total,
+                  note)
+
+    # Extracting archives made by zip -6: the small set, then the large one.
+    for label, folder, n in (('small', 'small', small_count), ('large', 'large', large_count)):
+        archive = os.path.join(work, label + '.zip')
+        if not os.path.exists(archive):
+            subprocess.run(['zip', '-q', '-6', '-r', archive, folder], cwd=corpus, check=True)
+        extractors = [
+            ('unzip', ['unzip', '-q', '-o', archive, '-d', out]),
+            ('ours', [tool, 'unzip', '-q', '-d', out, archive]),
+            ('7z', ['7z', 'x', '-y', '-bd', '-bso0', '-o' + out, archive]),
+            ('bsdtar', ['bsdtar', '-xf', archive, '-C', out]),
+        ]
+        if dll:
+            extractors.append(('dll (wine)', dll + ['unzip', wine_path(archive), wine_path(out)]))
+        reference = None
+        for name, command in extractors:
+            print('extracting %s: %s' % (label, name), flush=True)
+
+            def prepare():
+                clean(out)()
+                os.makedirs(out)
+            r = best_of(rounds, prepare, command)
+            got_total, got_count = tree_stats(out)
+            if got_count != n:
+                raise SystemExit('%s extracted %d files, expected %d' % (name, got_count, n))
+            if name == 'unzip':
+                reference = r
+            table.add('extract %s (%d files)' % (label, n), name, r, reference,
+                      os.path.getsize(archive))
+        clean(out)()
+
+    # Listing 70,000 members.
+    listing = os.path.join(work, 'list70k.zip')
+    listers = [
+        ('unzip -l', ['unzip', '-l', listing]),
+        ('ours', [tool, 'unzip', '-l', listing]),
+        ('7z l', ['7z', 'l', listing]),
+        ('bsdtar -t', ['bsdtar', '-tf', listing]),
+    ]
+    if dll:
+        listers.append(('dll (wine)', dll + ['list', wine_path(listing)]))
+    reference = None
+    for name, command in listers:
+        print('listing:', name, flush=True)
+        r = best_of(max(rounds, 3), lambda: None, command)
+        if name == 'unzip -l':
+            reference = r
+        table.add('list 70,000 members', name, r, reference, os.path.getsize(listing))
+
+    print()
+    print('speed: the reference tool\'s time divided by the tool\'s (for the DLL, by the time of')
+    print('the call inside the driver); ratio: archive size / corpus size; peak: resident memory')
+    print('of the process (for the DLL, peak private memory of the Wine process, Wine included)')
+    print()
+    table.print()
+    clean(made)()
+
+
+if __name__ == '__main__':
+    sys.exit(main())

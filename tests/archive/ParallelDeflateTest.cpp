@@ -1,0 +1,283 @@
+// Compression on worker threads: chunked streams are one valid deflate stream whatever the
+// chunking and the reads, within 1 % of single-threaded zlib; prefetched small files come
+// back in order with their failures; archives written this way read back byte for byte.
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <random>
+
+#include "archive/ParallelDeflate.h"
+#include "archive/Status.h"
+#include "archive/Unzip.h"
+#include "archive/Zip.h"
+#include "tests/archive/TestSupport.h"
+
+namespace {
+
+using archive::ParallelDeflate;
+using archive::PrefetchedFile;
+using namespace testing_support;
+
+constexpr size_t kChunk = ParallelDeflate::kChunkBytes;
+
+// Text-like data: words from a small vocabulary, so that deflate finds matches both near
+// and up to its whole window back.
+std::string Text(size_t size, unsigned seed) {
+  static const char* const kWords[] = {"archive ", "member ", "deflate ", "window ", "chunk ",
+                                       "central ", "header ", "offset ", "\n", "zip64 ",
+                                       "stream ", "buffer ", "worker ", "thread "};
+  std::mt19937 random(seed);
+  std::string out;
+  while (out.size() < size) out += kWords[random() % 14];
+  out.resize(size);
+  return out;
+}
+
+std::string Noise(size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string out(size, '\0');
+  for (char& c : out) c = static_cast<char>(random());
+  return out;
+}
+
+std::string Inflate(const std::string& raw, size_t expected) {
+  z_stream z{};
+  inflateInit2(&z, -15);
+  std::string out(expected + 1, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(raw.data()));
+  z.avail_in = static_cast<uInt>(raw.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  int result = inflate(&z, Z_FINISH);
+  EXPECT_EQ(result, Z_STREAM_END) << "not one complete deflate stream";
+  EXPECT_EQ(z.avail_in, 0u) << "bytes after the end of the stream";
+  out.resize(z.total_out);
+  inflateEnd(&z);
+  return out;
+}
+
+struct Compressed {
+  std::string bytes;
+  archive::DeflateTotals totals;
+};
+
+// Feeds `plain` in reads of at most `piece` bytes.
+Compressed CompressChunked(const std::string& plain, unsigned workers, size_t piece, int level = 6) {
+  ParallelDeflate engine(level, workers);
+  size_t at = 0;
+  Compressed c;
+  c.totals = engine.Compress(
+      [&](void* buffer, size_t size) {
+        size_t n = std::min({size, piece, plain.size() - at});
+        std::memcpy(buffer, plain.data() + at, n);
+        at += n;
+        return n;
+      },
+      [&](const unsigned char* data, size_t size) {
+        c.bytes.append(reinterpret_cast<const char*>(data), size);
+      });
+  return c;
+}
+
+struct ChunkCase {
+  size_t size;
+  unsigned workers;
+  size_t piece;
+};
+
+class ChunkedStreamTest : public ::testing::TestWithParam<ChunkCase> {};
+
+TEST_P(ChunkedStreamTest, IsOneStreamWithTheRightCrcAndSize) {
+  const ChunkCase& c = GetParam();
+  // Text with a stretch of noise, so that chunks end both in and out of matches.
+  std::string plain = Text(c.size, 7);
+  if (c.size > 200000) plain.replace(c.size / 3, 100000, Noise(100000, 3));
+  Compressed out = CompressChunked(plain, c.workers, c.piece);
+  EXPECT_EQ(out.totals.size, plain.size());
+  EXPECT_EQ(out.totals.crc, Crc(plain));
+  EXPECT_EQ(Inflate(out.bytes, plain.size()), plain);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, ChunkedStreamTest,
+    ::testing::Values(ChunkCase{0, 2, kChunk}, ChunkCase{1, 2, kChunk},
+                      ChunkCase{kChunk - 1, 2, kChunk}, ChunkCase{kChunk, 2, kChunk},
+                      ChunkCase{kChunk + 1, 2, kChunk}, ChunkCase{3 * kChunk + kChunk / 2, 1, 65536},
+                      ChunkCase{3 * kChunk + kChunk / 2, 2, 4093},
+                      ChunkCase{3 * kChunk + kChunk / 2, 4, 1 << 22},
+                      // Starved: reads of 7 bytes at most.
+                      ChunkCase{kChunk + 12345, 3, 7}));
+
+TEST(ParallelDeflateRatio, StaysWithinOnePercentOfOneZlibStream) {
+  const std::string plain = Text(6 * kChunk + 1000, 11);
+  for (int level : {1, 6, 9}) {
+    std::string single = Deflate(plain, level);
+    Compressed chunked = CompressChunked(plain, 2, kChunk, level);
+    EXPECT_LE(chunked.bytes.size(), single.size() + single.size() / 100)
+        << "level " << level << ": " << chunked.bytes.size() << " against " << single.size();
+    EXPECT_EQ(Inflate(chunked.bytes, plain.size()), plain);
+  }
+}
+
+TEST(ParallelDeflateFailures, ReadAndSinkErrorsPropagateAfterTheWorkersStop) {
+  const std::string plain = Text(5 * kChunk, 5);
+  ParallelDeflate engine(6, 2);
+  size_t at = 0;
+  auto failingRead = [&](void* buffer, size_t size) -> size_t {
+    if (at >= 3 * kChunk) throw archive::ArchiveError(archive::Fault::kReadFailed, "gone");
+    size_t n = std::min(size, plain.size() - at);
+    std::memcpy(buffer, plain.data() + at, n);
+    at += n;
+    return n;
+  };
+  size_t written = 0;
+  auto sink = [&](const unsigned char*, size_t n) { written += n; };
+  try {
+    engine.Compress(failingRead, sink);
+    FAIL() << "the read error was swallowed";
+  } catch (const archive::ArchiveError& e) {
+    EXPECT_EQ(e.fault(), archive::Fault::kReadFailed);
+  }
+
+  at = 0;
+  int calls = 0;
+  auto read = [&](void* buffer, size_t size) {
+    size_t n = std::min(size, plain.size() - at);
+    std::memcpy(buffer, plain.data() + at, n);
+    at += n;
+    return n;
+  };
+  auto fullDisk = [&](const unsigned char*, size_t) {
+    if (++calls == 2) throw archive::ArchiveError(archive::Fault::kDiskFull, "full");
+  };
+  EXPECT_THROW(engine.Compress(read, fullDisk), archive::ArchiveError);
+  // The engine is still usable afterwards.
+  at = 0;
+  std::string bytes;
+  engine.Compress(read, [&](const unsigned char* d, size_t n) {
+    bytes.append(reinterpret_cast<const char*>(d), n);
+  });
+  EXPECT_EQ(Inflate(bytes, plain.size()), plain);
+}
+
+TEST(FilePrefetcher, DeliversEachFileInOrderWithItsOutcome) {
+  TempDir dir;
+  const std::string text = Text(50000, 1);
+  const std::string noise = Noise(3000, 2);
+  WriteFile(dir / "text.txt", text);
+  WriteFile(dir / "noise.bin", noise);
+  WriteFile(dir / "empty", "");
+  WriteFile(dir / "grown", Text(ParallelDeflate::kSmallFileBytes + 10, 3));
+  ParallelDeflate engine(6, 2);
+  std::vector<archive::FilePrefetcher::File> files = {
+      {1, dir / "text.txt", text.size()}, {2, dir / "missing", 10}, {4, dir / "noise.bin", 3000},
+      {5, dir / "empty", 0},            {7, dir / "grown", 100},  {9, dir / "text.txt", text.size()}};
+  archive::FilePrefetcher prefetcher(engine, files);
+
+  auto text1 = prefetcher.Take(1);
+  ASSERT_TRUE(text1);
+  EXPECT_EQ(text1->outcome, PrefetchedFile::Outcome::kReady);
+  EXPECT_TRUE(text1->deflated);
+  EXPECT_EQ(text1->size, text.size());
+  EXPECT_EQ(text1->crc, Crc(text));
+  EXPECT_EQ(Inflate(std::string(text1->data.begin(), text1->data.end()), text.size()), text);
+
+  EXPECT_FALSE(prefetcher.Take(3)) << "3 is not in the list";  // drops 2, unread
+  auto noise4 = prefetcher.Take(4);
+  ASSERT_TRUE(noise4);
+  EXPECT_FALSE(noise4->deflated) << "noise does not shrink: stored";
+  EXPECT_EQ(std::string(noise4->data.begin(), noise4->data.end()), noise);
+  EXPECT_EQ(noise4->crc, Crc(noise));
+
+  auto empty = prefetcher.Take(5);
+  ASSERT_TRUE(empty);
+  EXPECT_FALSE(empty->deflated);
+  EXPECT_EQ(empty->size, 0u);
+  EXPECT_TRUE(empty->data.empty());
+
+  auto grown = prefetcher.Take(7);
+  ASSERT_TRUE(grown);
+  EXPECT_EQ(grown->outcome, PrefetchedFile::Outcome::kTooLarge);
+  EXPECT_FALSE(prefetcher.Take(7)) << "taken already";
+  EXPECT_TRUE(prefetcher.Take(9));
+}
+
+TEST(FilePrefetcher, ReportsFilesThatCannotBeOpened) {
+  TempDir dir;
+  ParallelDeflate engine(6, 2);
+  archive::FilePrefetcher prefetcher(engine, {{0, dir / "missing", 5}});
+  auto missing = prefetcher.Take(0);
+  ASSERT_TRUE(missing);
+  EXPECT_EQ(missing->outcome, PrefetchedFile::Outcome::kOpenFailed);
+  EXPECT_EQ(missing->error, ENOENT);
+}
+
+TEST(FilePrefetcher, DroppedWhileBusyWaitsForItsWork) {
+  TempDir dir;
+  std::vector<archive::FilePrefetcher::File> files;
+  for (size_t i = 0; i < 40; ++i) {
+    WriteFile(dir / ("f" + std::to_string(i)), Text(20000 + i, static_cast<unsigned>(i)));
+    files.push_back({i, dir / ("f" + std::to_string(i)), 20000 + i});
+  }
+  ParallelDeflate engine(6, 2);
+  {
+    archive::FilePrefetcher prefetcher(engine, files);
+    EXPECT_TRUE(prefetcher.Take(0));
+  }  // the rest in flight: the destructor must not leave workers writing into freed slots
+  archive::FilePrefetcher again(engine, files);
+  for (size_t i = 0; i < files.size(); ++i) {
+    auto f = again.Take(i);
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->size, 20000 + i);
+  }
+}
+
+// Through RunZip: small files prefetched, large ones chunked, and a file that vanishes
+// between listing and reading, all in one archive that reads back byte for byte.
+TEST(ParallelZip, ArchiveReadsBackByteForByteInListOrder) {
+  TempDir dir;
+  std::map<std::string, std::string> files;
+  for (int i = 0; i < 30; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "src/f%02d.txt", i);
+    files[name] = i % 5 == 0 ? Noise(1000 + i, i) : Text(5000 + 997 * i, i);
+  }
+  files["src/big1.bin"] = Text(3 * kChunk + 5, 40);
+  files["src/big2.bin"] = Noise(kChunk + 7, 41);  // stored: deflate cannot shrink it
+  files["src/zero"] = "";
+  for (const auto& [name, content] : files) WriteFile(dir / name, content);
+
+  archive::ZipRequest request;
+  request.archive = dir / "out.zip";
+  request.rootDir = dir.path();
+  request.names = {"src"};
+  request.recurse = true;
+  Recorder recorder;
+  ASSERT_EQ(archive::RunZip(request, recorder), archive::ZipStatus::kOk) << recorder.messages;
+  // FileDone comes once per file, in the order of the members.
+  std::vector<std::string> expectedOrder;
+  for (const auto& [name, content] : files) expectedOrder.push_back(name);
+  std::vector<std::string> order;
+  for (const auto& [path, size] : recorder.added) {
+    order.push_back("src/" + path.filename().string());
+    EXPECT_EQ(size, files[order.back()].size()) << order.back();
+  }
+  EXPECT_EQ(order, expectedOrder);
+  EXPECT_NE(recorder.messages.find("adding: src/big2.bin (stored 0%)"), std::string::npos);
+  EXPECT_NE(recorder.messages.find("adding: src/big1.bin (deflated"), std::string::npos);
+
+  archive::UnzipRequest unzip;
+  unzip.archive = dir / "out.zip";
+  unzip.targetDir = dir / "back";
+  Recorder back;
+  ASSERT_EQ(archive::RunUnzip(unzip, back), archive::UnzipStatus::kOk) << back.messages;
+  std::map<std::string, std::string> expected = {{"src/", ""}};
+  for (const auto& [name, content] : files) expected[name] = content;
+  EXPECT_EQ(Tree(dir / "back"), expected);
+}
+
+}  // namespace
