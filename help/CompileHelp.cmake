@@ -13,4 +13,8 @@ execute_process(
 if(NOT status EQUAL 0 OR "${out}${err}" MATCHES "(Warning|Error)" OR NOT EXISTS "${WORK_DIR}/Parcelo.chm")
   message(FATAL_ERROR "chmcmd failed on ${PROJECT_FILE} (status ${status}):\n${out}${err}")
 endif()
-file(COPY_FILE "${WORK_DIR}/Parcelo.chm" "${OUTPUT}")
+execute_process(COMMAND "${CMAKE_COMMAND}" -E copy "${WORK_DIR}/Parcelo.chm" "${OUTPUT}"
+                RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "cannot copy Parcelo.chm to ${OUTPUT}")
+endif()
