@@ -177,14 +177,60 @@ std::string DecodeName(std::string_view raw, bool utf8Flag, bool* valid) {
   return RepairUtf8(raw);
 }
 
-std::string NameKey(std::string_view utf8) {
-  std::string out(utf8);
-#ifdef _WIN32
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+namespace {
+
+char32_t SimpleLower(char32_t c) {
+  auto pair = [c](char32_t first, char32_t last, bool evenUpper) {
+    return c >= first && c <= last && ((c % 2 == 0) == evenUpper);
+  };
+  if (c >= 'A' && c <= 'Z') return c + 32;
+  if (c < 0xC0) return c;
+  if (c <= 0xDE && c != 0xD7) return c + 32;
+  if (pair(0x100, 0x137, true) || pair(0x139, 0x148, false) || pair(0x14A, 0x177, true) ||
+      pair(0x179, 0x17E, false)) {
+    return c + 1;
   }
-#endif
+  if (c == 0x178) return 0xFF;
+  if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;
+  if (c == 0x386) return 0x3AC;
+  if (c >= 0x388 && c <= 0x38A) return c + 37;
+  if (c == 0x38C) return 0x3CC;
+  if (c == 0x38E || c == 0x38F) return c + 63;
+  if (c >= 0x400 && c <= 0x40F) return c + 80;
+  if (c >= 0x410 && c <= 0x42F) return c + 32;
+  if (pair(0x460, 0x481, true) || pair(0x48A, 0x4BF, true) || pair(0x4C1, 0x4CE, false) ||
+      pair(0x4D0, 0x52F, true)) {
+    return c + 1;
+  }
+  if (c >= 0x531 && c <= 0x556) return c + 48;
+  if (c >= 0xFF21 && c <= 0xFF3A) return c + 32;
+  return c;
+}
+
+}  // namespace
+
+std::string FoldNameCase(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  size_t at = 0;
+  while (at < utf8.size()) {
+    size_t start = at;
+    char32_t c;
+    if (NextCodePoint(utf8, &at, &c)) {
+      AppendUtf8(out, SimpleLower(c));
+    } else {
+      out.append(utf8.substr(start, at - start));  // not UTF-8: kept as it is
+    }
+  }
   return out;
+}
+
+std::string NameKey(std::string_view utf8) {
+#ifdef _WIN32
+  return FoldNameCase(utf8);
+#else
+  return std::string(utf8);
+#endif
 }
 
 size_t Utf16Length(std::string_view utf8) {

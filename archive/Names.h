@@ -25,8 +25,11 @@ std::string RepairUtf8(std::string_view bytes);
 // otherwise. Sets `valid` to false when a name marked UTF-8 is not valid UTF-8.
 std::string DecodeName(std::string_view raw, bool utf8Flag, bool* valid);
 
-// The key under which this platform's file system tells names apart: ASCII letters folded
-// to lower case on Windows, whose file systems ignore case, the name itself elsewhere.
+// Lower case as Windows file systems compare names: ASCII, Latin-1, Latin Extended-A,
+// Greek, Cyrillic, Armenian and full-width Latin letters are folded.
+std::string FoldNameCase(std::string_view utf8);
+// The key under which this platform's file system tells names apart: FoldNameCase on
+// Windows, whose file systems ignore case, the name itself elsewhere.
 std::string NameKey(std::string_view utf8);
 
 // '*' matches any run of characters ('/' included), '?' one character, "[abc]" / "[a-z]" /

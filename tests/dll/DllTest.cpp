@@ -166,15 +166,16 @@ class DllTest : public ::testing::Test {
     UnzipVersionInfo version{};
     version.StructLength = sizeof version;
     EXPECT_EQ(version_(&version), UNZIP32_OK);
-    std::string archivePath = Ansi(archive);
-    std::string targetPath = target.empty() ? "" : Ansi(target) + "\\";
+    // Kept as members: the record points into them, and tests call again with it.
+    archivePath_ = Ansi(archive);
+    targetPath_ = target.empty() ? "" : Ansi(target) + "\\";
     options_ = UnzipOptions{};
     options_.Quiet = 2;
     options_.ListOnly = listOnly ? 1 : 0;
     options_.UseFolders = 1;
     options_.Overwrite = 1;
-    options_.ZipFileName = archivePath.data();
-    options_.ExtractDir = target.empty() ? nullptr : targetPath.data();
+    options_.ZipFileName = archivePath_.data();
+    options_.ExtractDir = target.empty() ? nullptr : targetPath_.data();
     callbacks_ = UnzipCallbacks{};
     callbacks_.Print = UnzipPrint;
     callbacks_.Sound = nullptr;
@@ -193,6 +194,7 @@ class DllTest : public ::testing::Test {
   decltype(&ZpArchive) zpArchive_ = nullptr;
   decltype(&UzpVersion2) version_ = nullptr;
   decltype(&Wiz_SingleEntryUnzip) unzipCall_ = nullptr;
+  std::string archivePath_, targetPath_;
   UnzipOptions options_{};
   UnzipCallbacks callbacks_{};
 };
@@ -351,8 +353,15 @@ TEST_F(DllTest, StatusForEachFailureClass) {
   EXPECT_NE(seen.printed.find("secret.txt: it is encrypted"), std::string::npos) << seen.printed;
   EXPECT_EQ(ReadFile(dir / "mixed/open.txt"), "open");
   EXPECT_FALSE(fs::exists(dir / "mixed/secret.txt"));
+  RawArchive two;
+  two.members = {open, open};
+  two.members[1].name = "next.txt";
+  WriteFile(dir / "two.zip", two.Build());
   seen.serviceAnswer = 1;
-  EXPECT_EQ(Unzip(dir / "mixed.zip", false, dir / "again"), UNZIP32_CANCELLED);
+  seen.calls.clear();
+  EXPECT_EQ(Unzip(dir / "two.zip", false, dir / "again"), UNZIP32_CANCELLED);
+  EXPECT_EQ(seen.calls, (std::vector<std::string>{"service:open.txt:4"}));
+  EXPECT_FALSE(fs::exists(dir / "again/next.txt"));
 }
 
 TEST_F(DllTest, UpdateKeepsOtherMembers) {
