@@ -22,11 +22,9 @@ import zipfile
 import zlib
 
 failures = []
-# The peer tools need a UTF-8 locale for non-ASCII names. Wine takes its ANSI code page
-# from the language of the locale, so it gets a named one (code page 1252).
+# The peer tools and Wine (for the command lines it hands over) need a UTF-8 locale for
+# non-ASCII names.
 ENV = dict(os.environ, LC_ALL="C.UTF-8", LANG="C.UTF-8")
-WINE_ENV = {k: v for k, v in os.environ.items() if not k.startswith("LC_")}
-WINE_ENV["LANG"] = "en_US.UTF-8"
 
 
 def check(condition, what):
@@ -37,8 +35,8 @@ def check(condition, what):
 
 
 def run(cmd, cwd=None, ok=(0,), what=None, wine=False):
-    p = subprocess.run(cmd, cwd=cwd, env=WINE_ENV if wine else ENV, stdout=subprocess.PIPE,
-                       stderr=subprocess.STDOUT)
+    del wine  # one environment serves both
+    p = subprocess.run(cmd, cwd=cwd, env=ENV, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     check(p.returncode in ok,
           f"{what or cmd[0]}: exit {p.returncode}\n{p.stdout.decode('utf-8', 'replace')[-2000:]}")
     return p
@@ -123,10 +121,11 @@ def python_matches(archive, corpus, what):
         names = set()
         for info in z.infolist():
             names.add(info.filename)
+            source = os.path.join(corpus, info.filename)
             if info.is_dir():
-                check(os.path.isdir(os.path.join(corpus, info.filename)), f"{what}: {info.filename}")
-            else:
-                with open(os.path.join(corpus, info.filename), "rb") as f:
+                check(os.path.isdir(source), f"{what}: no folder {info.filename}")
+            elif check(os.path.isfile(source), f"{what}: no file {info.filename}"):
+                with open(source, "rb") as f:
                     check(z.read(info) == f.read(), f"{what}: {info.filename} differs in Python")
     expected = set(k for k in tree(corpus))
     check(names == expected, f"{what}: Python lists {sorted(names ^ expected)[:5]} differently")
