@@ -27,10 +27,9 @@ WorkerPool::~WorkerPool() {
   for (auto& t : threads_) t.join();
 }
 
-unsigned WorkerPool::DefaultWorkers() {
-  unsigned cores = std::thread::hardware_concurrency();
-  return std::clamp(cores, 1u, 8u);
-}
+unsigned WorkerPool::Cores() { return std::clamp(std::thread::hardware_concurrency(), 1u, 8u); }
+
+unsigned WorkerPool::DefaultWorkers() { return std::clamp(2 * Cores(), 4u, 8u); }
 
 void WorkerPool::Submit(std::function<void(unsigned)> task) {
   {
@@ -132,7 +131,7 @@ ParallelDeflate::~ParallelDeflate() = default;
 DeflateTotals ParallelDeflate::Compress(
     const std::function<size_t(void*, size_t)>& read,
     const std::function<void(const unsigned char*, size_t)>& sink) {
-  const size_t maxInFlight = 2 * static_cast<size_t>(workers_);
+  const size_t maxInFlight = static_cast<size_t>(workers_) + 1;
   std::mutex mutex;
   std::condition_variable finished;
   std::deque<std::shared_ptr<Chunk>> inFlight;

@@ -7,9 +7,10 @@
 // order, form one ordinary deflate stream. Small files are read and deflated whole on the
 // workers ahead of the writer (FilePrefetcher), which then writes them in order.
 //
-// Memory stays bounded whatever the input: two chunks of input and output per worker for a
-// large file, and kPrefetchBytes of read-ahead for small files; with the workers' zlib
-// states that is about 26 MiB on two cores and under 56 MiB with the most workers (eight).
+// Memory stays bounded whatever the input: one chunk of input and output per worker and
+// one more for a large file, and kPrefetchBytes of read-ahead for small files; with the
+// workers' zlib states that is about 20 MiB with four workers (two cores) and under
+// 30 MiB with the most (eight).
 #pragma once
 
 #include <condition_variable>
@@ -41,8 +42,12 @@ class WorkerPool {
   unsigned size() const { return static_cast<unsigned>(threads_.size()); }
   void Submit(std::function<void(unsigned worker)> task);
 
-  // Worker threads worth starting here: one per core, at least one, at most eight (more
-  // do not pay for their memory at deflate's speed).
+  // Cores to compress on: at least one, at most eight (more do not pay for their memory
+  // at deflate's speed).
+  static unsigned Cores();
+  // Workers worth starting: twice the cores, at least four, at most eight. Threads beyond
+  // the cores pay where opening and reading a file waits on something else than the CPU,
+  // as every file system call does under Wine (a round trip to its server).
   static unsigned DefaultWorkers();
 
  private:

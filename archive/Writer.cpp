@@ -187,7 +187,7 @@ void ZipWriter::AddFile(const NewMember& member, Stream& source, uint64_t sizeHi
 }
 
 ParallelDeflate* ZipWriter::Parallel() {
-  if (!parallel_ && level_ > 0 && WorkerPool::DefaultWorkers() > 1) {
+  if (!parallel_ && level_ > 0 && WorkerPool::Cores() > 1) {
     parallel_ = std::make_unique<ParallelDeflate>(level_);
   }
   return parallel_.get();

@@ -46,9 +46,15 @@ def copy_set(files, dest, budget=None, count=None):
     budget or the count is reached. Returns (bytes, files)."""
     total = 0
     n = 0
+    taken = set()
     for path, size in files:
         if budget is not None and total + size > budget:
             continue
+        # Windows takes names that differ only in case for one file: keep the first.
+        key = path.lower()
+        if key in taken:
+            continue
+        taken.add(key)
         target = os.path.join(dest, path.lstrip('/'))
         os.makedirs(os.path.dirname(target), exist_ok=True)
         shutil.copyfile(path, target)
