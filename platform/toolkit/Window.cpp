@@ -46,6 +46,12 @@ static RECT RectInParent(HWND hwnd) {
     if (parent && (GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD)) MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
     return r;
 }
+void Window::Redraw(bool on) {
+    if (!hwnd()) return;
+    SendMessageA(hwnd(), WM_SETREDRAW, on, 0);
+    if (on) InvalidateRect(hwnd(), nullptr, TRUE);
+}
+
 double Window::Left() const { return RectInParent(hwnd()).left * TwipsPerPixelX(); }
 double Window::Top() const { return RectInParent(hwnd()).top * TwipsPerPixelY(); }
 double Window::Width() const {

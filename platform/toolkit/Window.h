@@ -37,6 +37,8 @@ public:
     std::string Caption() const;  // the window text
     void Caption(const std::string& text);
     void SetFocus();
+    // Suspends painting (WM_SETREDRAW) during bulk changes; switching it back on repaints.
+    void Redraw(bool on);
     // Geometry in twips relative to the parent's client area (outer rectangle).
     double Left() const;
     double Top() const;

@@ -100,10 +100,13 @@ protected:
         std::string line = "Z:\\usr\\bin\\python3 " + std::string(PARCELO_SOURCE_DIR) +
                            "/tests/gui/zipcheck.py " + ToUnix(result) + " " + mode + " \"" + ToUnix(zip) + "\"";
         for (const auto& a : args) line += " \"" + (a.size() > 1 && a[1] == ':' ? ToUnix(a) : a) + "\"";
-        STARTUPINFOA si{};
+        // The arguments may hold UTF-8 member names: pass them as Unicode, not through the ANSI page.
+        std::wstring wide(MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, nullptr, 0), L'\0');
+        MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+        STARTUPINFOW si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
-        if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        if (!CreateProcessW(nullptr, wide.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
             return "oracle did not start";
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);

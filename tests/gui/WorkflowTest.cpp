@@ -133,6 +133,15 @@ TEST_F(Workflow, AFailedArchiveIsReportedAndTheOldOneKept) {
     EXPECT_TRUE(form->Label1.Visible());
     EXPECT_FALSE(form->XP_ProgressBarBlue.Visible());
     EXPECT_FALSE(form->Timer1.Enabled());
+    EXPECT_EQ(form->Label1.Caption(), success) << "no new success text";
+
+    // A folder that cannot be written to: the archive's folder does not exist.
+    MakeFile("a.txt", 10);
+    std::string nowhere = Path("no such folder\\x.zip");
+    seen = Zip(nowhere);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_NE(seen[1].text.find(nowhere), std::string::npos) << seen[1].text;
+    EXPECT_EQ(GetFileAttributesA(nowhere.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(Workflow, ListExtractAndRefuseASecondExtraction) {
@@ -238,6 +247,21 @@ TEST_F(Workflow, AFailedExtractionIsReportedWithoutTheSuccessText) {
     EXPECT_NE(form->Label1.Caption().rfind("Files Saved in: ", 0), 0u) << "no success text";
     EXPECT_EQ(GetFileAttributesA(Path("bad\\z.txt").c_str()), INVALID_FILE_ATTRIBUTES) << "no partial file";
     EXPECT_NE(GetFileAttributesA(Path("bad\\ok.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(Workflow, UnicodeNamesAreListedAsPassedAndExtractedUnderTheirTrueNames) {
+    std::string archive = Path("intl.zip");
+    // Greek and Japanese letters no Western ANSI code page holds.
+    ASSERT_EQ(Oracle("make", archive, {"\u03b1\u03b2\u03b3.txt=30", "\u65e5\u672c/\u6587.txt=40"}), "OK");
+    ASSERT_TRUE(List(archive).empty());
+    ASSERT_EQ(form->List1.ListCount(), 2);
+    EXPECT_EQ(form->List1.List(0).size(), 7u) << "one ANSI character per letter: " << form->List1.List(0);
+    EXPECT_TRUE(Unzip().empty());
+    EXPECT_EQ(Oracle("tree", archive, {Path("intl")}), "OK");
+    std::wstring wide = L"\\\u03b1\u03b2\u03b3.txt";
+    std::string target = Path("intl");
+    std::wstring wideTarget(target.begin(), target.end());
+    EXPECT_NE(GetFileAttributesW((wideTarget + wide).c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 }  // namespace
