@@ -266,6 +266,12 @@ def test_many(engine, base, count):
         for folder, dirs, files in sorted(os.walk(corpus)):
             for f in sorted(files):
                 z.write(os.path.join(folder, f), os.path.relpath(os.path.join(folder, f), corpus))
+    if engine.wine:
+        # Under Wine every file written costs several server round trips: test mode reads
+        # and checks every member the same way, without writing 70,000 files.
+        out = run(engine.command("unzip", "-t", engine.path(p)), what="our test of many members")
+        check(out.stdout.count(b"   OK") == count, "we read every one of the many members")
+        return
     out = os.path.join(base, "many-from-python")
     engine.unzip(p, out, extra=("-q",))
     same_tree(corpus, out, "many members written by Python, extracted by us")
