@@ -13,7 +13,7 @@ namespace archive {
 
 // ---- WorkerPool ------------------------------------------------------------------------
 
-WorkerPool::WorkerPool(unsigned workers) {
+WorkerPool::WorkerPool(unsigned workers) : lanes_(workers) {
   threads_.reserve(workers);
   for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this, i] { Run(i); });
 }
@@ -39,15 +39,25 @@ void WorkerPool::Submit(std::function<void(unsigned)> task) {
   wake_.notify_one();
 }
 
+void WorkerPool::SubmitTo(unsigned lane, std::function<void(unsigned)> task) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lanes_[lane % lanes_.size()].push_back(std::move(task));
+  }
+  wake_.notify_all();
+}
+
 void WorkerPool::Run(unsigned worker) {
+  auto& lane = lanes_[worker];
   for (;;) {
     std::function<void(unsigned)> task;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      wake_.wait(lock, [this] { return stopping_ || !tasks_.empty(); });
-      if (tasks_.empty()) return;
-      task = std::move(tasks_.front());
-      tasks_.pop_front();
+      wake_.wait(lock, [&] { return stopping_ || !tasks_.empty() || !lane.empty(); });
+      auto& queue = !lane.empty() ? lane : tasks_;
+      if (queue.empty()) return;
+      task = std::move(queue.front());
+      queue.pop_front();
     }
     task(worker);  // tasks catch their own exceptions
   }

@@ -41,6 +41,8 @@ class WorkerPool {
 
   unsigned size() const { return static_cast<unsigned>(threads_.size()); }
   void Submit(std::function<void(unsigned worker)> task);
+  // Runs `task` on worker `lane` modulo size(), after the tasks given to that lane before.
+  void SubmitTo(unsigned lane, std::function<void(unsigned worker)> task);
 
   // Cores to compress on: at least one, at most eight (more do not pay for their memory
   // at deflate's speed).
@@ -56,6 +58,7 @@ class WorkerPool {
   std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<std::function<void(unsigned)>> tasks_;
+  std::vector<std::deque<std::function<void(unsigned)>>> lanes_;
   bool stopping_ = false;
   std::vector<std::thread> threads_;
 };

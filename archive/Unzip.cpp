@@ -2,13 +2,17 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <deque>
 #include <memory>
 #include <new>
+#include <optional>
 #include <set>
 
 #include "archive/FileSystem.h"
 #include "archive/MemberReader.h"
 #include "archive/Names.h"
+#include "archive/ParallelDeflate.h"
+#include "archive/ParallelExtract.h"
 #include "archive/Stream.h"
 
 namespace archive {
@@ -18,6 +22,13 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr size_t kCopyPiece = 256 * 1024;
+
+// Members from this size on are written on the workers (see Extraction::UseWorkers).
+#ifdef _WIN32
+constexpr uint64_t kWorkerMinBytes = 0;
+#else
+constexpr uint64_t kWorkerMinBytes = 1 << 20;
+#endif
 
 UnzipStatus StatusOf(Fault fault) {
   switch (fault) {
@@ -36,16 +47,62 @@ class Extraction {
  public:
   Extraction(const UnzipRequest& request, UnzipEvents& events, Stream& archive)
       : request_(request), events_(events), archive_(archive), buffer_(kCopyPiece) {}
+  ~Extraction() { Drop(); }
+  Extraction(const Extraction&) = delete;
+  Extraction& operator=(const Extraction&) = delete;
 
-  // Handles one selected member; throws ArchiveError for what stops the whole run.
-  UnzipStatus Member(const Entry& entry);
+  // With several files to write, writes them on workers (see ParallelExtract.h). Not when
+  // the caller is asked before replacing: its questions would overtake the reports.
+  // Where creating files is cheap (Linux) small ones are written on this thread, which
+  // measured faster than several threads creating files at once; on Windows, and under
+  // Wine, every file goes to the workers.
+  void UseWorkers(const std::filesystem::path& archive, size_t members) {
+    if (request_.mode == UnzipRequest::Mode::kExtract && !request_.toOutput &&
+        !request_.confirmReplace && members > 1) {
+      writers_ = std::make_unique<ExtractWriters>(archive);
+    }
+  }
+
+  // Handles one selected member and reports, in member order, on those that are done:
+  // their messages and UnzipEvents::Done. Returns false when the run must stop (the disk
+  // is full, or the caller cancelled).
+  bool Add(const Entry& entry);
+  // Reports on the members still in progress; returns the worst status of the run.
+  UnzipStatus Finish();
+  // Forgets the members not reported: after a stop, their files are never published.
+  void Drop();
 
   void Info(const std::string& line) {
-    if (request_.quiet == 0) events_.Message(line + "\n");
+    if (request_.quiet == 0) Problem(line);
   }
-  void Problem(const std::string& line) { events_.Message(line + "\n"); }
+  void Problem(const std::string& line) {
+    if (capture_) {
+      *capture_ += line + "\n";
+    } else {
+      events_.Message(line + "\n");
+    }
+  }
 
  private:
+  // A member whose report waits for those before it.
+  struct Slot {
+    const Entry* entry = nullptr;
+    std::string messages;
+    UnzipStatus status = UnzipStatus::kOk;
+    bool writing = false;        // its file is being written by a worker
+    std::optional<ExtractWriters::Result> written;  // written here, waiting to be published
+    bool stop = false;           // the run stops after it
+  };
+  // Throws ArchiveError for what stops the whole run.
+  UnzipStatus Member(const Entry& entry);
+  // Reports on finished members, waiting until at most `keep` writes are in flight.
+  void Report(size_t keep);
+  // EnsureFolders for the first `count` parts, skipping the folders this run has already
+  // made or found: many members share them.
+  std::string Folders(const std::vector<std::string>& parts, size_t count);
+  // Renames a verified file into place; the outcome goes into `slot`.
+  void Publish(Slot& slot, ExtractWriters::Result result);
+
   UnzipStatus Test(const Entry& entry);
   UnzipStatus Extract(const Entry& entry);
   UnzipStatus Refuse(const Entry& entry, const std::string& why, UnzipStatus status) {
@@ -60,7 +117,121 @@ class Extraction {
   std::vector<unsigned char> buffer_;
   std::set<std::string> files_;    // folded names of files written or attempted
   std::set<std::string> folders_;  // folded names of folders in the archive
+  std::set<std::string> madeFolders_;  // keys of folders known to be real folders
+  std::unique_ptr<ExtractWriters> writers_;
+  std::deque<Slot> slots_;
+  std::string* capture_ = nullptr;  // where messages go while a member waits its turn
+  bool started_ = false;            // Member handed its file to a worker
+  std::optional<ExtractWriters::Result> written_;  // or wrote it, not yet published
+  bool stopped_ = false;
+  UnzipStatus status_ = UnzipStatus::kOk;
 };
+
+bool Extraction::Add(const Entry& entry) {
+  if (stopped_) return false;
+  Slot slot;
+  slot.entry = &entry;
+  started_ = false;
+  written_.reset();
+  if (writers_) capture_ = &slot.messages;
+  try {
+    slot.status = Member(entry);
+  } catch (const ArchiveError& e) {
+    slot.status = StatusOf(e.fault());
+    slot.stop = true;
+  }
+  capture_ = nullptr;
+  slot.writing = started_;
+  slot.written = std::move(written_);
+  slots_.push_back(std::move(slot));
+  Report(writers_ ? writers_->Window() : 0);
+  return !stopped_;
+}
+
+void Extraction::Report(size_t keep) {
+  std::string* const saved = capture_;
+  while (!slots_.empty() && !stopped_) {
+    Slot& slot = slots_.front();
+    if (slot.writing) {
+      if (writers_->pending() <= keep && !writers_->OldestDone()) break;
+      capture_ = &slot.messages;
+      Publish(slot, writers_->TakeOldest());
+      capture_ = saved;
+    } else if (slot.written) {
+      capture_ = &slot.messages;
+      Publish(slot, std::move(*slot.written));
+      capture_ = saved;
+    }
+    if (!slot.messages.empty()) events_.Message(slot.messages);
+    status_ = Worse(status_, slot.status);
+    if (slot.stop) {
+      stopped_ = true;
+    } else if (!events_.Done(*slot.entry)) {
+      events_.Message("stopped: cancelled by the caller\n");
+      status_ = Worse(status_, UnzipStatus::kCancelled);
+      stopped_ = true;
+    }
+    slots_.pop_front();
+  }
+  capture_ = saved;
+}
+
+std::string Extraction::Folders(const std::vector<std::string>& parts, size_t count) {
+  std::vector<std::string> keys;
+  std::string key;
+  for (size_t i = 0; i < count; ++i) {
+    key += (i ? "/" : "") + NameKey(parts[i]);
+    keys.push_back(key);
+  }
+  size_t known = count;
+  while (known > 0 && !madeFolders_.count(keys[known - 1])) --known;
+  if (known == count) return {};
+  fs::path root = request_.targetDir;
+  for (size_t i = 0; i < known; ++i) root /= Utf8ToPath(parts[i]);
+  std::vector<std::string> rest(parts.begin() + static_cast<ptrdiff_t>(known),
+                                parts.begin() + static_cast<ptrdiff_t>(count));
+  std::string why = EnsureFolders(root, rest, rest.size());
+  if (why.empty()) madeFolders_.insert(keys.begin() + static_cast<ptrdiff_t>(known), keys.end());
+  return why;
+}
+
+void Extraction::Publish(Slot& slot, ExtractWriters::Result result) {
+  const Entry& entry = *slot.entry;
+  if (result.failed) {
+    if (result.fault == Fault::kDiskFull) {
+      Problem("error: " + entry.name + ": the disk is full");
+      slot.status = UnzipStatus::kDiskFull;
+      slot.stop = true;
+    } else {
+      slot.status = Refuse(entry, result.message, StatusOf(result.fault));
+    }
+    return;
+  }
+  std::error_code ec;
+  if (!ReplaceWith(result.temp, result.target, ec)) {
+    RemoveQuietly(result.temp);
+    slot.status = Refuse(entry, "cannot write " + Quoted(result.target) + ": " + ec.message(),
+                         UnzipStatus::kMemberError);
+    return;
+  }
+  Info((entry.method == 0 ? " extracting: " : "  inflating: ") + entry.name);
+}
+
+UnzipStatus Extraction::Finish() {
+  Report(0);
+  Drop();
+  return status_;
+}
+
+void Extraction::Drop() {
+  writers_.reset();
+  for (Slot& slot : slots_) {
+    if (slot.written && !slot.written->failed) RemoveQuietly(slot.written->temp);
+  }
+  if (written_ && !written_->failed) RemoveQuietly(written_->temp);
+  slots_.clear();
+  written_.reset();
+}
 
 void Extraction::CopyTo(MemberReader& reader, Stream* out) {
   for (size_t n; (n = reader.Read(buffer_.data(), buffer_.size())) > 0;) {
@@ -136,7 +307,7 @@ UnzipStatus Extraction::Extract(const Entry& entry) {
   }
 
   if (isDirectory) {
-    std::string why = EnsureFolders(request_.targetDir, parts, parts.size());
+    std::string why = Folders(parts, parts.size());
     if (!why.empty()) return Refuse(entry, why, UnzipStatus::kMemberError);
     Info("   creating: " + entry.name);
     return UnzipStatus::kOk;
@@ -170,22 +341,47 @@ UnzipStatus Extraction::Extract(const Entry& entry) {
     }
   }
 
-  std::string why = EnsureFolders(request_.targetDir, parts, parts.size() - 1);
+  if (writers_) {
+    // A file that an earlier member is still writing may stand where this one needs a
+    // folder: let it land first, so that what is in the way is what it would be in order.
+    std::string prefix;
+    for (size_t i = 0; i + 1 < parts.size(); ++i) {
+      prefix += (i ? "/" : "") + NameKey(parts[i]);
+      if (files_.count(prefix)) {
+        Report(0);
+        break;
+      }
+    }
+    if (stopped_) return UnzipStatus::kOk;  // never reported: the run ends before it
+  }
+  std::string why = Folders(parts, parts.size() - 1);
   if (!why.empty()) return Refuse(entry, why, UnzipStatus::kMemberError);
 
+  if (writers_ && entry.uncompressedSize >= kWorkerMinBytes) {
+    std::string folder;
+    for (size_t i = 0; i + 1 < parts.size(); ++i) folder += NameKey(parts[i]) + "/";
+    writers_->Start(entry, target, std::hash<std::string>()(folder));
+    started_ = true;
+    return UnzipStatus::kOk;
+  }
+  if (writers_) {
+    // Written now, published in member order after the files the workers are writing.
+    ExtractWriters::Result result;
+    result.entry = &entry;
+    result.target = target;
+    try {
+      result.temp = WriteVerified(archive_, entry, target, buffer_);
+    } catch (const ArchiveError& e) {
+      result.failed = true;
+      result.fault = e.fault();
+      result.message = e.what();
+    }
+    written_ = std::move(result);
+    return UnzipStatus::kOk;
+  }
   fs::path temp;
   try {
-    MemberReader reader(archive_, entry);
-    std::unique_ptr<FileStream> out = CreateTempBeside(target, &temp);
-    try {
-      CopyTo(reader, out.get());
-      out->Close();
-    } catch (...) {
-      out.reset();
-      RemoveQuietly(temp);
-      throw;
-    }
-    if (auto when = entry.ModifiedUnix()) SetFileModifiedUnix(temp, *when);
+    temp = WriteVerified(archive_, entry, target, buffer_);
     if (!ReplaceWith(temp, target, ec)) {
       RemoveQuietly(temp);
       return Refuse(entry, "cannot write " + Quoted(target) + ": " + ec.message(),
@@ -281,18 +477,11 @@ UnzipStatus Run(const UnzipRequest& request, UnzipEvents& events, UnzipTotals* t
   }
 
   Extraction extraction(request, events, *file);
+  extraction.UseWorkers(request.archive, selected.size());
   for (const Entry* e : selected) {
-    try {
-      status = Worse(status, extraction.Member(*e));
-    } catch (const ArchiveError& err) {
-      return Worse(status, StatusOf(err.fault()));
-    }
-    if (!events.Done(*e)) {
-      events.Message("stopped: cancelled by the caller\n");
-      return Worse(status, UnzipStatus::kCancelled);
-    }
+    if (!extraction.Add(*e)) break;
   }
-  return status;
+  return Worse(status, extraction.Finish());
 }
 
 }  // namespace

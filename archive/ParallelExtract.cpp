@@ -1,0 +1,109 @@
+#include "archive/ParallelExtract.h"
+
+#include <algorithm>
+#include <new>
+
+#include "archive/DosTime.h"
+#include "archive/FileSystem.h"
+#include "archive/MemberReader.h"
+#include "archive/ParallelDeflate.h"
+
+namespace archive {
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr size_t kCopyPiece = 256 * 1024;
+}  // namespace
+
+fs::path WriteVerified(Stream& archive, const Entry& entry, const fs::path& target,
+                       std::vector<unsigned char>& buffer) {
+  if (buffer.size() < kCopyPiece) buffer.resize(kCopyPiece);
+  MemberReader reader(archive, entry);
+  fs::path temp;
+  std::unique_ptr<FileStream> out = CreateTempBeside(target, &temp);
+  try {
+    for (size_t n; (n = reader.Read(buffer.data(), buffer.size())) > 0;) out->Write(buffer.data(), n);
+    out->Close();
+  } catch (...) {
+    out.reset();
+    RemoveQuietly(temp);
+    throw;
+  }
+  if (auto when = entry.ModifiedUnix()) SetFileModifiedUnix(temp, *when);
+  return temp;
+}
+
+struct ExtractWriters::Job {
+  Result result;
+  bool done = false;
+};
+
+// Each worker reads through a handle of its own: a stream has one position.
+struct ExtractWriters::PerWorker {
+  std::unique_ptr<FileStream> archive;
+  std::vector<unsigned char> buffer;
+};
+
+ExtractWriters::ExtractWriters(const fs::path& archive, unsigned workers) : archive_(archive) {
+  unsigned count = workers == 0 ? WorkerPool::DefaultWorkers() : workers;
+  for (unsigned i = 0; i < count; ++i) perWorker_.push_back(std::make_unique<PerWorker>());
+  pool_ = std::make_unique<WorkerPool>(count);
+}
+
+ExtractWriters::~ExtractWriters() {
+  pool_.reset();  // finishes the queued writes
+  for (auto& job : jobs_) {
+    if (!job->result.failed && !job->result.temp.empty()) RemoveQuietly(job->result.temp);
+  }
+}
+
+size_t ExtractWriters::Window() const { return 16 * perWorker_.size(); }
+
+void ExtractWriters::Start(const Entry& entry, const fs::path& target, size_t lane) {
+  auto job = std::make_unique<Job>();
+  job->result.entry = &entry;
+  job->result.target = target;
+  Job* raw = job.get();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    jobs_.push_back(std::move(job));
+  }
+  pool_->SubmitTo(static_cast<unsigned>(lane % perWorker_.size()),
+                  [this, raw](unsigned worker) { Work(worker, raw); });
+}
+
+void ExtractWriters::Work(unsigned worker, Job* job) {
+  PerWorker& mine = *perWorker_[worker];
+  Result& r = job->result;
+  try {
+    if (!mine.archive) mine.archive = std::make_unique<FileStream>(archive_, FileStream::Mode::kRead);
+    r.temp = WriteVerified(*mine.archive, *r.entry, r.target, mine.buffer);
+  } catch (const ArchiveError& e) {
+    r.failed = true;
+    r.fault = e.fault();
+    r.message = e.what();
+  } catch (const std::bad_alloc&) {
+    r.failed = true;
+    r.fault = Fault::kWriteFailed;
+    r.message = "out of memory";
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  job->done = true;
+  finished_.notify_all();
+}
+
+bool ExtractWriters::OldestDone() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return !jobs_.empty() && jobs_.front()->done;
+}
+
+ExtractWriters::Result ExtractWriters::TakeOldest() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  finished_.wait(lock, [this] { return jobs_.front()->done; });
+  Result result = std::move(jobs_.front()->result);
+  jobs_.pop_front();
+  return result;
+}
+
+}  // namespace archive

@@ -1,0 +1,81 @@
+// Extraction on worker threads: members' files are read, inflated, checked and written on
+// workers, each with its own handle on the archive, so that several files are in progress
+// at once. Creating a file costs more than writing a small file's bytes (and under Wine
+// every file system call waits on its server), so small files gain most; large members
+// overlap with each other and with the small ones.
+//
+// The caller decides everything about a member on its own thread, in member order (name
+// checks, what is in the way, folders), then starts the write; it takes the results back
+// oldest first and publishes each verified file by renaming it into place, so what the
+// caller reports, and when files appear, follows member order as without workers.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "archive/Directory.h"
+#include "archive/Status.h"
+#include "archive/Stream.h"
+
+namespace archive {
+
+class WorkerPool;
+
+// Reads `entry` from `archive` into a new temporary file beside `target`, checking its
+// size and CRC, and sets the file's time. Returns the temporary file's path. On failure no
+// file is left and ArchiveError is thrown (the faults of MemberReader, and kWriteFailed or
+// kDiskFull for the output).
+std::filesystem::path WriteVerified(Stream& archive, const Entry& entry,
+                                    const std::filesystem::path& target,
+                                    std::vector<unsigned char>& buffer);
+
+class ExtractWriters {
+ public:
+  // `workers` 0 chooses WorkerPool::DefaultWorkers().
+  explicit ExtractWriters(const std::filesystem::path& archive, unsigned workers = 0);
+  // Waits for the writes in flight and removes the temporary files not taken.
+  ~ExtractWriters();
+  ExtractWriters(const ExtractWriters&) = delete;
+  ExtractWriters& operator=(const ExtractWriters&) = delete;
+
+  struct Result {
+    const Entry* entry = nullptr;
+    std::filesystem::path target;
+    std::filesystem::path temp;  // the verified file, when !failed
+    bool failed = false;
+    Fault fault = Fault::kBadMember;
+    std::string message;
+  };
+
+  // Starts writing `entry` (which must outlive this object) for `target`. Writes with the
+  // same `lane` run one after the other: files created side by side in one folder contend
+  // for it in the file system, files in different folders do not.
+  void Start(const Entry& entry, const std::filesystem::path& target, size_t lane);
+  size_t pending() const { return jobs_.size(); }
+  // Whether the oldest write has finished (false when none is pending).
+  bool OldestDone();
+  // The oldest write's result, waiting for it. The caller owns its temporary file.
+  Result TakeOldest();
+  // Writes worth having in flight: enough to keep every worker busy.
+  size_t Window() const;
+
+ private:
+  struct Job;
+  struct PerWorker;
+  void Work(unsigned worker, Job* job);
+
+  std::filesystem::path archive_;
+  std::vector<std::unique_ptr<PerWorker>> perWorker_;
+  std::deque<std::unique_ptr<Job>> jobs_;  // oldest first
+  std::mutex mutex_;
+  std::condition_variable finished_;
+  std::unique_ptr<WorkerPool> pool_;  // last: joined before the rest goes
+};
+
+}  // namespace archive

@@ -1,0 +1,126 @@
+// Extraction with files written on workers: reports, Done calls and files follow member
+// order as without workers, failures leave no file, a cancel publishes nothing after it.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+
+#include "archive/Unzip.h"
+#include "tests/archive/TestSupport.h"
+
+namespace {
+
+using archive::UnzipStatus;
+using namespace testing_support;
+
+// Large enough to go to a worker on every platform.
+std::string Big(unsigned seed) {
+  std::mt19937 random(seed);
+  std::string out;
+  while (out.size() < (3u << 20)) out += "line " + std::to_string(random() % 1000) + "\n";
+  return out;
+}
+
+RawMember Member(const std::string& name, const std::string& content, uint16_t method = 8) {
+  RawMember m;
+  m.name = name;
+  m.plain = content;
+  m.method = method;
+  return m;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+class ParallelExtractTest : public ::testing::Test {
+ protected:
+  UnzipStatus Extract(const RawArchive& zip, Recorder& recorder) {
+    WriteFile(dir / "a.zip", zip.Build());
+    archive::UnzipRequest request;
+    request.archive = dir / "a.zip";
+    request.targetDir = dir / "out";
+    request.overwrite = true;
+    return archive::RunUnzip(request, recorder);
+  }
+  TempDir dir;
+  const std::string big1 = Big(1), big2 = Big(2), big3 = Big(3);
+};
+
+TEST_F(ParallelExtractTest, ReportsAndFilesFollowMemberOrder) {
+  RawMember badCrc = Member("big2.txt", big2);
+  badCrc.crc = 0x12345678;
+  RawArchive zip;
+  zip.members = {Member("a.txt", "a", 0), Member("big1.txt", big1), Member("b.txt", "bb"),
+                 badCrc, Member("dir/", "", 0), Member("dir/c.txt", "ccc"),
+                 Member("big3.txt", big3), Member("../evil", "x", 0)};
+  Recorder recorder;
+  EXPECT_EQ(Extract(zip, recorder), UnzipStatus::kMemberError);
+  EXPECT_EQ(recorder.done, (std::vector<std::string>{"a.txt", "big1.txt", "b.txt", "big2.txt",
+                                                     "dir/", "dir/c.txt", "big3.txt", "../evil"}));
+  auto lines = Lines(recorder.messages);
+  ASSERT_EQ(lines.size(), 8u) << recorder.messages;
+  EXPECT_EQ(lines[0], " extracting: a.txt");
+  EXPECT_EQ(lines[1], "  inflating: big1.txt");
+  EXPECT_EQ(lines[2], "  inflating: b.txt");
+  EXPECT_EQ(lines[3].rfind("error: big2.txt: CRC error", 0), 0u) << lines[3];
+  EXPECT_EQ(lines[4], "   creating: dir/");
+  EXPECT_EQ(lines[5], "  inflating: dir/c.txt");
+  EXPECT_EQ(lines[6], "  inflating: big3.txt");
+  EXPECT_EQ(lines[7].rfind("error: ../evil: unsafe name", 0), 0u) << lines[7];
+  // No temporary file is left beside them.
+  EXPECT_EQ(Tree(dir / "out"), (std::map<std::string, std::string>{{"a.txt", "a"},
+                                                                   {"big1.txt", big1},
+                                                                   {"b.txt", "bb"},
+                                                                   {"dir/", ""},
+                                                                   {"dir/c.txt", "ccc"},
+                                                                   {"big3.txt", big3}}));
+}
+
+TEST_F(ParallelExtractTest, CancelPublishesNothingAfterTheCancelledMember) {
+  RawArchive zip;
+  zip.members = {Member("a.txt", "a"), Member("big1.txt", big1), Member("b.txt", "b"),
+                 Member("big2.txt", big2), Member("c.txt", "c")};
+  Recorder recorder;
+  recorder.stopAfter = 2;  // Done returns false for big1.txt
+  EXPECT_EQ(Extract(zip, recorder), UnzipStatus::kCancelled);
+  EXPECT_EQ(recorder.done, (std::vector<std::string>{"a.txt", "big1.txt"}));
+  EXPECT_EQ(Lines(recorder.messages).back(), "stopped: cancelled by the caller");
+  EXPECT_EQ(Tree(dir / "out"),
+            (std::map<std::string, std::string>{{"a.txt", "a"}, {"big1.txt", big1}}));
+}
+
+TEST_F(ParallelExtractTest, AFileStillBeingWrittenIsInTheWayOfALaterFolder) {
+  RawArchive zip;
+  zip.members = {Member("x", big1), Member("x/y.txt", "y"), Member("z.txt", "z")};
+  Recorder recorder;
+  EXPECT_EQ(Extract(zip, recorder), UnzipStatus::kMemberError);
+  EXPECT_NE(recorder.messages.find("error: x/y.txt: a file is in the way"), std::string::npos)
+      << recorder.messages;
+  EXPECT_EQ(Tree(dir / "out"), (std::map<std::string, std::string>{{"x", big1}, {"z.txt", "z"}}));
+}
+
+TEST_F(ParallelExtractTest, TestingAndExtractingAgreeOnEveryMember) {
+  RawMember shortData = Member("big2.txt", big2);
+  shortData.uncompressedSize = big2.size() + 1;  // declared one byte longer
+  RawArchive zip;
+  zip.members = {Member("big1.txt", big1), shortData, Member("s.txt", "s")};
+  Recorder extracted;
+  EXPECT_EQ(Extract(zip, extracted), UnzipStatus::kMemberError);
+  archive::UnzipRequest test;
+  test.archive = dir / "a.zip";
+  test.mode = archive::UnzipRequest::Mode::kTest;
+  Recorder tested;
+  EXPECT_EQ(archive::RunUnzip(test, tested), UnzipStatus::kMemberError);
+  EXPECT_NE(extracted.messages.find("big2.txt: it is shorter than its declared size"),
+            std::string::npos) << extracted.messages;
+  EXPECT_NE(tested.messages.find("big2.txt: it is shorter than its declared size"),
+            std::string::npos) << tested.messages;
+  EXPECT_EQ(Tree(dir / "out"), (std::map<std::string, std::string>{{"big1.txt", big1},
+                                                                   {"s.txt", "s"}}));
+}
+
+}  // namespace
