@@ -1,4 +1,22 @@
 // Listing, testing and extracting an archive: what unzip32.dll does, without Windows.
+//
+// Archives are hostile input. The limits this engine holds them to:
+//  - Ratio: a deflated member may declare at most 1100 times its compressed size plus
+//    64 KiB (format::kMaxDeflateRatio, kRatioSlackBytes). Deflate cannot pass about 1032:1,
+//    so a larger claim is a lie and the member is refused before anything is written; a
+//    true stream is cut off at its declared size (never more output than declared, so no
+//    more than the ratio allows), and members that share or overlap compressed bytes are
+//    refused, so an archive yields at most about 1100 times its own size.
+//  - Sizes and counts: memory never follows a declared size or count. Buffers are fixed
+//    (256 KiB for copying, 64 KiB of compressed input, the end record is looked for in the
+//    last 128 KiB); a member count is believed only as far as the central directory's real
+//    bytes can hold 46-byte headers; every offset and size is checked against the file.
+//  - Names: at most 4096 bytes of UTF-8 (format::kMaxNameBytes), 255 UTF-16 units per
+//    part (kMaxComponentUnits), and a whole path within the platform's limit: 259 UTF-16
+//    units on Windows, 4095 bytes elsewhere (PathTooLong). See CheckMemberName for the
+//    names refused whatever their length.
+//  - Links are never created nor followed; a member is never written through a link or
+//    over a folder.
 #pragma once
 
 #include <cstdint>
