@@ -55,10 +55,10 @@ def tree(zpath, root):
     return 'OK'
 
 
-def make(zpath, specs):
+def make(zpath, members):
     with zipfile.ZipFile(zpath, 'w', zipfile.ZIP_DEFLATED) as z:
-        for spec in specs:
-            name, size = spec.rsplit('=', 1)
+        for member in members:
+            name, size = member.rsplit('=', 1)
             if size == 'dir':
                 z.writestr(zipfile.ZipInfo(name.rstrip('/') + '/'), b'')
             elif size.endswith('s'):  # stored, not deflated
