@@ -12,7 +12,7 @@
 #include "controls/progressbar/XP_ProgressBar.h"
 #include "platform/toolkit/Events.h"
 #include "platform/toolkit/Window.h"
-#include "tests/progressbar/GdiCount.h"
+#include "tests/support/GdiCount.h"
 
 namespace {
 
@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     for (long look = 0; look <= 9; ++look) bar.Scrolling(static_cast<ProgressLook>(look));
     bar.ShowText(false);
     tk::DoEvents();
-    long gdiBefore = pbtest::GdiObjectCount();
+    long gdiBefore = testsupport::GdiObjectCount();
     DWORD guiBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     unsigned long paintsBefore = bar.PaintCount();
     double started = Now();
@@ -97,10 +97,10 @@ int main(int argc, char** argv) {
                 members / segmentedRate);
 
     tk::DoEvents();
-    long gdiAfter = pbtest::GdiObjectCount();
+    long gdiAfter = testsupport::GdiObjectCount();
     DWORD guiAfter = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     std::printf("\nGDI objects: GetGuiResources %lu before, %lu after", guiBefore, guiAfter);
-    if (guiBefore == 0 && pbtest::RunningUnderWine()) std::printf(" (Wine answers 0)");
+    if (guiBefore == 0 && testsupport::RunningUnderWine()) std::printf(" (Wine answers 0)");
     std::printf("; handle table %ld before, %ld after, over %lu repaints in %.1f s\n", gdiBefore, gdiAfter,
                 bar.PaintCount() - paintsBefore, Now() - started);
     form.Unload();

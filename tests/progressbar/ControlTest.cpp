@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "Canvas.h"
-#include "GdiCount.h"
+#include "support/GdiCount.h"
 #include "controls/progressbar/XP_ProgressBar.h"
 #include "platform/toolkit/Error.h"
 #include "platform/toolkit/Events.h"
@@ -327,19 +327,19 @@ TEST_F(ControlTest, TenThousandRedrawsPerLookLeaveNoGdiObjectsBehind) {
     // One redraw of each look first: the font handle, and the system's own pens for the edges
     // (DrawEdge), are made once on first use and kept.
     for (long look = xpbar::Segmented; look <= xpbar::Glossy; ++look) bar.Scrolling(static_cast<ProgressLook>(look));
-    long before = pbtest::GdiObjectCount();
+    long before = testsupport::GdiObjectCount();
     ASSERT_GT(before, 0) << "the GDI object count must be readable";
     {
         tk::Brush probe(CreateSolidBrush(0x123456));  // the count sees one more object
-        EXPECT_EQ(pbtest::GdiObjectCount(), before + 1);
+        EXPECT_EQ(testsupport::GdiObjectCount(), before + 1);
     }
-    EXPECT_EQ(pbtest::GdiObjectCount(), before);
+    EXPECT_EQ(testsupport::GdiObjectCount(), before);
     for (long look = xpbar::Segmented; look <= xpbar::Glossy; ++look) {
         bar.Scrolling(static_cast<ProgressLook>(look));
         for (int i = 0; i < 10000; ++i) {
             bar.Orientation(static_cast<ProgressOrientation>(i & 1));
             if (i % 1000 == 0) bar.Value(i / 100);
         }
-        EXPECT_EQ(pbtest::GdiObjectCount(), before) << "look " << look;
+        EXPECT_EQ(testsupport::GdiObjectCount(), before) << "look " << look;
     }
 }

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-namespace pbtest {
+namespace testsupport {
 
 inline bool RunningUnderWine() {
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
@@ -46,4 +46,4 @@ inline long GdiObjectCount() {
     return n;
 }
 
-}  // namespace pbtest
+}  // namespace testsupport
