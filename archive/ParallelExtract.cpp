@@ -24,18 +24,22 @@ fs::path WriteVerified(Stream& archive, const Entry& entry, const fs::path& targ
   std::unique_ptr<FileStream> out = CreateTempBeside(target, &temp);
   try {
     for (size_t n; (n = reader.Read(buffer.data(), buffer.size())) > 0;) out->Write(buffer.data(), n);
+    // Through the open file: setting the time by name afterwards opens it once more.
+    auto when = entry.ModifiedUnix();
+    bool timed = !when || out->SetModifiedUnix(*when);
     out->Close();
+    if (!timed) SetFileModifiedUnix(temp, *when);
   } catch (...) {
     out.reset();
     RemoveQuietly(temp);
     throw;
   }
-  if (auto when = entry.ModifiedUnix()) SetFileModifiedUnix(temp, *when);
   return temp;
 }
 
 struct ExtractWriters::Job {
   Result result;
+  bool publish = false;
   bool done = false;
 };
 
@@ -54,14 +58,21 @@ ExtractWriters::ExtractWriters(const fs::path& archive, unsigned workers) : arch
 ExtractWriters::~ExtractWriters() {
   pool_.reset();  // finishes the queued writes
   for (auto& job : jobs_) {
-    if (!job->result.failed && !job->result.temp.empty()) RemoveQuietly(job->result.temp);
+    const Result& r = job->result;
+    if (r.published) {
+      RemoveQuietly(r.target);
+    } else if (!r.failed && !r.temp.empty()) {
+      RemoveQuietly(r.temp);
+    }
   }
 }
 
 size_t ExtractWriters::Window() const { return 16 * perWorker_.size(); }
 
-void ExtractWriters::Start(const Entry& entry, const fs::path& target, size_t lane) {
+void ExtractWriters::Start(const Entry& entry, const fs::path& target, size_t lane,
+                           bool publish) {
   auto job = std::make_unique<Job>();
+  job->publish = publish;
   job->result.entry = &entry;
   job->result.target = target;
   Job* raw = job.get();
@@ -79,6 +90,11 @@ void ExtractWriters::Work(unsigned worker, Job* job) {
   try {
     if (!mine.archive) mine.archive = std::make_unique<FileStream>(archive_, FileStream::Mode::kRead);
     r.temp = WriteVerified(*mine.archive, *r.entry, r.target, mine.buffer);
+    std::error_code ec;
+    if (job->publish && ReplaceWith(r.temp, r.target, ec)) {
+      r.temp.clear();
+      r.published = true;
+    }
   } catch (const ArchiveError& e) {
     r.failed = true;
     r.fault = e.fault();

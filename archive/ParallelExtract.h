@@ -6,8 +6,11 @@
 //
 // The caller decides everything about a member on its own thread, in member order (name
 // checks, what is in the way, folders), then starts the write; it takes the results back
-// oldest first and publishes each verified file by renaming it into place, so what the
-// caller reports, and when files appear, follows member order as without workers.
+// oldest first, so that what it reports follows member order as without workers. A file
+// that replaces nothing is renamed into place by the worker (a rename is one more wait on
+// the system); one that replaces a file is left for the caller to publish in order. Files
+// not taken when the writers go are removed, so a run that stops early leaves what it
+// would have left without workers.
 #pragma once
 
 #include <condition_variable>
@@ -47,16 +50,19 @@ class ExtractWriters {
   struct Result {
     const Entry* entry = nullptr;
     std::filesystem::path target;
-    std::filesystem::path temp;  // the verified file, when !failed
+    std::filesystem::path temp;  // the verified file, when !failed and !published
+    bool published = false;      // the worker renamed it to `target`
     bool failed = false;
     Fault fault = Fault::kBadMember;
     std::string message;
   };
 
-  // Starts writing `entry` (which must outlive this object) for `target`. Writes with the
+  // Starts writing `entry` (which must outlive this object) for `target`; with `publish`
+  // (nothing is at `target`) the worker renames the file into place itself. Writes with the
   // same `lane` run one after the other: files created side by side in one folder contend
   // for it in the file system, files in different folders do not.
-  void Start(const Entry& entry, const std::filesystem::path& target, size_t lane);
+  void Start(const Entry& entry, const std::filesystem::path& target, size_t lane,
+             bool publish);
   size_t pending() const { return jobs_.size(); }
   // Whether the oldest write has finished (false when none is pending).
   bool OldestDone();

@@ -11,6 +11,7 @@
 #ifdef _WIN32
 #include <io.h>
 #include <share.h>
+#include <sys/utime.h>
 #include <unistd.h>
 #else
 #include <unistd.h>
@@ -262,6 +263,21 @@ void FileStream::Flush() {
   size_t length = bufferLength_;
   bufferLength_ = 0;
   WriteAt(bufferStart_, Buffer(), length);
+}
+
+bool FileStream::SetModifiedUnix(int64_t unixSeconds) {
+  Flush();
+#ifdef _WIN32
+  struct __utimbuf64 times;
+  times.actime = unixSeconds;
+  times.modtime = unixSeconds;
+  return _futime64(descriptor_, &times) == 0;
+#else
+  struct timespec times[2];
+  times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(unixSeconds);
+  times[0].tv_nsec = times[1].tv_nsec = 0;
+  return ::futimens(descriptor_, times) == 0;
+#endif
 }
 
 uint64_t FileStream::Size() {

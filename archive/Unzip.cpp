@@ -208,7 +208,7 @@ void Extraction::Publish(Slot& slot, ExtractWriters::Result result) {
     return;
   }
   std::error_code ec;
-  if (!ReplaceWith(result.temp, result.target, ec)) {
+  if (!result.published && !ReplaceWith(result.temp, result.target, ec)) {
     RemoveQuietly(result.temp);
     slot.status = Refuse(entry, "cannot write " + Quoted(result.target) + ": " + ec.message(),
                          UnzipStatus::kMemberError);
@@ -360,7 +360,7 @@ UnzipStatus Extraction::Extract(const Entry& entry) {
   if (writers_ && entry.uncompressedSize >= kWorkerMinBytes) {
     std::string folder;
     for (size_t i = 0; i + 1 < parts.size(); ++i) folder += NameKey(parts[i]) + "/";
-    writers_->Start(entry, target, std::hash<std::string>()(folder));
+    writers_->Start(entry, target, std::hash<std::string>()(folder), !exists);
     started_ = true;
     return UnzipStatus::kOk;
   }

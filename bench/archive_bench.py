@@ -117,17 +117,21 @@ class Result:
         self.inner = inner  # time measured inside the DLL driver
 
 
+PEAK_FILE = '/tmp/pz-bench-peak-%d' % os.getpid()
+
+
 def run(command, cwd=None):
-    """Runs one command; returns its wall time, peak resident memory and status."""
+    """Runs one command; returns its wall time, peak resident memory and status. GNU time
+    measures the memory: a child forked from this Python process would start with its
+    pages counted."""
     start = time.perf_counter()
-    process = subprocess.Popen(command, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-    output = process.stdout.read()
-    _, status, usage = os.wait4(process.pid, 0)
+    process = subprocess.run(['/usr/bin/time', '-f', '%M', '-o', PEAK_FILE] + command, cwd=cwd,
+                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     seconds = time.perf_counter() - start
-    process.returncode = os.waitstatus_to_exitcode(status)
     inner = None
-    peak = usage.ru_maxrss / 1024.0
-    text = output.decode('utf-8', 'replace')
+    with open(PEAK_FILE) as f:
+        peak = int(f.read().split()[-1]) / 1024.0
+    text = process.stdout.decode('utf-8', 'replace')
     for line in text.splitlines():
         if line.startswith('status=') and 'seconds=' in line:
             fields = dict(item.split('=') for item in line.split())
@@ -155,6 +159,9 @@ def clean(*paths):
                 shutil.rmtree(p)
             elif os.path.exists(p):
                 os.remove(p)
+        # Let the file system finish removing (and discarding) before the clock starts, so
+        # that no tool pays for the one before it.
+        os.sync()
     return prepare
 
 
@@ -193,7 +200,7 @@ def main():
     parser.add_argument('--ziptool', required=True, help='the native engine front end')
     parser.add_argument('--dll-bench', help='dll_bench.exe of the 64-bit Windows build')
     parser.add_argument('--wine-exec', help='scripts/wine-exec')
-    parser.add_argument('--rounds', type=int, default=2)
+    parser.add_argument('--rounds', type=int, default=3)
     args = parser.parse_args()
 
     work = os.path.abspath(args.work)
@@ -264,6 +271,7 @@ def main():
             def prepare():
                 clean(out)()
                 os.makedirs(out)
+                os.sync()
             r = best_of(rounds, prepare, command)
             got_total, got_count = tree_stats(out)
             if got_count != n:
@@ -293,9 +301,11 @@ def main():
         table.add('list 70,000 members', name, r, reference, os.path.getsize(listing))
 
     print()
-    print('speed: the reference tool\'s time divided by the tool\'s (for the DLL, by the time of')
-    print('the call inside the driver); ratio: archive size / corpus size; peak: resident memory')
-    print('of the process (for the DLL, peak private memory of the Wine process, Wine included)')
+    print('seconds: best of %d rounds, wall time of the process; dll s: the library call alone,' % rounds)
+    print('timed inside the driver (the rest is Wine starting); speed: the reference tool\'s')
+    print('time divided by the tool\'s (for the DLL, by the call\'s); ratio: archive size /')
+    print('corpus size; peak: resident memory of the process (for the DLL the whole Wine')
+    print('process, Wine\'s own memory included)')
     print()
     table.print()
     clean(made)()

@@ -5,6 +5,8 @@
 #include <random>
 #include <sstream>
 
+#include "archive/Bytes.h"
+#include "archive/DosTime.h"
 #include "archive/Unzip.h"
 #include "tests/archive/TestSupport.h"
 
@@ -121,6 +123,28 @@ TEST_F(ParallelExtractTest, TestingAndExtractingAgreeOnEveryMember) {
             std::string::npos) << tested.messages;
   EXPECT_EQ(Tree(dir / "out"), (std::map<std::string, std::string>{{"big1.txt", big1},
                                                                    {"s.txt", "s"}}));
+}
+
+TEST_F(ParallelExtractTest, FilesGetTheMembersTimes) {
+  // One time from the extended-timestamp extra, one from the DOS fields alone, for a file
+  // written on a worker and one written on the calling thread.
+  archive::ByteBuilder stamp;
+  stamp.U16(0x5455).U16(5).U8(1).U32(1234567890);
+  RawMember stampedBig = Member("stamped-big.txt", big1);
+  stampedBig.centralExtra = stamp.str();
+  RawMember stampedSmall = Member("stamped-small.txt", "s");
+  stampedSmall.centralExtra = stamp.str();
+  RawArchive zip;
+  zip.members = {stampedBig, stampedSmall, Member("dos-big.txt", big2), Member("dos-small.txt", "d")};
+  Recorder recorder;
+  ASSERT_EQ(Extract(zip, recorder), UnzipStatus::kOk) << recorder.messages;
+  // RawArchive stamps every member 2020-01-01 12:00:00 (local time).
+  auto dos = archive::DosToUnix(archive::DosDateTime{12 << 11, (40 << 9) | (1 << 5) | 1});
+  ASSERT_TRUE(dos);
+  EXPECT_EQ(archive::FileModifiedUnix(dir / "out/stamped-big.txt"), 1234567890);
+  EXPECT_EQ(archive::FileModifiedUnix(dir / "out/stamped-small.txt"), 1234567890);
+  EXPECT_EQ(archive::FileModifiedUnix(dir / "out/dos-big.txt"), *dos);
+  EXPECT_EQ(archive::FileModifiedUnix(dir / "out/dos-small.txt"), *dos);
 }
 
 }  // namespace
