@@ -225,10 +225,14 @@ UnzipStatus Extraction::Finish() {
 
 void Extraction::Drop() {
   writers_.reset();
+  // Files written in place replaced nothing: removing them leaves what was there.
+  auto remove = [](const ExtractWriters::Result& r) {
+    if (!r.failed) RemoveQuietly(r.published ? r.target : r.temp);
+  };
   for (Slot& slot : slots_) {
-    if (slot.written && !slot.written->failed) RemoveQuietly(slot.written->temp);
+    if (slot.written) remove(*slot.written);
   }
-  if (written_ && !written_->failed) RemoveQuietly(written_->temp);
+  if (written_) remove(*written_);
   slots_.clear();
   written_.reset();
 }
@@ -370,7 +374,11 @@ UnzipStatus Extraction::Extract(const Entry& entry) {
     result.entry = &entry;
     result.target = target;
     try {
-      result.temp = WriteVerified(archive_, entry, target, buffer_);
+      result.temp = WriteVerified(archive_, entry, target, buffer_, !exists);
+      if (result.temp == target) {
+        result.temp.clear();
+        result.published = true;
+      }
     } catch (const ArchiveError& e) {
       result.failed = true;
       result.fault = e.fault();
