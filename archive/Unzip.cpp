@@ -69,7 +69,7 @@ class Extraction {
   bool Add(const Entry& entry);
   // Reports on the members still in progress; returns the worst status of the run.
   UnzipStatus Finish();
-  // Forgets the members not reported: after a stop, the files made for them are removed.
+  // Forgets the members not reported: after a stop, their files are never published.
   void Drop();
 
   void Info(const std::string& line) {
