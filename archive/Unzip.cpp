@@ -225,14 +225,10 @@ UnzipStatus Extraction::Finish() {
 
 void Extraction::Drop() {
   writers_.reset();
-  // Files written in place replaced nothing: removing them leaves what was there.
-  auto remove = [](const ExtractWriters::Result& r) {
-    if (!r.failed) RemoveQuietly(r.published ? r.target : r.temp);
-  };
   for (Slot& slot : slots_) {
-    if (slot.written) remove(*slot.written);
+    if (slot.written && !slot.written->failed) RemoveQuietly(slot.written->temp);
   }
-  if (written_) remove(*written_);
+  if (written_ && !written_->failed) RemoveQuietly(written_->temp);
   slots_.clear();
   written_.reset();
 }
@@ -374,11 +370,7 @@ UnzipStatus Extraction::Extract(const Entry& entry) {
     result.entry = &entry;
     result.target = target;
     try {
-      result.temp = WriteVerified(archive_, entry, target, buffer_, !exists);
-      if (result.temp == target) {
-        result.temp.clear();
-        result.published = true;
-      }
+      result.temp = WriteVerified(archive_, entry, target, buffer_);
     } catch (const ArchiveError& e) {
       result.failed = true;
       result.fault = e.fault();
