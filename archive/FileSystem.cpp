@@ -5,6 +5,14 @@
 #include <chrono>
 #include <cstdio>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#endif
+
 #include "archive/Names.h"
 #include "archive/Status.h"
 
@@ -13,16 +21,19 @@ namespace archive {
 namespace fs = std::filesystem;
 
 std::string EnsureFolders(const fs::path& root, const std::vector<std::string>& parts,
-                          size_t count) {
+                          size_t count, size_t* existing) {
   fs::path at = root;
+  bool creating = false;
+  if (existing) *existing = 0;
   for (size_t i = 0; i < count && i < parts.size(); ++i) {
     at /= Utf8ToPath(parts[i]);
     std::error_code ec;
     fs::file_status status = fs::symlink_status(at, ec);
     if (status.type() == fs::file_type::not_found) {
-      fs::create_directory(at, ec);
+      if (fs::create_directory(at, ec)) creating = true;
       status = fs::symlink_status(at, ec);
     }
+    if (existing && !creating) *existing = i + 1;
     if (fs::is_symlink(status)) return "a link is in the way at " + Quoted(at);
     if (!fs::exists(status)) return "cannot create the folder " + Quoted(at);
     if (!fs::is_directory(status)) return "a file is in the way at " + Quoted(at);
@@ -70,6 +81,81 @@ void RemoveQuietly(const fs::path& path) {
   std::error_code ec;
   fs::remove(path, ec);
 }
+
+#ifdef _WIN32
+
+std::vector<FolderChild> ListFolder(const fs::path& folder, std::error_code& ec) {
+  ec.clear();
+  std::vector<FolderChild> children;
+  struct _wfinddata64_t found;
+  intptr_t search = _wfindfirst64((folder / L"*").c_str(), &found);
+  if (search == -1) {
+    // An empty folder has "." at least; only a folder that cannot be read gets here.
+    ec = std::error_code(errno, std::generic_category());
+    return children;
+  }
+  // The runtime hands over the system's attributes as they are: the reparse flag included.
+  constexpr unsigned kReparsePoint = 0x400;
+  do {
+    std::wstring name = found.name;
+    if (name == L"." || name == L"..") continue;
+    FolderChild child;
+    child.name = name;
+    if (found.attrib & kReparsePoint) {
+      child.kind = FolderChild::Kind::kLink;
+    } else if (found.attrib & _A_SUBDIR) {
+      child.kind = FolderChild::Kind::kFolder;
+    } else {
+      child.kind = FolderChild::Kind::kFile;
+      child.size = static_cast<uint64_t>(found.size);
+    }
+    child.modified = found.time_write;
+    children.push_back(std::move(child));
+  } while (_wfindnext64(search, &found) == 0);
+  _findclose(search);
+  return children;
+}
+
+#else
+
+std::vector<FolderChild> ListFolder(const fs::path& folder, std::error_code& ec) {
+  ec.clear();
+  std::vector<FolderChild> children;
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) {
+    ec = std::error_code(errno, std::generic_category());
+    return children;
+  }
+  const int descriptor = dirfd(dir);
+  for (;;) {
+    errno = 0;
+    const dirent* entry = readdir(dir);
+    if (!entry) {
+      if (errno != 0) ec = std::error_code(errno, std::generic_category());
+      break;
+    }
+    std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    FolderChild child;
+    child.name = std::string(name);
+    struct stat info;
+    if (fstatat(descriptor, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;  // gone
+    if (S_ISLNK(info.st_mode)) {
+      child.kind = FolderChild::Kind::kLink;
+    } else if (S_ISDIR(info.st_mode)) {
+      child.kind = FolderChild::Kind::kFolder;
+    } else if (S_ISREG(info.st_mode)) {
+      child.kind = FolderChild::Kind::kFile;
+      child.size = static_cast<uint64_t>(info.st_size);
+    }
+    child.modified = info.st_mtime;
+    children.push_back(std::move(child));
+  }
+  closedir(dir);
+  return children;
+}
+
+#endif
 
 bool PathTooLong(const fs::path& path) {
 #ifdef _WIN32

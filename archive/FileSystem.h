@@ -3,6 +3,7 @@
 // replacing rename that publishes a finished file.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -15,8 +16,9 @@ namespace archive {
 
 // Creates `root`/`parts[0]`/.../`parts[count-1]` folder by folder. Returns an empty string on
 // success, else why not: a link or a file is in the way, or a folder cannot be created.
+// `existing` receives how many of the folders were there already; the rest were created.
 std::string EnsureFolders(const std::filesystem::path& root, const std::vector<std::string>& parts,
-                          size_t count);
+                          size_t count, size_t* existing = nullptr);
 
 // Creates a new, empty file in the folder of `target` under a name of its own and returns
 // it with its path. Throws ArchiveError(kWriteFailed) when no such file can be created.
@@ -29,6 +31,21 @@ bool ReplaceWith(const std::filesystem::path& from, const std::filesystem::path&
 
 // Removes a file, ignoring failures; for cleaning up after an error.
 void RemoveQuietly(const std::filesystem::path& path);
+
+// What a folder holds, as one listing reads it: kind, size and modification time come with
+// the names, where asking for them file by file would cost a call each (under Wine a
+// round trip to its server).
+struct FolderChild {
+  enum class Kind { kFile, kFolder, kLink, kOther };
+  std::filesystem::path name;  // the child's own name, without the folder
+  Kind kind = Kind::kOther;
+  uint64_t size = 0;       // for files
+  int64_t modified = 0;    // Unix seconds, for files and folders
+};
+
+// The children of `folder` ("." and ".." left out), in the order the system gives them.
+// A link (on Windows any reparse point) is reported as kLink, not followed.
+std::vector<FolderChild> ListFolder(const std::filesystem::path& folder, std::error_code& ec);
 
 // Longest path the platform opens without special prefixes: 259 UTF-16 units on Windows,
 // 4095 bytes elsewhere.

@@ -17,11 +17,19 @@ constexpr size_t kCopyPiece = 256 * 1024;
 }  // namespace
 
 fs::path WriteVerified(Stream& archive, const Entry& entry, const fs::path& target,
-                       std::vector<unsigned char>& buffer) {
+                       std::vector<unsigned char>& buffer, bool direct) {
   if (buffer.size() < kCopyPiece) buffer.resize(kCopyPiece);
   MemberReader reader(archive, entry);
   fs::path temp;
-  std::unique_ptr<FileStream> out = CreateTempBeside(target, &temp);
+  std::unique_ptr<FileStream> out;
+  // Created exclusively: never through a link or over something that appeared meanwhile
+  // (then it goes the temporary way, and the rename decides).
+  if (direct) out = FileStream::TryOpen(target, FileStream::Mode::kCreateNew, nullptr);
+  if (out) {
+    temp = target;
+  } else {
+    out = CreateTempBeside(target, &temp);
+  }
   try {
     for (size_t n; (n = reader.Read(buffer.data(), buffer.size())) > 0;) out->Write(buffer.data(), n);
     // Through the open file: setting the time by name afterwards opens it once more.
@@ -89,9 +97,12 @@ void ExtractWriters::Work(unsigned worker, Job* job) {
   Result& r = job->result;
   try {
     if (!mine.archive) mine.archive = std::make_unique<FileStream>(archive_, FileStream::Mode::kRead);
-    r.temp = WriteVerified(*mine.archive, *r.entry, r.target, mine.buffer);
+    r.temp = WriteVerified(*mine.archive, *r.entry, r.target, mine.buffer, job->publish);
     std::error_code ec;
-    if (job->publish && ReplaceWith(r.temp, r.target, ec)) {
+    if (r.temp == r.target) {
+      r.temp.clear();
+      r.published = true;
+    } else if (job->publish && ReplaceWith(r.temp, r.target, ec)) {
       r.temp.clear();
       r.published = true;
     }

@@ -95,8 +95,10 @@ void MemoryStream::Truncate(uint64_t size) {
   if (size < bytes_.size()) bytes_.resize(static_cast<size_t>(size));
 }
 
+// Files opened for writing are new or emptied: their size is known without asking.
 FileStream::FileStream(Opened, int descriptor, bool writable)
-    : descriptor_(descriptor), writable_(writable), fileSize_(DescriptorSize(descriptor)) {}
+    : descriptor_(descriptor), writable_(writable),
+      fileSize_(writable ? 0 : DescriptorSize(descriptor)) {}
 
 FileStream::FileStream(const std::filesystem::path& path, Mode mode)
     : descriptor_(OpenDescriptor(path, mode)), writable_(mode != Mode::kRead) {
@@ -105,7 +107,7 @@ FileStream::FileStream(const std::filesystem::path& path, Mode mode)
     throw ArchiveError(mode == Mode::kRead ? Fault::kNotFound : Fault::kWriteFailed,
                        "cannot open " + Quoted(path) + ": " + Describe(err));
   }
-  fileSize_ = DescriptorSize(descriptor_);
+  fileSize_ = writable_ ? 0 : DescriptorSize(descriptor_);
 }
 
 std::unique_ptr<FileStream> FileStream::TryOpen(const std::filesystem::path& path, Mode mode,
@@ -218,7 +220,9 @@ size_t FileStream::Read(void* buffer, size_t size) {
       continue;
     }
     size_t want = size - done;
-    if (want >= kFileBufferSize) {
+    // Large reads, and reads that take the rest of the file as far as it is known (a small
+    // file read whole), go straight to the caller: no buffer to fill or allocate.
+    if (want >= kFileBufferSize || position_ + want >= fileSize_) {
       size_t got = 0;
       ReadAt(position_, out + done, want, &got);
       done += got;

@@ -69,7 +69,7 @@ class Extraction {
   bool Add(const Entry& entry);
   // Reports on the members still in progress; returns the worst status of the run.
   UnzipStatus Finish();
-  // Forgets the members not reported: after a stop, their files are never published.
+  // Forgets the members not reported: after a stop, the files made for them are removed.
   void Drop();
 
   void Info(const std::string& line) {
@@ -118,6 +118,8 @@ class Extraction {
   std::set<std::string> files_;    // folded names of files written or attempted
   std::set<std::string> folders_;  // folded names of folders in the archive
   std::set<std::string> madeFolders_;  // keys of folders known to be real folders
+  // Keys of the folders this run created: what is in them, this run put there.
+  std::set<std::string> newFolders_;
   std::unique_ptr<ExtractWriters> writers_;
   std::deque<Slot> slots_;
   std::string* capture_ = nullptr;  // where messages go while a member waits its turn
@@ -190,8 +192,12 @@ std::string Extraction::Folders(const std::vector<std::string>& parts, size_t co
   for (size_t i = 0; i < known; ++i) root /= Utf8ToPath(parts[i]);
   std::vector<std::string> rest(parts.begin() + static_cast<ptrdiff_t>(known),
                                 parts.begin() + static_cast<ptrdiff_t>(count));
-  std::string why = EnsureFolders(root, rest, rest.size());
-  if (why.empty()) madeFolders_.insert(keys.begin() + static_cast<ptrdiff_t>(known), keys.end());
+  size_t existing = 0;
+  std::string why = EnsureFolders(root, rest, rest.size(), &existing);
+  if (why.empty()) {
+    madeFolders_.insert(keys.begin() + static_cast<ptrdiff_t>(known), keys.end());
+    newFolders_.insert(keys.begin() + static_cast<ptrdiff_t>(known + existing), keys.end());
+  }
   return why;
 }
 
@@ -225,10 +231,14 @@ UnzipStatus Extraction::Finish() {
 
 void Extraction::Drop() {
   writers_.reset();
+  // Files written in place replaced nothing: removing them leaves what was there.
+  auto remove = [](const ExtractWriters::Result& r) {
+    if (!r.failed) RemoveQuietly(r.published ? r.target : r.temp);
+  };
   for (Slot& slot : slots_) {
-    if (slot.written && !slot.written->failed) RemoveQuietly(slot.written->temp);
+    if (slot.written) remove(*slot.written);
   }
-  if (written_ && !written_->failed) RemoveQuietly(written_->temp);
+  if (written_) remove(*written_);
   slots_.clear();
   written_.reset();
 }
@@ -319,8 +329,15 @@ UnzipStatus Extraction::Extract(const Entry& entry) {
     return Refuse(entry, e.what(), StatusOf(e.fault()));
   }
 
+  // In a folder this run created nothing can be in the way (names used twice were refused
+  // above), so the look is saved. Should something appear meanwhile, the file is created
+  // exclusively and never through it.
   std::error_code ec;
-  fs::file_status existing = fs::symlink_status(target, ec);
+  const std::string parentKey = key.substr(0, key.size() - NameKey(parts.back()).size());
+  fs::file_status existing(fs::file_type::not_found);
+  if (parts.size() == 1 || !newFolders_.count(parentKey.substr(0, parentKey.size() - 1))) {
+    existing = fs::symlink_status(target, ec);
+  }
   if (fs::is_symlink(existing)) {
     return Refuse(entry, "a link is in the way at " + Quoted(target), UnzipStatus::kMemberError);
   }
@@ -370,7 +387,11 @@ UnzipStatus Extraction::Extract(const Entry& entry) {
     result.entry = &entry;
     result.target = target;
     try {
-      result.temp = WriteVerified(archive_, entry, target, buffer_);
+      result.temp = WriteVerified(archive_, entry, target, buffer_, !exists);
+      if (result.temp == target) {
+        result.temp.clear();
+        result.published = true;
+      }
     } catch (const ArchiveError& e) {
       result.failed = true;
       result.fault = e.fault();

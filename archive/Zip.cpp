@@ -40,7 +40,10 @@ class Collector {
   Collector(const ZipRequest& request, ZipEvents& events)
       : request_(request), events_(events) {
     std::error_code ec;
-    if (fs::exists(request.archive, ec)) archive_ = request.archive;
+    if (fs::exists(request.archive, ec)) {
+      archive_ = request.archive;
+      archiveSize_ = fs::file_size(archive_, ec);
+    }
   }
 
   void AddName(const fs::path& given) {
@@ -76,7 +79,7 @@ class Collector {
     std::string member = MemberName(shown);
     if (fs::is_directory(status)) {
       if (!request_.junkPaths && !request_.noDirEntries && !member.empty()) {
-        AddInput(source, member + "/", true, 0);
+        AddInput(source, member + "/", true, 0, FileModifiedUnix(source).value_or(0));
       }
       if (request_.recurse) Walk(source, member);
       return;
@@ -94,7 +97,7 @@ class Collector {
       Missing(source, "no name to store it under");
       return;
     }
-    AddInput(source, member, false, size);
+    AddInput(source, member, false, size, FileModifiedUnix(source).value_or(0));
   }
 
   std::vector<Input> inputs;
@@ -114,32 +117,38 @@ class Collector {
   }
 
   void Walk(const fs::path& folder, const std::string& member) {
-    std::vector<fs::path> children;
     std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-      children.push_back(it->path().filename());
-    }
+    std::vector<FolderChild> children = ListFolder(folder, ec);
     if (ec) {
       Missing(folder, ec.message());
       return;
     }
-    std::sort(children.begin(), children.end());
-    for (const auto& child : children) {
-      fs::path source = folder / child;
-      std::error_code linkError;
-      fs::file_status own = fs::symlink_status(source, linkError);
-      // Links to folders are not followed: they could lead in circles or out of the tree.
-      if (fs::is_symlink(own) && fs::is_directory(fs::status(source, linkError))) continue;
-      std::string childMember = member.empty() ? PathToUtf8(child) : member + "/" + PathToUtf8(child);
-      fs::file_status status = fs::status(source, linkError);
-      if (fs::is_directory(status)) {
-        if (!request_.junkPaths && !request_.noDirEntries) AddInput(source, childMember + "/", true, 0);
+    std::sort(children.begin(), children.end(),
+              [](const FolderChild& a, const FolderChild& b) { return a.name < b.name; });
+    using Kind = FolderChild::Kind;
+    for (FolderChild& child : children) {
+      fs::path source = folder / child.name;
+      if (child.kind == Kind::kLink) {
+        // Links to folders are not followed: they could lead in circles or out of the tree.
+        // Links to files are stored as the files they lead to.
+        std::error_code linkError;
+        if (!fs::is_regular_file(fs::status(source, linkError))) continue;
+        child.kind = Kind::kFile;
+        child.size = fs::file_size(source, linkError);
+        if (linkError) child.size = 0;
+        child.modified = FileModifiedUnix(source).value_or(0);
+      }
+      std::string childMember = member.empty() ? PathToUtf8(child.name)
+                                               : member + "/" + PathToUtf8(child.name);
+      if (child.kind == Kind::kFolder) {
+        if (!request_.junkPaths && !request_.noDirEntries) {
+          AddInput(source, childMember + "/", true, 0, child.modified);
+        }
         Walk(source, childMember);
-      } else if (fs::is_regular_file(status)) {
-        if (IsArchiveItself(source)) continue;
-        uint64_t size = fs::file_size(source, linkError);
-        AddInput(source, request_.junkPaths ? PathToUtf8(child) : childMember, false,
-                 linkError ? 0 : size);
+      } else if (child.kind == Kind::kFile) {
+        if (child.size == archiveSize_ && IsArchiveItself(source)) continue;
+        AddInput(source, request_.junkPaths ? PathToUtf8(child.name) : childMember, false,
+                 child.size, child.modified);
       }
     }
   }
@@ -151,7 +160,7 @@ class Collector {
   }
 
   void AddInput(const fs::path& source, const std::string& member, bool isDirectory,
-                uint64_t size) {
+                uint64_t size, int64_t modified) {
     std::string key = NameKey(member);
     auto found = byName_.find(key);
     if (found != byName_.end()) {
@@ -171,7 +180,7 @@ class Collector {
     input.member = member;
     input.isDirectory = isDirectory;
     input.size = size;
-    input.modified = FileModifiedUnix(source).value_or(0);
+    input.modified = modified;
     byName_.emplace(key, inputs.size());
     inputs.push_back(std::move(input));
   }
@@ -184,6 +193,7 @@ class Collector {
   const ZipRequest& request_;
   ZipEvents& events_;
   fs::path archive_;
+  uint64_t archiveSize_ = 0;  // a file of another size is not the archive
   std::map<std::string, size_t> byName_;
 };
 
