@@ -223,8 +223,7 @@ DeflateTotals ParallelDeflate::Compress(
 // ---- FilePrefetcher --------------------------------------------------------------------
 
 FilePrefetcher::FilePrefetcher(ParallelDeflate& engine, std::vector<File> files)
-    : engine_(engine) {
-  for (auto& f : files) slots_.push_back(Slot{std::move(f), false, {}});
+    : engine_(engine), files_(std::move(files)) {
   std::lock_guard<std::mutex> lock(mutex_);
   Schedule();
 }
@@ -236,11 +235,14 @@ FilePrefetcher::~FilePrefetcher() {
 
 void FilePrefetcher::Schedule() {
   const size_t maxFiles = 8 * static_cast<size_t>(engine_.workers());
-  while (scheduled_ < slots_.size() && scheduled_ < maxFiles &&
-         (scheduled_ == 0 || bytesAhead_ + slots_[scheduled_].file.sizeHint <=
-                                 ParallelDeflate::kPrefetchBytes)) {
-    Slot* slot = &slots_[scheduled_++];
-    bytesAhead_ += slot->file.sizeHint;
+  while (next_ < files_.size() && slots_.size() < maxFiles &&
+         (slots_.empty() ||
+          bytesAhead_ + files_[next_].sizeHint <= ParallelDeflate::kPrefetchBytes)) {
+    // A deque keeps its elements in place as it grows and shrinks at the ends: the
+    // workers hold pointers to them.
+    slots_.push_back(Slot{&files_[next_++], false, {}});
+    Slot* slot = &slots_.back();
+    bytesAhead_ += slot->file->sizeHint;
     ++running_;
     engine_.pool().Submit([this, slot](unsigned worker) { Work(worker, slot); });
   }
@@ -250,13 +252,13 @@ void FilePrefetcher::Work(unsigned worker, Slot* slot) {
   PrefetchedFile result;
   try {
     int error = 0;
-    auto file = FileStream::TryOpen(slot->file.path, FileStream::Mode::kRead, &error);
+    auto file = FileStream::TryOpen(slot->file->path, FileStream::Mode::kRead, &error);
     if (!file) {
       result.outcome = PrefetchedFile::Outcome::kOpenFailed;
       result.error = error;
     } else {
       std::vector<unsigned char> plain(
-          static_cast<size_t>(std::min(slot->file.sizeHint, ParallelDeflate::kSmallFileBytes)) + 1);
+          static_cast<size_t>(std::min(slot->file->sizeHint, ParallelDeflate::kSmallFileBytes)) + 1);
       size_t got = ReadFull(*file, plain.data(), plain.size());
       if (got == plain.size() && got > ParallelDeflate::kSmallFileBytes) {
         result.outcome = PrefetchedFile::Outcome::kTooLarge;
@@ -296,22 +298,22 @@ void FilePrefetcher::Work(unsigned worker, Slot* slot) {
 
 std::optional<PrefetchedFile> FilePrefetcher::Take(size_t key) {
   std::unique_lock<std::mutex> lock(mutex_);
-  // Drop the slots skipped over; the ones in flight finish first.
-  while (!slots_.empty() && slots_.front().file.key < key) {
-    finished_.wait(lock, [this] { return scheduled_ == 0 || slots_.front().done; });
-    if (scheduled_ > 0) {
-      bytesAhead_ -= slots_.front().file.sizeHint;
-      --scheduled_;
-    }
+  // Files skipped over: those submitted finish first, the others are never read.
+  while (!slots_.empty() && slots_.front().file->key < key) {
+    Slot& front = slots_.front();
+    finished_.wait(lock, [&front] { return front.done; });
+    bytesAhead_ -= front.file->sizeHint;
     slots_.pop_front();
+  }
+  if (slots_.empty()) {
+    while (next_ < files_.size() && files_[next_].key < key) ++next_;
     Schedule();
   }
-  if (slots_.empty() || slots_.front().file.key != key) return std::nullopt;
-  if (scheduled_ == 0) Schedule();
-  finished_.wait(lock, [this] { return slots_.front().done; });
-  PrefetchedFile result = std::move(slots_.front().result);
-  bytesAhead_ -= slots_.front().file.sizeHint;
-  --scheduled_;
+  if (slots_.empty() || slots_.front().file->key != key) return std::nullopt;
+  Slot& front = slots_.front();
+  finished_.wait(lock, [&front] { return front.done; });
+  PrefetchedFile result = std::move(front.result);
+  bytesAhead_ -= front.file->sizeHint;
   slots_.pop_front();
   Schedule();
   return result;

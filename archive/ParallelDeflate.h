@@ -147,7 +147,7 @@ class FilePrefetcher {
  public:
   struct File {
     size_t key;  // the caller's name for it, increasing along the list
-    std::filesystem::path path;
+    std::filesystem::path::string_type path;  // native form: cheaper to hold by the thousand
     uint64_t sizeHint;
   };
   FilePrefetcher(ParallelDeflate& engine, std::vector<File> files);
@@ -161,8 +161,9 @@ class FilePrefetcher {
   std::optional<PrefetchedFile> Take(size_t key);
 
  private:
+  // A file submitted to the workers and not taken yet.
   struct Slot {
-    File file;
+    const File* file = nullptr;
     bool done = false;
     PrefetchedFile result;
   };
@@ -170,9 +171,10 @@ class FilePrefetcher {
   void Work(unsigned worker, Slot* slot);
 
   ParallelDeflate& engine_;
-  std::deque<Slot> slots_;   // from the next to take to the end of the list
-  size_t scheduled_ = 0;     // slots_[0, scheduled_) are submitted
-  uint64_t bytesAhead_ = 0;  // listed sizes of the submitted, untaken slots
+  const std::vector<File> files_;
+  size_t next_ = 0;          // the first file not submitted
+  std::deque<Slot> slots_;   // submitted and untaken, in list order
+  uint64_t bytesAhead_ = 0;  // listed sizes of the files in slots_
   size_t running_ = 0;       // tasks submitted and not finished
   std::mutex mutex_;
   std::condition_variable finished_;

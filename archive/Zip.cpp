@@ -25,7 +25,8 @@ constexpr bool kCaseInsensitiveFiles = false;
 #endif
 
 struct Input {
-  fs::path source;
+  // In native form: a path object splits itself into parts, several allocations per file.
+  fs::path::string_type source;
   std::string member;
   bool isDirectory = false;
   uint64_t size = 0;
@@ -99,6 +100,9 @@ class Collector {
     }
     AddInput(source, member, false, size, FileModifiedUnix(source).value_or(0));
   }
+
+  // The names seen are needed only while collecting; by the thousand they weigh.
+  void ForgetNames() { std::map<std::string, size_t>().swap(byName_); }
 
   std::vector<Input> inputs;
   bool missing = false;
@@ -176,7 +180,7 @@ class Collector {
       return;
     }
     Input input;
-    input.source = source;
+    input.source = source.native();
     input.member = member;
     input.isDirectory = isDirectory;
     input.size = size;
@@ -270,13 +274,16 @@ ZipStatus Job::Run() {
 
   Collector collector(request_, events_);
   for (const auto& name : request_.names) collector.AddName(name);
+  collector.ForgetNames();
   if (collector.conflict) {
     return Fail(ZipStatus::kBadParameters, "member names must be unique; nothing was written");
   }
   missing_ = collector.missing;
 
-  std::map<std::string, const Input*> byName;
-  for (const auto& input : collector.inputs) byName.emplace(NameKey(input.member), &input);
+  std::map<std::string, const Input*> byName;  // only needed to update an archive
+  if (!dir_.entries.empty()) {
+    for (const auto& input : collector.inputs) byName.emplace(NameKey(input.member), &input);
+  }
   std::vector<bool> handled(collector.inputs.size(), false);
   bool changes = false;
   for (const Entry& e : dir_.entries) {
