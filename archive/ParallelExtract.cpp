@@ -1,11 +1,13 @@
 #include "archive/ParallelExtract.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <new>
 
 #include "archive/DosTime.h"
 #include "archive/FileSystem.h"
 #include "archive/MemberReader.h"
+#include "archive/Names.h"
 #include "archive/ParallelDeflate.h"
 
 namespace archive {
@@ -22,9 +24,17 @@ fs::path WriteVerified(Stream& archive, const Entry& entry, const fs::path& targ
   MemberReader reader(archive, entry);
   fs::path temp;
   std::unique_ptr<FileStream> out;
-  // Created exclusively: never through a link or over something that appeared meanwhile
-  // (then it goes the temporary way, and the rename decides).
-  if (direct) out = FileStream::TryOpen(target, FileStream::Mode::kCreateNew, nullptr);
+  // Created exclusively: never through a link nor over something that appeared after the
+  // caller looked (or, on Windows, another name for a file already written, such as a
+  // short name): that is left alone and the member refused.
+  if (direct) {
+    int error = 0;
+    out = FileStream::TryOpen(target, FileStream::Mode::kCreateNew, &error);
+    if (!out && error == EEXIST) {
+      throw ArchiveError(Fault::kUnsafe, "something is in the way at " + Quoted(target) +
+                                             "; it was left as it was");
+    }
+  }
   if (out) {
     temp = target;
   } else {

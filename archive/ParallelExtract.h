@@ -33,7 +33,8 @@ class WorkerPool;
 // Reads `entry` from `archive` into a new temporary file beside `target`, checking its
 // size and CRC, and sets the file's time. Returns the temporary file's path. With `direct`
 // (nothing is at `target`) the file is created as `target` itself, which saves the rename;
-// the result then is `target`. On failure no file is left and ArchiveError is thrown (the
+// the result then is `target`, and should something be there after all the member is
+// refused (kUnsafe) and that thing left as it was. On failure no file is left and ArchiveError is thrown (the
 // faults of MemberReader, and kWriteFailed or kDiskFull for the output).
 std::filesystem::path WriteVerified(Stream& archive, const Entry& entry,
                                     const std::filesystem::path& target,

@@ -7,6 +7,7 @@
 
 #include "archive/Bytes.h"
 #include "archive/DosTime.h"
+#include "archive/ParallelExtract.h"
 #include "archive/Unzip.h"
 #include "tests/archive/TestSupport.h"
 
@@ -145,6 +146,42 @@ TEST_F(ParallelExtractTest, FilesGetTheMembersTimes) {
   EXPECT_EQ(archive::FileModifiedUnix(dir / "out/stamped-small.txt"), 1234567890);
   EXPECT_EQ(archive::FileModifiedUnix(dir / "out/dos-big.txt"), *dos);
   EXPECT_EQ(archive::FileModifiedUnix(dir / "out/dos-small.txt"), *dos);
+}
+
+
+TEST(WriteVerified, InPlaceOnlyWhereNothingIsAndNeverOverIt) {
+  TempDir dir;
+  RawArchive zip;
+  zip.members = {Member("m.txt", "member bytes")};
+  archive::MemoryStream bytes(zip.Build());
+  archive::Directory directory = archive::ReadDirectory(bytes);
+  ASSERT_EQ(directory.entries.size(), 1u);
+  const archive::Entry& entry = directory.entries[0];
+  std::vector<unsigned char> buffer;
+
+  // Nothing there: the file is made under its own name, no rename needed.
+  fs::path made = archive::WriteVerified(bytes, entry, dir / "new.txt", buffer, true);
+  EXPECT_EQ(made, dir / "new.txt");
+  EXPECT_EQ(ReadFile(dir / "new.txt"), "member bytes");
+
+  // Something appeared after the caller looked: refused, left as it was, nothing beside it.
+  WriteFile(dir / "taken.txt", "someone else's");
+  try {
+    archive::WriteVerified(bytes, entry, dir / "taken.txt", buffer, true);
+    ADD_FAILURE() << "wrote over an existing file";
+  } catch (const archive::ArchiveError& e) {
+    EXPECT_EQ(e.fault(), archive::Fault::kUnsafe);
+    EXPECT_NE(std::string(e.what()).find("in the way"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(Tree(dir.path()), (std::map<std::string, std::string>{
+                                  {"new.txt", "member bytes"}, {"taken.txt", "someone else's"}}));
+
+  // Without `direct` the member goes to a temporary file beside the target, for the caller
+  // to rename over it.
+  fs::path temp = archive::WriteVerified(bytes, entry, dir / "taken.txt", buffer, false);
+  EXPECT_NE(temp, dir / "taken.txt");
+  EXPECT_EQ(temp.parent_path(), dir.path());
+  EXPECT_EQ(ReadFile(temp), "member bytes");
 }
 
 }  // namespace
