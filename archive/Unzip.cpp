@@ -333,11 +333,9 @@ UnzipStatus Extraction::Extract(const Entry& entry) {
   // above), so the look is saved. Should something appear meanwhile, the file is created
   // exclusively and never through it.
   std::error_code ec;
-  const std::string parentKey = key.substr(0, key.size() - NameKey(parts.back()).size());
+  const bool inNewFolder = parts.size() > 1 && newFolders_.count(key.substr(0, key.rfind('/')));
   fs::file_status existing(fs::file_type::not_found);
-  if (parts.size() == 1 || !newFolders_.count(parentKey.substr(0, parentKey.size() - 1))) {
-    existing = fs::symlink_status(target, ec);
-  }
+  if (!inNewFolder) existing = fs::symlink_status(target, ec);
   if (fs::is_symlink(existing)) {
     return Refuse(entry, "a link is in the way at " + Quoted(target), UnzipStatus::kMemberError);
   }
