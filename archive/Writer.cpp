@@ -60,40 +60,42 @@ void ZipWriter::WriteAt(uint64_t position, const std::string& bytes) {
   out_.Write(bytes.data(), bytes.size());
 }
 
-void ZipWriter::AddDirectory(const NewMember& member) {
+ZipWriter::CentralRecord ZipWriter::NewRecord(const NewMember& member, uint16_t method,
+                                              uint32_t externalAttributes) const {
   CentralRecord r;
   r.versionMadeBy = kVersionDefault;
   r.versionNeeded = kVersionDefault;
   r.flags = NameFlags(member.name);
-  r.method = kMethodStored;
+  r.method = method;
   r.dosTime = UnixToDos(member.modifiedUnix);
   r.localOffset = position_;
-  r.externalAttributes = kDosDirectory;
+  r.externalAttributes = externalAttributes;
   r.name = member.name;
   r.extra = TimestampExtra(member.modifiedUnix);
+  return r;
+}
 
+void ZipWriter::AppendLocalHeader(const CentralRecord& r) {
   ByteBuilder local;
   local.U32(kLocalSignature).U16(r.versionNeeded).U16(r.flags).U16(r.method);
-  local.U16(r.dosTime.time).U16(r.dosTime.date).U32(0).U32(0).U32(0);
+  local.U16(r.dosTime.time).U16(r.dosTime.date).U32(r.crc);
+  local.U32(static_cast<uint32_t>(r.compressedSize)).U32(static_cast<uint32_t>(r.uncompressedSize));
   local.U16(static_cast<uint16_t>(r.name.size())).U16(static_cast<uint16_t>(r.extra.size()));
   local.Bytes(r.name).Bytes(r.extra);
   Append(local.str().data(), local.size());
+}
+
+void ZipWriter::AddDirectory(const NewMember& member) {
+  CentralRecord r = NewRecord(member, kMethodStored, kDosDirectory);
+  AppendLocalHeader(r);
   central_.push_back(std::move(r));
 }
 
 void ZipWriter::AddFile(const NewMember& member, Stream& source, uint64_t sizeHint) {
   const uint64_t start = position_;
   const bool zip64 = sizeHint >= kMax32;
-  CentralRecord r;
-  r.versionMadeBy = zip64 ? kVersionZip64 : kVersionDefault;
-  r.versionNeeded = r.versionMadeBy;
-  r.flags = NameFlags(member.name);
-  r.method = level_ > 0 ? kMethodDeflated : kMethodStored;
-  r.dosTime = UnixToDos(member.modifiedUnix);
-  r.localOffset = start;
-  r.externalAttributes = kDosArchive;
-  r.name = member.name;
-  r.extra = TimestampExtra(member.modifiedUnix);
+  CentralRecord r = NewRecord(member, level_ > 0 ? kMethodDeflated : kMethodStored, kDosArchive);
+  if (zip64) r.versionMadeBy = r.versionNeeded = kVersionZip64;
 
   // The local header goes out with blank CRC and sizes, patched once they are known; the
   // output is seekable, so no data descriptor is needed.
@@ -194,27 +196,11 @@ ParallelDeflate* ZipWriter::Parallel() {
 }
 
 void ZipWriter::AddCompressed(const NewMember& member, const PrefetchedFile& file) {
-  CentralRecord r;
-  r.versionMadeBy = kVersionDefault;
-  r.versionNeeded = kVersionDefault;
-  r.flags = NameFlags(member.name);
-  r.method = file.deflated ? kMethodDeflated : kMethodStored;
-  r.dosTime = UnixToDos(member.modifiedUnix);
+  CentralRecord r = NewRecord(member, file.deflated ? kMethodDeflated : kMethodStored, kDosArchive);
   r.crc = file.crc;
-  r.compressedSize = file.data.size();
+  r.compressedSize = file.data.size();  // at most kSmallFileBytes: no Zip64 fields
   r.uncompressedSize = file.size;
-  r.localOffset = position_;
-  r.externalAttributes = kDosArchive;
-  r.name = member.name;
-  r.extra = TimestampExtra(member.modifiedUnix);
-
-  ByteBuilder local;
-  local.U32(kLocalSignature).U16(r.versionNeeded).U16(r.flags).U16(r.method);
-  local.U16(r.dosTime.time).U16(r.dosTime.date).U32(r.crc);
-  local.U32(static_cast<uint32_t>(r.compressedSize)).U32(static_cast<uint32_t>(r.uncompressedSize));
-  local.U16(static_cast<uint16_t>(r.name.size())).U16(static_cast<uint16_t>(r.extra.size()));
-  local.Bytes(r.name).Bytes(r.extra);
-  Append(local.str().data(), local.size());
+  AppendLocalHeader(r);
   Append(file.data.data(), file.data.size());
   last_ = Result{r.method, r.compressedSize, r.uncompressedSize};
   central_.push_back(std::move(r));

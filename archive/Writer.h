@@ -85,6 +85,11 @@ class ZipWriter {
     std::string comment;
   };
 
+  // The record of a member added now, at the current position; versions for no Zip64.
+  CentralRecord NewRecord(const NewMember& member, uint16_t method,
+                          uint32_t externalAttributes) const;
+  // A local header with the record's CRC and sizes, complete when written.
+  void AppendLocalHeader(const CentralRecord& r);
   void WriteAt(uint64_t position, const std::string& bytes);
   void Append(const void* data, size_t size);
   void WriteCentral(const CentralRecord& record);
