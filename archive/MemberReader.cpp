@@ -97,7 +97,7 @@ MemberReader::MemberReader(Stream& archive, const Entry& entry)
   inputPosition_ = dataStart;
   inputRemaining_ = entry.compressedSize;
   if (entry.method == kMethodDeflated) {
-    inflater_ = std::make_unique<Inflater>();
+    decoder_ = std::make_unique<Inflater>();
     input_.resize(static_cast<size_t>(std::min<uint64_t>(kInputBufferSize, inputRemaining_ + 1)));
   }
 }
@@ -107,7 +107,7 @@ MemberReader::~MemberReader() = default;
 size_t MemberReader::Read(void* buffer, size_t size) {
   if (done_ || size == 0) return 0;
   auto* out = static_cast<unsigned char*>(buffer);
-  return entry_.method == kMethodStored ? ReadStored(out, size) : ReadDeflated(out, size);
+  return entry_.method == kMethodStored ? ReadStored(out, size) : ReadDecoded(out, size);
 }
 
 size_t MemberReader::ReadStored(unsigned char* out, size_t size) {
@@ -136,7 +136,7 @@ size_t MemberReader::FillInput() {
   return n;
 }
 
-size_t MemberReader::ReadDeflated(unsigned char* out, size_t size) {
+size_t MemberReader::ReadDecoded(unsigned char* out, size_t size) {
   for (;;) {
     uint64_t left = entry_.uncompressedSize - produced_;
     // Once the declared size is reached, one more byte of room tells whether the stream
@@ -150,19 +150,19 @@ size_t MemberReader::ReadDeflated(unsigned char* out, size_t size) {
     size_t inAvailable = inputAvailable_;
     unsigned char* next = target;
     size_t outAvailable = room;
-    Inflater::Result result = inflater_->Inflate(&in, &inAvailable, &next, &outAvailable);
+    Decoder::Result result = decoder_->Decode(&in, &inAvailable, &next, &outAvailable);
     inputNext_ = in;
     inputAvailable_ = inAvailable;
     size_t got = room - outAvailable;
 
-    if (result == Inflater::Result::kCorrupt) Bad("its compressed data is corrupt");
+    if (result == Decoder::Result::kCorrupt) Bad("its compressed data is corrupt");
     if (left == 0 && got > 0) Bad("it holds more data than its declared size");
     if (got > 0) {
       crc_ = Crc32(crc_, out, got);
       produced_ += got;
       return got;
     }
-    if (result == Inflater::Result::kEnd) {
+    if (result == Decoder::Result::kEnd) {
       Finish();
       return 0;
     }

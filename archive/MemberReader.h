@@ -6,12 +6,11 @@
 #include <memory>
 #include <vector>
 
+#include "archive/Decoder.h"
 #include "archive/Directory.h"
 #include "archive/Stream.h"
 
 namespace archive {
-
-class Inflater;
 
 // Throws ArchiveError when `entry` may not be read at all: kUnsupported for encryption or a
 // method other than stored and deflate; kUnsafe for overlapping members and sizes beyond
@@ -38,7 +37,7 @@ class MemberReader {
 
  private:
   size_t ReadStored(unsigned char* out, size_t size);
-  size_t ReadDeflated(unsigned char* out, size_t size);
+  size_t ReadDecoded(unsigned char* out, size_t size);
   size_t FillInput();
   void Finish();
 
@@ -49,7 +48,7 @@ class MemberReader {
   std::vector<unsigned char> input_;
   const unsigned char* inputNext_ = nullptr;
   size_t inputAvailable_ = 0;
-  std::unique_ptr<Inflater> inflater_;
+  std::unique_ptr<Decoder> decoder_;  // every method but stored
   uint64_t produced_ = 0;
   uint32_t crc_ = 0;
   bool done_ = false;

@@ -46,8 +46,8 @@ Inflater::Inflater() {
 
 Inflater::~Inflater() { inflateEnd(&stream_); }
 
-Inflater::Result Inflater::Inflate(const unsigned char** in, size_t* inSize, unsigned char** out,
-                                   size_t* outSize) {
+Decoder::Result Inflater::Decode(const unsigned char** in, size_t* inSize, unsigned char** out,
+                                 size_t* outSize) {
   uInt inPiece = static_cast<uInt>(std::min(*inSize, kMaxPiece));
   uInt outPiece = static_cast<uInt>(std::min(*outSize, kMaxPiece));
   stream_.next_in = const_cast<Bytef*>(*in);

@@ -7,6 +7,8 @@
 
 #include <zlib.h>
 
+#include "archive/Decoder.h"
+
 namespace archive {
 
 uint32_t Crc32(uint32_t crc, const void* data, size_t size);
@@ -47,16 +49,16 @@ class Deflater {
   unsigned char out_[64 * 1024];
 };
 
-class Inflater {
+// Method 8.
+class Inflater final : public Decoder {
  public:
   Inflater();
-  ~Inflater();
+  ~Inflater() override;
   Inflater(const Inflater&) = delete;
   Inflater& operator=(const Inflater&) = delete;
 
-  enum class Result { kProgress, kEnd, kCorrupt };
-  // Inflates from `*in` into `*out`, advancing both and shrinking the sizes.
-  Result Inflate(const unsigned char** in, size_t* inSize, unsigned char** out, size_t* outSize);
+  Result Decode(const unsigned char** in, size_t* inSize, unsigned char** out,
+                size_t* outSize) override;
 
  private:
   z_stream stream_{};
