@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/toolkit/Seam.h"
+#include "support/RecordingSeam.h"
 
 // A fresh key under the current user's root, removed with everything below it at the end.
 class TestKey {
@@ -45,39 +45,4 @@ private:
     std::string path_;
 };
 
-// Records what the program asks of the platform and answers without showing anything.
-class RecordingSeam : public tk::Seam {
-public:
-    struct Message {
-        std::string text, caption;
-        UINT flags;
-    };
-    struct ShellCall {
-        HWND owner;
-        std::string verb, file, parameters, directory;
-        int show;
-    };
-    struct Start {
-        std::string commandLine;
-        int windowStyle;
-    };
-
-    int ShowMessage(HWND, const std::string& text, const std::string& caption, UINT flags) override {
-        messages.push_back({text, caption, flags});
-        return IDOK;
-    }
-    HINSTANCE ShellExecuteVerb(HWND owner, const std::string& verb, const std::string& file,
-                               const std::string& parameters, const std::string& directory, int show) override {
-        shellCalls.push_back({owner, verb, file, parameters, directory, show});
-        return reinterpret_cast<HINSTANCE>(42);
-    }
-    bool StartProcess(const std::string& commandLine, int windowStyle) override {
-        starts.push_back({commandLine, windowStyle});
-        return startSucceeds;
-    }
-
-    std::vector<Message> messages;
-    std::vector<ShellCall> shellCalls;
-    std::vector<Start> starts;
-    bool startSucceeds = true;
-};
+using RecordingSeam = testsupport::RecordingSeam;

@@ -1,5 +1,5 @@
-// What the main window's GUI tests share: a hosted Form1, a fresh folder, real drops, a seam
-// that records shell requests.
+// What the main window's GUI tests share: a hosted Form1, a fresh folder, real drops, the
+// recording seam.
 #pragma once
 #include <windows.h>
 #include <shlobj.h>
@@ -13,7 +13,7 @@
 
 #include "app/Form1.h"
 #include "gui/Watcher.h"
-#include "platform/toolkit/Seam.h"
+#include "support/RecordingSeam.h"
 
 namespace guitest {
 
@@ -34,25 +34,7 @@ inline void DropFiles(HWND target, const std::vector<std::string>& paths) {
     SendMessageA(target, WM_DROPFILES, reinterpret_cast<WPARAM>(mem), 0);
 }
 
-class RecordingSeam : public tk::Seam {
-public:
-    struct Shell {
-        HWND owner;
-        std::string verb, file, parameters, directory;
-        int show;
-    };
-    HINSTANCE ShellExecuteVerb(HWND owner, const std::string& verb, const std::string& file,
-                               const std::string& parameters, const std::string& directory, int show) override {
-        shells.push_back({owner, verb, file, parameters, directory, show});
-        return reinterpret_cast<HINSTANCE>(33);
-    }
-    bool StartProcess(const std::string& commandLine, int windowStyle) override {
-        processes.push_back({commandLine, windowStyle});
-        return true;
-    }
-    std::vector<Shell> shells;
-    std::vector<std::pair<std::string, int>> processes;
-};
+using testsupport::RecordingSeam;
 
 // A hosted main window and a fresh folder of its own, removed afterwards.
 class WindowTest : public testing::Test {

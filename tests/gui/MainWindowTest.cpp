@@ -166,8 +166,8 @@ TEST_F(MainWindow, HelpButtonAndF1OpenTheHelpFileBesideTheProgram) {
     tk::RouteMessage(key);
     MSG other{form->List1.hwnd(), WM_KEYDOWN, VK_F2, 0, 0, {}};
     tk::RouteMessage(other);
-    ASSERT_EQ(seam.shells.size(), 2u);
-    for (const auto& s : seam.shells) {
+    ASSERT_EQ(seam.shellCalls.size(), 2u);
+    for (const auto& s : seam.shellCalls) {
         EXPECT_EQ(s.owner, form->hwnd());
         EXPECT_EQ(s.verb, "open");
         EXPECT_EQ(s.file, tk::App::Path() + "\\Parcelo.chm");

@@ -65,8 +65,8 @@ TEST_F(Workflow, ZipPacksTheListedFilesAndReportsAfterTheTimer) {
     guitest::RecordingSeam seam;
     tk::SeamOverride install(seam);
     form->cmdOpenDir.Click();
-    ASSERT_EQ(seam.processes.size(), 1u);
-    EXPECT_EQ(seam.processes[0].first.substr(seam.processes[0].first.find("explorer.exe")),
+    ASSERT_EQ(seam.starts.size(), 1u);
+    EXPECT_EQ(seam.starts[0].commandLine.substr(seam.starts[0].commandLine.find("explorer.exe")),
               "explorer.exe /e," + folder);
 }
 
@@ -166,8 +166,8 @@ TEST_F(Workflow, ListExtractAndRefuseASecondExtraction) {
         guitest::RecordingSeam seam;
         tk::SeamOverride install(seam);
         form->cmdOpenDir.Click();
-        ASSERT_EQ(seam.processes.size(), 1u);
-        const std::string& line = seam.processes[0].first;
+        ASSERT_EQ(seam.starts.size(), 1u);
+        const std::string& line = seam.starts[0].commandLine;
         EXPECT_EQ(line.substr(line.find("explorer.exe")), "explorer.exe /e," + Path("set"));
     }
 

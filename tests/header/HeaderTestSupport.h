@@ -10,7 +10,7 @@
 
 #include "platform/toolkit/Font.h"
 #include "support/GdiCount.h"
-#include "platform/toolkit/Seam.h"
+#include "support/RecordingSeam.h"
 #include "platform/toolkit/Window.h"
 
 namespace headertest {
@@ -23,19 +23,7 @@ inline COLORREF Rgb(int r, int g, int b) { return static_cast<COLORREF>(r | (g <
 // Live GDI objects of this process (Wine's handle table where GetGuiResources answers 0).
 inline long GdiObjectCount() { return testsupport::GdiObjectCount(); }
 
-// Records message boxes instead of showing them.
-class RecordingSeam : public tk::Seam {
-public:
-    struct Message {
-        std::string text, caption;
-        UINT flags;
-    };
-    int ShowMessage(HWND, const std::string& text, const std::string& caption, UINT flags) override {
-        messages.push_back({text, caption, flags});
-        return IDOK;
-    }
-    std::vector<Message> messages;
-};
+using testsupport::RecordingSeam;
 
 // A plain window to host a control.
 class HostForm : public tk::Form {

@@ -5,7 +5,7 @@
 
 #include "platform/MyMod.h"
 #include "platform/toolkit/Error.h"
-#include "platform/toolkit/Seam.h"
+#include "support/RecordingSeam.h"
 #include "platform/toolkit/Window.h"
 
 namespace {
@@ -58,14 +58,7 @@ TEST(MyMod, GetWindowsDirIsTheSystemsWindowsFolder) {
     EXPECT_EQ(0, _stricmp(windir, GetWindowsDir().c_str())) << GetWindowsDir();
 }
 
-class ProcessSeam : public tk::Seam {
-public:
-    std::vector<std::pair<std::string, int>> starts;
-    bool StartProcess(const std::string& commandLine, int windowStyle) override {
-        starts.emplace_back(commandLine, windowStyle);
-        return true;
-    }
-};
+using testsupport::RecordingSeam;
 
 TEST(MyMod, ExploreFolderCommandLines) {
     struct {
@@ -83,12 +76,12 @@ TEST(MyMod, ExploreFolderCommandLines) {
         {R"(C:\a.txt)", R"(C:\)", true, true, false, R"(explorer.exe /e,/root, C:\,/select,C:\a.txt)"},
         {R"(\\server\share\)", "", false, false, true, R"(explorer.exe ,\\server\share\)"}};
     for (const auto& c : cases) {
-        ProcessSeam seam;
+        RecordingSeam seam;
         tk::SeamOverride use(seam);
         ExploreFolder(c.path, c.root, c.select, c.explore, c.noNewWindow);
         ASSERT_EQ(1u, seam.starts.size());
-        EXPECT_EQ(std::string(std::getenv("windir")) + "\\" + c.line, seam.starts[0].first);
-        EXPECT_EQ(1, seam.starts[0].second);  // normal window with focus
+        EXPECT_EQ(std::string(std::getenv("windir")) + "\\" + c.line, seam.starts[0].commandLine);
+        EXPECT_EQ(1, seam.starts[0].windowStyle);  // normal window with focus
     }
 }
 
