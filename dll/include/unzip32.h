@@ -78,6 +78,16 @@ typedef void(WINAPI* UnzipEntryProc)(unsigned long uncompressedSize,
    returns UNZIP32_CANCELLED, and the files already written stay. */
 typedef int(WINAPI* UnzipServiceProc)(char* name, unsigned long size);
 
+/* While extracting or testing, every line about a member is printed before UnzipServiceProc
+   is called for it, whatever Quiet says when the member was not handled completely:
+     UNZIP32_FAILED_LINE name ": " reason "\n"   it failed or was refused; no file was written
+     UNZIP32_SKIPPED_LINE name ": " reason "\n"  a symbolic link, skipped (UNZIP32_WARNING)
+   one such line a member, `name` being the text UnzipServiceProc then receives. A member that
+   stops the run (the disk is full) gets its line but no UnzipServiceProc call. Lines about
+   the archive as a whole may use the same words without naming a member. */
+#define UNZIP32_FAILED_LINE "error: "
+#define UNZIP32_SKIPPED_LINE "skipping: "
+
 /* The options handed to Wiz_SingleEntryUnzip. Switches are 0 (off) or non-zero (on). */
 typedef struct UnzipOptions {
   long OnlyNewer;         /*  0 write a file only if the member is newer than it */

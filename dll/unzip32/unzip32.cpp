@@ -13,6 +13,20 @@
 #include "archive/Unzip.h"
 #include "internal/AnsiText.h"
 
+// Wiz_SingleEntryUnzip hands the engine's status on as it is: the published codes are its values.
+using archive::UnzipStatus;
+static_assert(UNZIP32_OK == static_cast<int>(UnzipStatus::kOk));
+static_assert(UNZIP32_WARNING == static_cast<int>(UnzipStatus::kWarning));
+static_assert(UNZIP32_MEMBER_ERROR == static_cast<int>(UnzipStatus::kMemberError));
+static_assert(UNZIP32_DIRECTORY_ERROR == static_cast<int>(UnzipStatus::kDirectoryError));
+static_assert(UNZIP32_NO_MEMORY == static_cast<int>(UnzipStatus::kNoMemory));
+static_assert(UNZIP32_NOT_FOUND == static_cast<int>(UnzipStatus::kNotFound));
+static_assert(UNZIP32_PARAMETERS == static_cast<int>(UnzipStatus::kBadOptions));
+static_assert(UNZIP32_NO_MATCH == static_cast<int>(UnzipStatus::kNoMatch));
+static_assert(UNZIP32_DISK_FULL == static_cast<int>(UnzipStatus::kDiskFull));
+static_assert(UNZIP32_CANCELLED == static_cast<int>(UnzipStatus::kCancelled));
+static_assert(UNZIP32_UNSUPPORTED == static_cast<int>(UnzipStatus::kUnsupported));
+
 namespace {
 
 unsigned long Saturate32(uint64_t value) {

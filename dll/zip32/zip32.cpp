@@ -12,6 +12,23 @@
 #include "archive/Zip.h"
 #include "internal/AnsiText.h"
 
+// ZpArchive hands the engine's status on as it is: the published codes are its values.
+using archive::ZipStatus;
+static_assert(ZIP32_OK == static_cast<int>(ZipStatus::kOk));
+static_assert(ZIP32_BAD_ARCHIVE == static_cast<int>(ZipStatus::kFormatError));
+static_assert(ZIP32_NO_MEMORY == static_cast<int>(ZipStatus::kNoMemory));
+static_assert(ZIP32_INTERNAL == static_cast<int>(ZipStatus::kInternalError));
+static_assert(ZIP32_CANCELLED == static_cast<int>(ZipStatus::kCancelled));
+static_assert(ZIP32_TEMP_FILE == static_cast<int>(ZipStatus::kTempFileError));
+static_assert(ZIP32_READ_ARCHIVE == static_cast<int>(ZipStatus::kReadError));
+static_assert(ZIP32_NOTHING_TO_DO == static_cast<int>(ZipStatus::kNothingToDo));
+static_assert(ZIP32_NO_ARCHIVE == static_cast<int>(ZipStatus::kMissingArchive));
+static_assert(ZIP32_WRITE == static_cast<int>(ZipStatus::kWriteError));
+static_assert(ZIP32_CREATE == static_cast<int>(ZipStatus::kCannotCreate));
+static_assert(ZIP32_PARAMETERS == static_cast<int>(ZipStatus::kBadParameters));
+static_assert(ZIP32_OPEN_INPUT == static_cast<int>(ZipStatus::kCannotOpenInput));
+static_assert(ZIP32_UNSUPPORTED == static_cast<int>(ZipStatus::kUnsupportedOption));
+
 namespace {
 
 // What ZpInit and ZpSetOptions hand over, kept until the next ZpArchive. The option texts

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -68,6 +69,9 @@ struct Seen {
     char encrypted;
   };
   std::vector<Listed> listed;
+  // For each service call: what was printed since the one before.
+  std::vector<std::string> printedBefore;
+  size_t reported = 0;
   void Note() {
     if (GetCurrentThreadId() != thread) otherThread = true;
   }
@@ -119,6 +123,8 @@ void WINAPI UnzipEntry(unsigned long uncompressed, unsigned long compressed, uns
 }
 int WINAPI UnzipService(char* name, unsigned long size) {
   seen.Note();
+  seen.printedBefore.push_back(seen.printed.substr(seen.reported));
+  seen.reported = seen.printed.size();
   seen.calls.push_back("service:" + std::string(name) + ":" + std::to_string(size));
   return seen.serviceAnswer;
 }
@@ -362,6 +368,50 @@ TEST_F(DllTest, StatusForEachFailureClass) {
   EXPECT_EQ(Unzip(dir / "two.zip", false, dir / "again"), UNZIP32_CANCELLED);
   EXPECT_EQ(seen.calls, (std::vector<std::string>{"service:open.txt:4"}));
   EXPECT_FALSE(fs::exists(dir / "again/next.txt"));
+}
+
+TEST_F(DllTest, EachMemberNotHandledIsReportedByItsLineBeforeItsServiceCall) {
+  RawMember good;
+  good.name = "good.txt";
+  good.plain = "fine";
+  RawMember damaged = good;
+  damaged.name = "damaged.txt";
+  damaged.crc = 0x12345678;
+  RawMember unsafe = good;
+  unsafe.name = "../outside.txt";
+  RawMember link = good;
+  link.name = "link-to-good";
+  link.plain = "good.txt";
+  link.madeBy = (3 << 8) | 20;  // Unix
+  link.external = 0120777u << 16;
+  RawArchive zip;
+  zip.members = {good, damaged, link, unsafe, good};
+  zip.members[4].name = "last.txt";
+  WriteFile(dir / "mixed.zip", zip.Build());
+  EXPECT_EQ(Unzip(dir / "mixed.zip", false, dir / "mixed"), UNZIP32_MEMBER_ERROR) << seen.printed;
+  struct Expected {
+    const char* service;
+    const char* line;  // the member's line, or "" for none
+  } const expected[] = {
+      {"service:good.txt:4", ""},
+      {"service:damaged.txt:4", UNZIP32_FAILED_LINE "damaged.txt: "},
+      {"service:link-to-good:8", UNZIP32_SKIPPED_LINE "link-to-good: "},
+      {"service:../outside.txt:4", UNZIP32_FAILED_LINE "../outside.txt: "},
+      {"service:last.txt:4", ""},
+  };
+  ASSERT_EQ(seen.calls.size(), std::size(expected));
+  ASSERT_EQ(seen.printedBefore.size(), std::size(expected));
+  for (size_t i = 0; i < std::size(expected); ++i) {
+    EXPECT_EQ(seen.calls[i], expected[i].service);
+    const std::string& before = seen.printedBefore[i];
+    if (*expected[i].line) {
+      EXPECT_EQ(before.rfind(expected[i].line, 0), 0u) << before;
+      EXPECT_EQ(std::count(before.begin(), before.end(), '\n'), 1) << "one line: " << before;
+    } else {
+      EXPECT_EQ(before, "") << seen.calls[i];
+    }
+  }
+  EXPECT_EQ(seen.printed.size(), seen.reported) << "nothing printed after the last member";
 }
 
 TEST_F(DllTest, UpdateKeepsOtherMembers) {
