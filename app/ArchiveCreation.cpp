@@ -2,9 +2,6 @@
 // bar climbing in proportion to the bytes and an honest report of the outcome.
 #include <windows.h>
 
-#include <algorithm>
-#include <limits>
-
 #include "app/Form1.h"
 #include "platform/MyMod.h"
 #include "platform/cFileDialog.h"
@@ -17,46 +14,23 @@ namespace {
 
 constexpr const char* kNoFilesText = "There are no files in the list to Zip     ";
 
-uint64_t FileBytes(const std::string& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-    return (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
-}
-
-// The last non-empty line the library printed, as the reason for a failure.
-std::string LastLine(const std::string& text) {
-    std::string line, last;
-    for (char c : text) {
-        if (c == '\n' || c == '\r') {
-            if (!line.empty()) last = line;
-            line.clear();
-        } else {
-            line.push_back(c);
-        }
-    }
-    return line.empty() ? last : line;
-}
-
 }  // namespace
 
 // ---- Progress: an exact byte count, shown on the bar scaled so that it fits 32 bits ----------
 
 void Form1::StartProgress(uint64_t totalBytes) {
-    progressTotal_ = totalBytes;
-    progressDone_ = 0;
-    constexpr uint64_t kLimit = std::numeric_limits<int32_t>::max();
-    progressScale_ = totalBytes > kLimit ? (totalBytes + kLimit - 1) / kLimit : 1;
+    progress_ = ByteProgress(totalBytes);
     savedMax_ = XP_ProgressBarBlue.Max();
     tk::Guarded([&] {
-        XP_ProgressBarBlue.Max(static_cast<int32_t>(std::max<uint64_t>(1, totalBytes / progressScale_)));
+        XP_ProgressBarBlue.Max(progress_.Max());
         XP_ProgressBarBlue.Value(0);
     });
     lastKeepAlive_ = GetTickCount();
 }
 
 void Form1::AdvanceProgress(uint64_t bytes) {
-    progressDone_ = std::min(progressTotal_, progressDone_ + bytes);
-    tk::Guarded([&] { XP_ProgressBarBlue.Value(static_cast<int32_t>(progressDone_ / progressScale_)); });
+    int32_t value = progress_.Advance(bytes);
+    tk::Guarded([&] { XP_ProgressBarBlue.Value(value); });
     KeepAlive();
 }
 
@@ -82,6 +56,13 @@ void Form1::RestoreIdleLook() {
     XP_ProgressBarBlue.Visible(false);
     Label1.Visible(true);
     Timer1.Enabled(false);
+}
+
+void Form1::EndInFailure(const std::string& statusLine, const std::string& text) {
+    tk::Guarded([&] { XP_ProgressBarBlue.Max(savedMax_); });
+    Label1.Caption(statusLine);
+    RestoreIdleLook();
+    tk::MsgBox(text, MB_OK | MB_ICONEXCLAMATION, tk::App::Title(), hwnd());
 }
 
 // ---- Callbacks ---------------------------------------------------------------------------------
@@ -121,36 +102,34 @@ void Form1::cmdZip_Click() {
         Label1.Visible(false);
         XP_ProgressBarBlue.Visible(true);
         XP_ProgressBarBlue.Value(0);
-        zipCallbacks.print = ziplib::CallbackAddress(&ziplib::ZipPrintCallback);
-        zipCallbacks.password = ziplib::CallbackAddress(&ziplib::ZipPasswordCallback);
-        zipCallbacks.comment = ziplib::CallbackAddress(&ziplib::ZipCommentCallback);
-        zipCallbacks.service = ziplib::CallbackAddress(&ziplib::ZipServiceCallback);
-        zipOptions.fJunkDir = 1;
+        zipCallbacks.Print = ziplib::CallbackAddress(&ziplib::ZipPrintCallback);
+        zipCallbacks.Password = ziplib::CallbackAddress(&ziplib::ZipPasswordCallback);
+        zipCallbacks.Comment = ziplib::CallbackAddress(&ziplib::ZipCommentCallback);
+        zipCallbacks.Service = ziplib::CallbackAddress(&ziplib::ZipServiceCallback);
+        zipOptions.JunkDir = 1;
         std::string archive = txtPath.Text();
 
         uint64_t total = 0;
-        for (int k = 0; k < zipFileCount; ++k) total += FileBytes(zipNames[k]);
+        for (int k = 0; k < zipFileCount; ++k) total += FileLength(zipNames[k]).value_or(0);
         StartProgress(total);
         libraryMessages_.clear();
-        int32_t status = -1;
+        int32_t status = ziplib::kLibraryMissing;
         {
             ziplib::Zip32 library;
             ziplib::ZipEventsScope events(*this);
             // The three results in turn: the first that is not 0 is the failure to report.
             status = library.ZpInit(&zipCallbacks);
             int32_t options = library.ZpSetOptions(zipOptions);
-            if (status == 0) status = options;
+            if (status == ZIP32_OK) status = options;
             int32_t archived = library.ZpArchive(zipFileCount, archive, zipNames);
-            if (status == 0) status = archived;
-            if (!library.Loaded()) status = -1;
+            if (status == ZIP32_OK) status = archived;
+            if (!library.Loaded()) status = ziplib::kLibraryMissing;
         }
-        if (status != 0) {
-            tk::Guarded([&] { XP_ProgressBarBlue.Max(savedMax_); });
-            RestoreIdleLook();
-            std::string reason = LastLine(libraryMessages_);
-            if (reason.empty()) reason = ziplib::ZipStatusText(status);
-            tk::MsgBox("The Zip file " + archive + " could not be created.\r\n\r\n" + reason + "     ",
-                       MB_OK | MB_ICONEXCLAMATION, tk::App::Title(), hwnd());
+        if (status != ZIP32_OK) {
+            // Never an earlier run's success under this failure.
+            EndInFailure(GetFileNoPath(archive) + " was not created",
+                         "The Zip file " + archive + " could not be created.\r\n\r\n" +
+                             ZipFailureReason(libraryMessages_, status) + "     ");
             return;
         }
         EndProgress();

@@ -15,18 +15,7 @@
 
 namespace {
 
-constexpr long kFileMustExist = 0x1000;
-constexpr const char* kIdleText = "Select a file to Unzip or files to add to a Zip";
-constexpr const char* kNoListText = "Browse for or Drag files here to create a Zip file";
-
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::string FirstLine(const std::string& text) {
-    size_t start = text.find_first_not_of("\r\n ");
-    if (start == std::string::npos) return {};
-    size_t end = text.find_first_of("\r\n", start);
-    return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-}
 
 }  // namespace
 
@@ -45,7 +34,7 @@ void Form1::Command1_Click() {
         XP_ProgressBarBlue.Value(0);
         cFileDialog dialog;
         dialog.FileName("");
-        dialog.flags(kFileMustExist);
+        dialog.flags(OFN_FILEMUSTEXIST);
         dialog.hwnd(hwnd());
         dialog.CancelError(tk::kFalse);
         dialog.DialogTitle("Select a Zip File to Extract");
@@ -138,10 +127,10 @@ void Form1::cmdOpenDir_Click() {
 
 void Form1::RunUnzip() {
     std::memset(&unzipVersion, 0, sizeof unzipVersion);
-    unzipVersion.structlen = sizeof unzipVersion;
-    std::memcpy(unzipVersion.betalevel, "         ", 10);
-    std::memcpy(unzipVersion.date, "                   ", 20);
-    std::memcpy(unzipVersion.zlib_version, "         ", 10);
+    unzipVersion.StructLength = sizeof unzipVersion;
+    std::memcpy(unzipVersion.BetaText, "         ", 10);
+    std::memcpy(unzipVersion.DateText, "                   ", 20);
+    std::memcpy(unzipVersion.ZlibVersionText, "         ", 10);
     unzipOptions.Overwrite = 1;
     unzipOptions.UseFolders = 1;
     unzipOptions.Quiet = 2;
@@ -154,10 +143,10 @@ void Form1::RunUnzip() {
 
     bool listing = unzipOptions.ListOnly != 0;
     libraryMessages_.clear();
-    extractedCount_ = 0;
+    tally_ = MemberTally();
     if (listing) listedTotal_ = 0;
     else StartProgress(listedTotal_);
-    int32_t status = -1;
+    int32_t status = ziplib::kLibraryMissing;
     {
         // The list repaints after the call (below); a list box that repaints on every addition
         // makes a listing of 70,000 members take hours under Wine.
@@ -167,46 +156,42 @@ void Form1::RunUnzip() {
         library.UzpVersion2(&unzipVersion);
         status = library.Wiz_SingleEntryUnzip(unzipOptions, unzipZipFileName,
                                               unzipExtractDirSet ? unzipExtractDir.c_str() : nullptr, unzipCallbacks);
-        if (!library.Loaded()) status = -1;
+        if (!library.Loaded()) status = ziplib::kLibraryMissing;
     }
     List1.Redraw(true);
     tk::DoEvents();
     int count = List1.ListCount();
     Label4.Caption(count > 0 ? std::to_string(count) + " files inside the Zip file" : kNoListText);
 
-    std::string reason = FirstLine(libraryMessages_);
-    if (reason.empty()) reason = ziplib::UnzipStatusText(status);
+    std::string reason = UnzipFailureReason(libraryMessages_, status);
     if (listing) {
         // A cancelled dialog lists nothing and is not reported; an unreadable archive is.
-        if (status != 0 && status != 1 && !unzipZipFileName.empty()) {
+        if (status != UNZIP32_OK && status != UNZIP32_WARNING && !unzipZipFileName.empty()) {
             tk::MsgBox("The Zip file " + unzipZipFileName + " could not be read.\r\n\r\n" + reason + "     ",
                        MB_OK | MB_ICONEXCLAMATION, tk::App::Title(), hwnd());
         }
-    } else if (status != 0) {
-        // The library reports each member it handled, failed or not, and prints one "error: "
-        // line for each that failed.
-        uint32_t failed = 0;
-        for (size_t at = libraryMessages_.find("error: "); at != std::string::npos;
-             at = libraryMessages_.find("error: ", at + 1))
-            if (at == 0 || libraryMessages_[at - 1] == '\n') ++failed;
-        extractedCount_ = extractedCount_ > failed ? extractedCount_ - failed : 0;
-        tk::Guarded([&] { XP_ProgressBarBlue.Max(savedMax_); });
-        Label1.Caption(kIdleText);
-        RestoreIdleLook();
-        tk::MsgBox("The Zip file " + unzipZipFileName + " could not be extracted completely: " +
-                       std::to_string(extractedCount_) + " of " + std::to_string(count) + " files were saved in " +
-                       lblPath.Caption() + ".\r\n\r\n" + reason + "     ",
-                   MB_OK | MB_ICONEXCLAMATION, tk::App::Title(), hwnd());
+        Timer1.Enabled(true);
         return;
-    } else {
-        EndProgress();
     }
+    ExtractionReport report = ReportExtraction(status, unzipZipFileName, lblPath.Caption(), count, tally_, reason);
+    if (report.kind == ExtractionReport::Kind::kFailure) {
+        EndInFailure(kIdleText, report.text);
+        return;
+    }
+    EndProgress();
     Timer1.Enabled(true);
+    // Links the library does not create: the files are all there, and the user hears why the
+    // links are not.
+    if (report.kind == ExtractionReport::Kind::kWarning)
+        tk::MsgBox(report.text, MB_OK | MB_ICONINFORMATION, tk::App::Title(), hwnd());
 }
 
 // ---- Callbacks ---------------------------------------------------------------------------------
 
-void Form1::UnzipPrinted(const std::string& text) { libraryMessages_ += text; }
+void Form1::UnzipPrinted(const std::string& text) {
+    libraryMessages_ += text;
+    tally_.Printed(text);
+}
 
 void Form1::UnzipListed(const std::string& name, uint32_t uncompressedSize) {
     tk::Guarded([&] { List1.AddItem(name); });
@@ -217,7 +202,7 @@ void Form1::UnzipListed(const std::string& name, uint32_t uncompressedSize) {
     listedTotal_ += uncompressedSize;
 }
 
-void Form1::UnzipExtracted(const std::string&, uint32_t uncompressedSize) {
-    ++extractedCount_;
+void Form1::UnzipExtracted(const std::string& name, uint32_t uncompressedSize) {
+    tally_.Handled(name);
     AdvanceProgress(uncompressedSize);
 }

@@ -10,21 +10,6 @@
 #include "platform/toolkit/Numeric.h"
 #include "platform/toolkit/Seam.h"
 
-namespace {
-
-constexpr long kFileMustExist = 0x1000;
-
-// The file's length in bytes; false for a folder or a file whose length cannot be read.
-bool FileLength(const std::string& path, uint64_t& length) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
-    length = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
-    return true;
-}
-
-}  // namespace
-
 void Form1::RemoveNonPathEntries() {
     for (int i = List1.ListCount() - 1; i >= 0; --i)
         if (!IsFilePath(List1.List(i))) List1.RemoveItem(i);
@@ -47,8 +32,8 @@ bool Form1::SelectListed(const std::string& path) {
 
 // Appends a file the user chose, unless the table is full or its length cannot be read.
 void Form1::AddListedFile(const std::string& path) {
-    uint64_t length = 0;
-    if (!FileLength(path, length)) return;
+    std::optional<uint64_t> length = FileLength(path);
+    if (!length) return;
     int n = List1.ListCount();
     if (n >= kZipNameSlots - 1) {
         // The table holds 99 names and the terminator: refuse the 100th rather than lose it.
@@ -59,7 +44,7 @@ void Form1::AddListedFile(const std::string& path) {
     RemoveDuplicates(List1);
     // A size that does not fit the 32-bit range leaves Max as it was; the file is still listed.
     tk::Guarded([&] {
-        XP_ProgressBarBlue.Max(tk::ToInt32(int64_t{XP_ProgressBarBlue.Max()} + static_cast<int64_t>(length)));
+        XP_ProgressBarBlue.Max(tk::ToInt32(int64_t{XP_ProgressBarBlue.Max()} + static_cast<int64_t>(*length)));
     });
     zipNames[n] = path;
     zipNames[n + 1].clear();
@@ -74,7 +59,7 @@ void Form1::cmdOpen_Click() {
         RemoveNonPathEntries();
         cFileDialog dialog;
         dialog.FileName("");
-        dialog.flags(kFileMustExist);
+        dialog.flags(OFN_FILEMUSTEXIST);
         dialog.hwnd(hwnd());
         dialog.FileName("");
         dialog.CancelError(tk::kFalse);

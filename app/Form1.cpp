@@ -71,10 +71,8 @@ void Form1::CreateControls() {
     imgTop.Picture(tk::Picture::LoadIconResource(IDI_ON_TOP, 21));
     imgTop.ToolTipText("Stay On Top of other Windows");
     imgTop.Visible(false);
-    Label4.Create(*this, idLabel4, {120, 1440, 0, 0}, "Browse for or Drag files here to create a Zip file",
-                  tk::Label::kAutoSize);
-    Label1.Create(*this, idLabel1, {120, 4800, 5655, 495}, "Select a file to Unzip or files to add to a Zip",
-                  tk::Label::kWordWrap);
+    Label4.Create(*this, idLabel4, {120, 1440, 0, 0}, kNoListText, tk::Label::kAutoSize);
+    Label1.Create(*this, idLabel1, {120, 4800, 5655, 495}, kIdleText, tk::Label::kWordWrap);
     Label2.Create(*this, idLabel2, {600, 6840, 6495, 975}, "");
     lblPath.Create(*this, idLblPath, {0, 8040, 7080, 195}, "Label2");
 
@@ -158,10 +156,6 @@ void Form1::Form_Unload() {
     for (tk::Form* f : others) f->Unload();
 }
 
-void Form1::Timer1_Timer() {
-    XP_ProgressBarBlue.Visible(false);
-    Label1.Visible(true);
-    Timer1.Enabled(false);
-}
+void Form1::Timer1_Timer() { RestoreIdleLook(); }
 
 void Form1::cmdAbout_Click() { ShowAbout(); }

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "app/Outcome.h"
+#include "app/Progress.h"
 #include "controls/header/InfoHeader.h"
 #include "controls/progressbar/XP_ProgressBar.h"
 #include "platform/toolkit/Events.h"
@@ -70,23 +72,26 @@ public:
     tk::Timer Timer1{[this] { Timer1_Timer(); }};
 
     // The file list's table: slot k holds the k-th listed file; the slot after the last is empty.
-    static constexpr int kZipNameSlots = 100;
+    static constexpr int kZipNameSlots = ziplib::kZipNameSlots;
     std::array<std::string, kZipNameSlots> zipNames{};
     int16_t zipFileCount = 0;
 
     // The library records, zeroed at creation, living as long as the window. The texts of
     // unzipOptions are kept beside it and handed over as ANSI copies for each call.
-    ziplib::ZipCallbacks zipCallbacks{};
-    ziplib::ZipOptions zipOptions{};
-    ziplib::UnzipOptions unzipOptions{};
+    ZipCallbacks zipCallbacks{};
+    ZipOptions zipOptions{};
+    UnzipOptions unzipOptions{};
     std::string unzipZipFileName;
     std::string unzipExtractDir;
     bool unzipExtractDirSet = false;  // null until the first extraction
-    ziplib::UnzipCallbacks unzipCallbacks{};
-    ziplib::UnzipVersionInfo unzipVersion{};
+    UnzipCallbacks unzipCallbacks{};
+    UnzipVersionInfo unzipVersion{};
 
     static constexpr const char* kListFullText =
         "The list is full: a Zip file can be made from at most 99 files.     ";
+    // Label1 when no result is shown, and Label4 when the list holds no archive's members.
+    static constexpr const char* kIdleText = "Select a file to Unzip or files to add to a Zip";
+    static constexpr const char* kNoListText = "Browse for or Drag files here to create a Zip file";
 
     bool EndRequested() const { return endRequested_; }
 
@@ -107,13 +112,16 @@ private:
     void UnzipExtracted(const std::string& name, uint32_t uncompressedSize) override;
     void KeepAlive();
     void RestoreIdleLook();
+    // Ends a failed run: the bar's Max as it was, the idle look with `statusLine` in Label1,
+    // and the message box with `text`.
+    void EndInFailure(const std::string& statusLine, const std::string& text);
 
     HCURSOR handCursor_ = nullptr;  // a shared resource cursor: not destroyed
-    uint64_t progressTotal_ = 0, progressDone_ = 0, progressScale_ = 1;
+    ByteProgress progress_;
     int32_t savedMax_ = 0;
     std::string libraryMessages_;  // what the library printed during the running call
     uint64_t listedTotal_ = 0;     // 64-bit sum of the listed members' sizes
-    uint32_t extractedCount_ = 0;  // members extracted by the running call
+    MemberTally tally_;            // the members of the running extraction
     DWORD lastKeepAlive_ = 0;
     bool endRequested_ = false;
 };

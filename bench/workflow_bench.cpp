@@ -20,7 +20,7 @@
 
 namespace {
 
-int32_t WINAPI IgnoreService(const char*, int32_t) { return 0; }
+int WINAPI IgnoreService(const char*, long) { return 0; }
 
 // Answers the save dialog with a fixed path, and every message box with OK, without a window.
 class BenchSeam : public tk::Seam {
@@ -90,9 +90,9 @@ int main(int argc, char** argv) {
     // Creation: the library alone, then through the window (the same files, one run).
     std::array<std::string, ziplib::kZipNameSlots> names{};
     for (size_t i = 0; i < paths.size(); ++i) names[i] = paths[i];
-    ziplib::ZipCallbacks callbacks{};
-    ziplib::ZipOptions options{};
-    options.fJunkDir = 1;
+    ZipCallbacks callbacks{};
+    ZipOptions options{};
+    options.JunkDir = 1;
     int32_t status = -1;
     double alone = Seconds([&] {
         ziplib::Zip32 library;
@@ -102,8 +102,8 @@ int main(int argc, char** argv) {
     });
     std::printf("create, library alone : %7.3f s (status %d)\n", alone, status);
     // The same with a service callback that does nothing, as a driver with progress would.
-    ziplib::ZipCallbacks quiet{};
-    quiet.service = &IgnoreService;
+    ZipCallbacks quiet{};
+    quiet.Service = &IgnoreService;
     double aloneWithCallback = Seconds([&] {
         ziplib::Zip32 library;
         library.ZpInit(&quiet);
@@ -128,8 +128,8 @@ int main(int argc, char** argv) {
         CreateDirectoryA(dir.c_str(), nullptr);
         for (int i = 0; i < 1000; ++i) WriteFile(dir + "\\f" + std::to_string(i) + ".txt", 100 + (i % 50), d * 1000 + i);
     }
-    ziplib::ZipOptions recurse{};
-    recurse.switches2[12] = 1;  // Recurse (offset 116): add what the listed folder holds
+    ZipOptions recurse{};
+    recurse.Recurse = 1;  // add what the listed folder holds
     std::array<std::string, ziplib::kZipNameSlots> smallNames{};
     smallNames[0] = small;
     {
@@ -140,8 +140,8 @@ int main(int argc, char** argv) {
     }
     std::printf("  archive status %d\n", status);
 
-    ziplib::UnzipCallbacks unzipCallbacks{};
-    ziplib::UnzipOptions unzipOptions{};
+    UnzipCallbacks unzipCallbacks{};
+    UnzipOptions unzipOptions{};
     unzipOptions.UseFolders = 1;
     unzipOptions.Overwrite = 1;
     unzipOptions.Quiet = 2;

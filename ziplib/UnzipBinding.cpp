@@ -3,11 +3,28 @@
 #include <vector>
 
 #include "platform/toolkit/App.h"
+#include "ziplib/StatusTexts.h"
 
 namespace ziplib {
 
 namespace {
 UnzipEvents* g_events = nullptr;  // the window of the running call; the callbacks carry no context
+
+// Every code unzip32.h names, in the words of its description of Wiz_SingleEntryUnzip.
+constexpr StatusText kUnzipStatusTexts[] = {
+    {UNZIP32_OK, "no error"},
+    {UNZIP32_WARNING, "symbolic links in the archive were not created"},
+    {UNZIP32_MEMBER_ERROR, "a member failed its checks or was refused, or its file could not be written"},
+    {UNZIP32_DIRECTORY_ERROR, "the archive's central directory is damaged"},
+    {UNZIP32_NO_MEMORY, "not enough memory"},
+    {UNZIP32_NOT_FOUND, "the archive does not exist, cannot be opened, or is not a Zip archive"},
+    {UNZIP32_PARAMETERS, "the library was called with invalid arguments"},
+    {UNZIP32_NO_MATCH, "an include pattern matched no member"},
+    {UNZIP32_DISK_FULL, "the disk filled up"},
+    {UNZIP32_CANCELLED, "the extraction was cancelled"},
+    {UNZIP32_UNSUPPORTED, "a member is encrypted or uses an unsupported compression method"},
+    {kLibraryMissing, "unzip32.dll could not be loaded from the program's folder"},
+};
 }
 
 UnzipEventsScope::UnzipEventsScope(UnzipEvents& events) { g_events = &events; }
@@ -20,7 +37,7 @@ std::string MemberNameText(const char* name) {
     return text;
 }
 
-int32_t WINAPI UnzipPrintCallback(char* text, uint32_t length) {
+int WINAPI UnzipPrintCallback(char* text, unsigned long length) {
     try {
         if (g_events && text) g_events->UnzipPrinted(std::string(text, strnlen(text, length)));
     } catch (...) {
@@ -28,17 +45,17 @@ int32_t WINAPI UnzipPrintCallback(char* text, uint32_t length) {
     return 0;
 }
 
-int32_t WINAPI UnzipReplaceCallback(char*) { return 0; }
+int WINAPI UnzipReplaceCallback(char*) { return 0; }
 
-void WINAPI UnzipEntryCallback(uint32_t ucsize, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
-                               uint32_t, char, char* name, char*, uint32_t, char) {
+void WINAPI UnzipEntryCallback(unsigned long uncompressedSize, unsigned long, unsigned, unsigned, unsigned, unsigned,
+                               unsigned, unsigned, char, char* name, char*, unsigned long, char) {
     try {
-        if (g_events) g_events->UnzipListed(MemberNameText(name), ucsize);
+        if (g_events) g_events->UnzipListed(MemberNameText(name), uncompressedSize);
     } catch (...) {
     }
 }
 
-int32_t WINAPI UnzipServiceCallback(char* name, uint32_t size) {
+int WINAPI UnzipServiceCallback(char* name, unsigned long size) {
     try {
         if (g_events) g_events->UnzipExtracted(MemberNameText(name), size);
     } catch (...) {
@@ -55,12 +72,12 @@ Unzip32::Unzip32() {
 }
 
 int32_t Unzip32::UzpVersion2(UnzipVersionInfo* info) const {
-    return version_ ? static_cast<int32_t>(version_(info)) : -1;
+    return version_ ? version_(info) : kLibraryMissing;
 }
 
 int32_t Unzip32::Wiz_SingleEntryUnzip(UnzipOptions& options, const std::string& zipFileName,
                                       const char* extractDir, UnzipCallbacks& callbacks) const {
-    if (!unzip_) return -1;
+    if (!unzip_) return kLibraryMissing;
     std::vector<char> name(zipFileName.begin(), zipFileName.end());
     name.push_back('\0');
     std::vector<char> dir;
@@ -78,24 +95,6 @@ int32_t Unzip32::Wiz_SingleEntryUnzip(UnzipOptions& options, const std::string& 
     return status;
 }
 
-std::string UnzipStatusText(int32_t status) {
-    switch (status) {
-    case 0: return "no error";
-    case -1: return "unzip32.dll could not be loaded from the program's folder";
-    case 1: return "one or more warnings were reported";
-    case 2: return "the archive is damaged (a format error)";
-    case 3: return "the archive is damaged";
-    case 4: case 5: case 6: case 7: return "not enough memory";
-    case 9: return "the archive was not found, or it is not a Zip archive";
-    case 10: return "the options were not valid";
-    case 11: return "no member matched";
-    case 50: return "the disk is full";
-    case 51: return "the archive ended unexpectedly";
-    case 80: return "the extraction was cancelled";
-    case 81: return "a member uses an unsupported compression method or encryption";
-    case 82: return "a member needs a password";
-    default: return "error " + std::to_string(status);
-    }
-}
+std::string UnzipStatusText(int32_t status) { return TextOf(kUnzipStatusTexts, status); }
 
 }  // namespace ziplib

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/toolkit/App.h"
+#include "ziplib/StatusTexts.h"
 
 namespace ziplib {
 
@@ -29,22 +30,41 @@ private:
     std::vector<char> buffer_;
 };
 
+// Every code zip32.h names, in the words of its description of ZpArchive.
+constexpr StatusText kZipStatusTexts[] = {
+    {ZIP32_OK, "no error"},
+    {ZIP32_BAD_ARCHIVE, "the existing file is not a readable Zip archive"},
+    {ZIP32_NO_MEMORY, "not enough memory"},
+    {ZIP32_INTERNAL, "an unexpected failure inside zip32.dll"},
+    {ZIP32_CANCELLED, "the work was cancelled"},
+    {ZIP32_TEMP_FILE, "the new archive could not replace the old one"},
+    {ZIP32_READ_ARCHIVE, "the existing archive could not be read"},
+    {ZIP32_NOTHING_TO_DO, "there was nothing to do"},
+    {ZIP32_NO_ARCHIVE, "there is no archive to remove members from"},
+    {ZIP32_WRITE, "writing the new archive failed (is the disk full?)"},
+    {ZIP32_CREATE, "no temporary file can be created beside the archive"},
+    {ZIP32_PARAMETERS, "the arguments were not valid, or two files would be stored under one name"},
+    {ZIP32_OPEN_INPUT, "a listed file is missing or could not be read"},
+    {ZIP32_UNSUPPORTED, "encryption is not supported"},
+    {kLibraryMissing, "zip32.dll could not be loaded from the program's folder"},
+};
+
 }  // namespace
 
 ZipEventsScope::ZipEventsScope(ZipEvents& events) { g_events = &events; }
 ZipEventsScope::~ZipEventsScope() { g_events = nullptr; }
 
-std::string CollectPrintText(const char* buffer, int32_t length) {
+std::string CollectPrintText(const char* buffer, long length) {
     std::string text;
     if (!buffer) return text;
-    for (int32_t i = 0; i <= length && i < kZipTextBufferSize; ++i) {
+    for (long i = 0; i <= length && i < kZipTextBufferSize; ++i) {
         if (buffer[i] == '\0') break;
         text.push_back(buffer[i]);
     }
     return text;
 }
 
-int32_t WINAPI ZipPrintCallback(char* buffer, int32_t length) {
+int WINAPI ZipPrintCallback(char* buffer, long length) {
     try {
         if (g_events) g_events->ZipPrinted(CollectPrintText(buffer, length));
     } catch (...) {
@@ -52,14 +72,14 @@ int32_t WINAPI ZipPrintCallback(char* buffer, int32_t length) {
     return 0;
 }
 
-int32_t WINAPI ZipPasswordCallback(char*, int32_t, const char*, const char*) { return 0; }
+int WINAPI ZipPasswordCallback(char*, int, const char*, const char*) { return 0; }
 
-char* WINAPI ZipCommentCallback(char* buffer, int32_t) {
+char* WINAPI ZipCommentCallback(char* buffer, unsigned long) {
     if (buffer) memset(buffer, 0, kZipTextBufferSize);
     return buffer;
 }
 
-int32_t WINAPI ZipServiceCallback(const char*, int32_t size) {
+int WINAPI ZipServiceCallback(const char*, long size) {
     try {
         if (g_events) g_events->ZipProcessed(size);
     } catch (...) {
@@ -76,52 +96,32 @@ Zip32::Zip32() {
     archive_ = reinterpret_cast<decltype(archive_)>(reinterpret_cast<void*>(GetProcAddress(module_, "ZpArchive")));
 }
 
-int32_t Zip32::ZpInit(ZipCallbacks* callbacks) const { return init_ ? init_(callbacks) : -1; }
+int32_t Zip32::ZpInit(const ZipCallbacks* callbacks) const { return init_ ? init_(callbacks) : kLibraryMissing; }
 
-int32_t Zip32::ZpSetOptions(ZipOptions& options) const {
-    if (!setOptions_) return -1;
-    AnsiCopy date(options.Date), root(options.szRootDir), temp(options.szTempDir);
+int32_t Zip32::ZpSetOptions(const ZipOptions& options) const {
+    if (!setOptions_) return kLibraryMissing;
+    AnsiCopy date(options.Date), root(options.RootDir), temp(options.TempDir);
     ZipOptions copy = options;
     copy.Date = date.Get();
-    copy.szRootDir = root.Get();
-    copy.szTempDir = temp.Get();
-    int32_t result = setOptions_(&copy);
-    // The program's own texts are held elsewhere; the record keeps its null text pointers.
-    std::memcpy(options.switches1, copy.switches1, sizeof options.switches1);
-    options.fJunkDir = copy.fJunkDir;
-    std::memcpy(options.switches2, copy.switches2, sizeof options.switches2);
-    options.fLevel = copy.fLevel;
-    return result;
+    copy.RootDir = root.Get();
+    copy.TempDir = temp.Get();
+    return setOptions_(&copy);
 }
 
 int32_t Zip32::ZpArchive(int16_t count, const std::string& archive,
                          const std::array<std::string, kZipNameSlots>& names) const {
-    if (!archive_) return -1;
+    if (!archive_) return kLibraryMissing;
     AnsiCopy path(archive);
     std::vector<AnsiCopy> copies;
     copies.reserve(kZipNameSlots);
     ZipNameList list{};
     for (int k = 0; k < kZipNameSlots; ++k) {
         copies.emplace_back(names[k].empty() ? nullptr : names[k].c_str());
-        list[k] = copies.back().Get();
+        list.Names[k] = copies.back().Get();
     }
-    return archive_(count, path.Get(), list.data());
+    return archive_(count, path.Get(), &list);
 }
 
-std::string ZipStatusText(int32_t status) {
-    switch (status) {
-    case 0: return "no error";
-    case -1: return "zip32.dll could not be loaded from the program's folder";
-    case 4: return "not enough memory";
-    case 11: return "the archive is being read or written by another program";
-    case 12: return "there was nothing to do";
-    case 13: return "the archive is missing or empty";
-    case 14: return "an error occurred writing a temporary file";
-    case 15: return "the archive could not be created";
-    case 16: return "the options were not valid";
-    case 18: return "a listed file could not be read";
-    default: return "error " + std::to_string(status);
-    }
-}
+std::string ZipStatusText(int32_t status) { return TextOf(kZipStatusTexts, status); }
 
 }  // namespace ziplib

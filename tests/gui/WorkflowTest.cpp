@@ -133,7 +133,9 @@ TEST_F(Workflow, AFailedArchiveIsReportedAndTheOldOneKept) {
     EXPECT_TRUE(form->Label1.Visible());
     EXPECT_FALSE(form->XP_ProgressBarBlue.Visible());
     EXPECT_FALSE(form->Timer1.Enabled());
-    EXPECT_EQ(form->Label1.Caption(), success) << "no new success text";
+    EXPECT_EQ(form->Label1.Caption(), "keep.zip was not created");
+    PumpUntil([] { return false; }, 2500);  // past the timer's two seconds
+    EXPECT_EQ(form->Label1.Caption(), "keep.zip was not created") << "never the earlier " << success;
 
     // A folder that cannot be written to: the archive's folder does not exist.
     MakeFile("a.txt", 10);
@@ -247,6 +249,23 @@ TEST_F(Workflow, AFailedExtractionIsReportedWithoutTheSuccessText) {
     EXPECT_NE(form->Label1.Caption().rfind("Files Saved in: ", 0), 0u) << "no success text";
     EXPECT_EQ(GetFileAttributesA(Path("bad\\z.txt").c_str()), INVALID_FILE_ATTRIBUTES) << "no partial file";
     EXPECT_NE(GetFileAttributesA(Path("bad\\ok.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(Workflow, SkippedLinksAreAWarningAndOnlyTheSavedFilesCount) {
+    std::string archive = Path("links.zip");
+    ASSERT_EQ(Oracle("make", archive, {"tree/a.txt=10", "tree/link-to-a=link", "tree/b.txt=20"}), "OK");
+    ASSERT_TRUE(List(archive).empty());
+    ASSERT_EQ(form->List1.ListCount(), 3);
+    auto boxes = Unzip();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "The Zip file " + archive + " was extracted into " + Path("links") +
+                                 ": 2 of 3 files were saved.\r\n\r\n"
+                                 "1 symbolic link was skipped: links are not created.     ");
+    EXPECT_EQ(boxes[0].iconName, "information") << "a warning, not a failure";
+    EXPECT_NE(GetFileAttributesA(Path("links\\tree\\b.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA(Path("links\\tree\\link-to-a").c_str()), INVALID_FILE_ATTRIBUTES);
+    ASSERT_TRUE(IdleAfterTimer());
+    EXPECT_EQ(form->Label1.Caption(), "Files Saved in: " + Path("links"));
 }
 
 TEST_F(Workflow, UnicodeNamesAreListedAsPassedAndExtractedUnderTheirTrueNames) {

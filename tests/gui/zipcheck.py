@@ -3,8 +3,9 @@
 
     zipcheck.py RESULT check ZIP FILE...      every FILE is a member under its bare name, byte for byte
     zipcheck.py RESULT tree ZIP DIR           DIR holds exactly the archive's files, byte for byte
-    zipcheck.py RESULT make ZIP NAME=SIZE...  writes an archive (names may contain '/'; SIZE 'dir' for a folder, a
-                                              trailing 's' stores instead of deflating)
+    zipcheck.py RESULT make ZIP NAME=SIZE...  writes an archive (names may contain '/'; SIZE 'dir' for a folder,
+                                              'link' for a symbolic link to a.txt, a trailing 's' stores instead
+                                              of deflating)
 
 Paths are Unix paths. Writes 'OK' or the first difference to RESULT (Wine does not pass exit codes
 of Unix programs back reliably)."""
@@ -61,6 +62,11 @@ def make(zpath, members):
             name, size = member.rsplit('=', 1)
             if size == 'dir':
                 z.writestr(zipfile.ZipInfo(name.rstrip('/') + '/'), b'')
+            elif size == 'link':  # as Info-ZIP's zip -y stores one: Unix host, mode lrwxrwxrwx
+                info = zipfile.ZipInfo(name)
+                info.create_system = 3
+                info.external_attr = 0o120777 << 16
+                z.writestr(info, b'a.txt')
             elif size.endswith('s'):  # stored, not deflated
                 z.writestr(name, content(name, int(size[:-1])), compress_type=zipfile.ZIP_STORED)
             else:

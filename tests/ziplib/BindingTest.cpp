@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "app/Form1.h"
@@ -40,10 +42,28 @@ TEST(UnzipEntryName, IsCutAfter256Characters) {
     EXPECT_EQ(ziplib::MemberNameText(nullptr), "");
 }
 
-TEST(StatusTexts, NameEveryFailureClass) {
-    for (int s : {12, 13, 15, 18}) EXPECT_EQ(ziplib::ZipStatusText(s).find("error "), std::string::npos) << s;
-    for (int s : {1, 2, 3, 9, 11, 50, 81}) EXPECT_EQ(ziplib::UnzipStatusText(s).find("error "), std::string::npos) << s;
-    EXPECT_EQ(ziplib::ZipStatusText(77), "error 77");
+TEST(StatusTexts, NameEveryCodeOfTheHeadersInWordsOfTheirOwn) {
+    const int32_t zipCodes[] = {ZIP32_OK, ZIP32_BAD_ARCHIVE, ZIP32_NO_MEMORY, ZIP32_INTERNAL, ZIP32_CANCELLED,
+                                ZIP32_TEMP_FILE, ZIP32_READ_ARCHIVE, ZIP32_NOTHING_TO_DO, ZIP32_NO_ARCHIVE, ZIP32_WRITE,
+                                ZIP32_CREATE, ZIP32_PARAMETERS, ZIP32_OPEN_INPUT, ZIP32_UNSUPPORTED,
+                                ziplib::kLibraryMissing};
+    const int32_t unzipCodes[] = {UNZIP32_OK, UNZIP32_WARNING, UNZIP32_MEMBER_ERROR, UNZIP32_DIRECTORY_ERROR,
+                                  UNZIP32_NO_MEMORY, UNZIP32_NOT_FOUND, UNZIP32_PARAMETERS, UNZIP32_NO_MATCH,
+                                  UNZIP32_DISK_FULL, UNZIP32_CANCELLED, UNZIP32_UNSUPPORTED, ziplib::kLibraryMissing};
+    for (auto [codes, text] : {std::pair{std::vector<int32_t>(std::begin(zipCodes), std::end(zipCodes)),
+                                         &ziplib::ZipStatusText},
+                               std::pair{std::vector<int32_t>(std::begin(unzipCodes), std::end(unzipCodes)),
+                                         &ziplib::UnzipStatusText}}) {
+        std::set<std::string> distinct;
+        for (int32_t code : codes) {
+            EXPECT_EQ(text(code).find("error "), std::string::npos) << code << ": " << text(code);
+            distinct.insert(text(code));
+        }
+        EXPECT_EQ(distinct.size(), codes.size()) << "one meaning, one text";
+        EXPECT_EQ(text(77), "error 77");
+    }
+    EXPECT_NE(ziplib::ZipStatusText(ziplib::kLibraryMissing).find("zip32.dll"), std::string::npos);
+    EXPECT_NE(ziplib::UnzipStatusText(ziplib::kLibraryMissing).find("unzip32.dll"), std::string::npos);
 }
 
 // The main window as the callbacks' receiver.

@@ -1,0 +1,45 @@
+// What the window says after a library call: the reason of a failure, the tally of an
+// extraction member by member, and the message that reports it. Plain decisions over texts
+// and numbers, tested without a window.
+#pragma once
+#include <cstdint>
+#include <string>
+
+// The reason a failed ZpArchive gives: the last line zip32.dll printed (its final word on
+// the run), else the status in words.
+std::string ZipFailureReason(const std::string& printed, int32_t status);
+
+// The reason a failed listing or extraction gives: the first line unzip32.dll printed about
+// a failure (the first member that failed), else its first line, else the status in words.
+std::string UnzipFailureReason(const std::string& printed, int32_t status);
+
+// Tallies an extraction from what unzip32.h promises: all it prints about a member comes
+// before the service callback for that member, a member not handled completely being
+// named in one UNZIP32_FAILED_LINE or UNZIP32_SKIPPED_LINE line.
+class MemberTally {
+public:
+    // Text printed by the library, in any pieces.
+    void Printed(const std::string& text);
+    // The service callback for the member `name`: decides it by the lines printed since the
+    // previous one.
+    void Handled(const std::string& name);
+
+    uint32_t Saved() const { return saved_; }
+    uint32_t Failed() const { return failed_; }
+    uint32_t SkippedLinks() const { return skippedLinks_; }
+
+private:
+    std::string pending_;
+    uint32_t saved_ = 0, failed_ = 0, skippedLinks_ = 0;
+};
+
+// The message box that ends an extraction, if any.
+struct ExtractionReport {
+    enum class Kind { kNone, kWarning, kFailure } kind = Kind::kNone;
+    std::string text;
+};
+
+// `status` is unzip32.dll's, `listed` the members the list shows, `folder` the target.
+// Skipped links alone are a warning about the links, not a failed extraction.
+ExtractionReport ReportExtraction(int32_t status, const std::string& archive, const std::string& folder,
+                                  int listed, const MemberTally& tally, const std::string& reason);
