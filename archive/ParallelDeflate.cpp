@@ -222,8 +222,8 @@ DeflateTotals ParallelDeflate::Compress(
 
 // ---- FilePrefetcher --------------------------------------------------------------------
 
-FilePrefetcher::FilePrefetcher(ParallelDeflate& engine, std::vector<File> files)
-    : engine_(engine), files_(std::move(files)) {
+FilePrefetcher::FilePrefetcher(ParallelDeflate& engine, std::vector<File> files, Opener open)
+    : engine_(engine), files_(std::move(files)), open_(std::move(open)) {
   std::lock_guard<std::mutex> lock(mutex_);
   Schedule();
 }
@@ -249,51 +249,69 @@ void FilePrefetcher::Schedule() {
 }
 
 void FilePrefetcher::Work(unsigned worker, Slot* slot) {
+  // The pool's threads run tasks bare: nothing may escape from here.
   PrefetchedFile result;
-  try {
-    int error = 0;
-    auto file = FileStream::TryOpen(slot->file->path, FileStream::Mode::kRead, &error);
-    if (!file) {
-      result.outcome = PrefetchedFile::Outcome::kOpenFailed;
-      result.error = error;
-    } else {
-      std::vector<unsigned char> plain(
-          static_cast<size_t>(std::min(slot->file->sizeHint, ParallelDeflate::kSmallFileBytes)) + 1);
-      size_t got = ReadFull(*file, plain.data(), plain.size());
-      if (got == plain.size() && got > ParallelDeflate::kSmallFileBytes) {
-        result.outcome = PrefetchedFile::Outcome::kTooLarge;
-      } else {
-        if (got == plain.size()) {
-          // Grown since it was listed, but still small: read the rest.
-          plain.resize(static_cast<size_t>(ParallelDeflate::kSmallFileBytes) + 1);
-          got += ReadFull(*file, plain.data() + got, plain.size() - got);
-        }
-        plain.resize(got);
-        if (got > ParallelDeflate::kSmallFileBytes) {
-          result.outcome = PrefetchedFile::Outcome::kTooLarge;
-        } else {
-          result.size = got;
-          result.crc = Crc32(0, plain.data(), got);
-          engine_.states().Deflate(worker, nullptr, 0, plain.data(), got, true, result.data);
-          // Stored where deflate does not shrink the data, as the writer decides.
-          result.deflated = result.data.size() < got;
-          if (!result.deflated) result.data = std::move(plain);
-        }
-      }
-    }
-  } catch (const ArchiveError& e) {
+  auto failed = [&result](std::string message) {
     result = PrefetchedFile{};
     result.outcome = PrefetchedFile::Outcome::kReadFailed;
-    result.message = e.what();
+    result.message = std::move(message);
+  };
+  try {
+    result = Prefetch(worker, *slot->file);
+  } catch (const ArchiveError& e) {
+    failed(e.what());
   } catch (const std::bad_alloc&) {
     result = PrefetchedFile{};
     result.outcome = PrefetchedFile::Outcome::kTooLarge;  // the writer streams it instead
+  } catch (const std::exception& e) {
+    failed(std::string("unexpected failure: ") + e.what());
+  } catch (...) {
+    failed("unexpected failure");
   }
   std::lock_guard<std::mutex> lock(mutex_);
   slot->result = std::move(result);
   slot->done = true;
   --running_;
   finished_.notify_all();
+}
+
+PrefetchedFile FilePrefetcher::Prefetch(unsigned worker, const File& listed) {
+  PrefetchedFile result;
+  int error = 0;
+  std::unique_ptr<Stream> file =
+      open_ ? open_(listed.path, &error) : FileStream::TryOpen(listed.path, FileStream::Mode::kRead, &error);
+  if (!file) {
+    result.outcome = PrefetchedFile::Outcome::kOpenFailed;
+    result.error = error;
+    return result;
+  }
+  std::vector<unsigned char> plain;
+  if (!ReadSmall(*file, listed.sizeHint, plain)) {
+    result.outcome = PrefetchedFile::Outcome::kTooLarge;
+    return result;
+  }
+  result.size = plain.size();
+  result.crc = Crc32(0, plain.data(), plain.size());
+  engine_.states().Deflate(worker, nullptr, 0, plain.data(), plain.size(), true, result.data);
+  // Stored where deflate does not shrink the data, as the writer decides.
+  result.deflated = result.data.size() < plain.size();
+  if (!result.deflated) result.data = std::move(plain);
+  return result;
+}
+
+bool FilePrefetcher::ReadSmall(Stream& file, uint64_t sizeHint, std::vector<unsigned char>& plain) {
+  constexpr size_t kLimit = static_cast<size_t>(ParallelDeflate::kSmallFileBytes);
+  // One byte more than listed tells whether the file grew since.
+  plain.resize(static_cast<size_t>(std::min<uint64_t>(sizeHint, kLimit)) + 1);
+  size_t got = ReadFull(file, plain.data(), plain.size());
+  if (got == plain.size() && got > kLimit) return false;
+  if (got == plain.size()) {
+    // Grown since it was listed, but perhaps still small: read the rest.
+    plain.resize(kLimit + 1);
+    got += ReadFull(file, plain.data() + got, plain.size() - got);
+  }
+  plain.resize(got);
+  return got <= kLimit;
 }
 
 std::optional<PrefetchedFile> FilePrefetcher::Take(size_t key) {

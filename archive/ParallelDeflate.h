@@ -150,7 +150,12 @@ class FilePrefetcher {
     std::filesystem::path::string_type path;  // native form: cheaper to hold by the thousand
     uint64_t sizeHint;
   };
-  FilePrefetcher(ParallelDeflate& engine, std::vector<File> files);
+  // Opens a listed file for reading, or returns null with an errno value in `*error`.
+  using Opener = std::function<std::unique_ptr<Stream>(
+      const std::filesystem::path::string_type& path, int* error)>;
+  // `open` defaults to FileStream::TryOpen. Whatever a worker meets while reading or
+  // deflating a file, the result says so: an exception ends in kReadFailed with its text.
+  FilePrefetcher(ParallelDeflate& engine, std::vector<File> files, Opener open = {});
   ~FilePrefetcher();  // waits for the work in flight; the results are dropped
   FilePrefetcher(const FilePrefetcher&) = delete;
   FilePrefetcher& operator=(const FilePrefetcher&) = delete;
@@ -169,9 +174,14 @@ class FilePrefetcher {
   };
   void Schedule();  // with mutex_ held
   void Work(unsigned worker, Slot* slot);
+  // Opens, reads and deflates one file; throws what those throw.
+  PrefetchedFile Prefetch(unsigned worker, const File& listed);
+  // The whole of `file` into `plain`, unless it holds more than kSmallFileBytes (false).
+  static bool ReadSmall(Stream& file, uint64_t sizeHint, std::vector<unsigned char>& plain);
 
   ParallelDeflate& engine_;
   const std::vector<File> files_;
+  const Opener open_;
   size_t next_ = 0;          // the first file not submitted
   std::deque<Slot> slots_;   // submitted and untaken, in list order
   uint64_t bytesAhead_ = 0;  // listed sizes of the files in slots_

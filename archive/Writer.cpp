@@ -96,7 +96,42 @@ void ZipWriter::AddFile(const NewMember& member, Stream& source, uint64_t sizeHi
   const bool zip64 = sizeHint >= kMax32;
   CentralRecord r = NewRecord(member, level_ > 0 ? kMethodDeflated : kMethodStored, kDosArchive);
   if (zip64) r.versionMadeBy = r.versionNeeded = kVersionZip64;
+  AppendBlankLocalHeader(r, zip64);
+  const uint64_t dataStart = position_;
+  DeflateTotals totals;
+  try {
+    source.Seek(0);
+    if (r.method == kMethodDeflated) {
+      totals = DeflateFrom(source, sizeHint);
+      if (position_ - dataStart >= totals.size) {
+        // Deflate did not shrink it: store it instead, over the deflated bytes.
+        r.method = kMethodStored;
+        position_ = dataStart;
+        source.Seek(0);
+        DeflateTotals again = StoreFrom(source);
+        if (again.crc != totals.crc || again.size != totals.size) {
+          throw ArchiveError(Fault::kReadFailed, "the file changed while it was being read");
+        }
+      }
+    } else {
+      totals = StoreFrom(source);
+    }
+    if (!zip64 && totals.size >= kMax32) {
+      throw ArchiveError(Fault::kReadFailed, "the file grew past 4 GiB while it was being read");
+    }
+  } catch (const ArchiveError& e) {
+    if (e.fault() == Fault::kReadFailed) position_ = start;  // abandon the member
+    throw;
+  }
+  r.crc = totals.crc;
+  r.uncompressedSize = totals.size;
+  r.compressedSize = position_ - dataStart;
+  PatchLocalHeader(r, start, zip64);
+  last_ = Result{r.method, r.compressedSize, r.uncompressedSize};
+  central_.push_back(std::move(r));
+}
 
+void ZipWriter::AppendBlankLocalHeader(const CentralRecord& r, bool zip64) {
   // The local header goes out with blank CRC and sizes, patched once they are known; the
   // output is seekable, so no data descriptor is needed.
   ByteBuilder local;
@@ -106,86 +141,61 @@ void ZipWriter::AddFile(const NewMember& member, Stream& source, uint64_t sizeHi
   size_t extraSize = r.extra.size() + (zip64 ? 20 : 0);
   local.U16(static_cast<uint16_t>(r.name.size())).U16(static_cast<uint16_t>(extraSize));
   local.Bytes(r.name).Bytes(r.extra);
-  const uint64_t zip64FieldAt = start + local.size() + 4;
   if (zip64) local.U16(kExtraZip64).U16(16).U64(0).U64(0);
   Append(local.str().data(), local.size());
-  const uint64_t dataStart = position_;
+}
 
-  unsigned char* piece = piece_.get();
-  uint32_t crc = 0;
-  uint64_t size = 0;
-  try {
-    source.Seek(0);
-    if (r.method == kMethodDeflated) {
-      if (deflater_) {
-        deflater_->Reset();
-      } else {
-        deflater_ = std::make_unique<Deflater>(level_);
-      }
-      auto sink = [this](const unsigned char* data, size_t n) { Append(data, n); };
-      // Large files go in chunks over every core; the pool starts only for them.
-      ParallelDeflate* parallel = sizeHint > ParallelDeflate::kChunkBytes ? Parallel() : nullptr;
-      if (parallel) {
-        DeflateTotals totals = parallel->Compress(
-            [&source](void* buffer, size_t n) { return ReadSource(source, buffer, n); }, sink);
-        crc = totals.crc;
-        size = totals.size;
-      } else {
-        for (;;) {
-          size_t n = ReadSource(source, piece, kReadPiece);
-          crc = Crc32(crc, piece, n);
-          size += n;
-          deflater_->Compress(piece, n, n == 0, sink);
-          if (n == 0) break;
-        }
-      }
-      if (position_ - dataStart >= size) {
-        // Deflate did not shrink it: store it instead, over the deflated bytes.
-        r.method = kMethodStored;
-        position_ = dataStart;
-        source.Seek(0);
-        uint32_t again = 0;
-        uint64_t copied = 0;
-        for (size_t n; (n = ReadSource(source, piece, kReadPiece)) > 0;) {
-          again = Crc32(again, piece, n);
-          copied += n;
-          Append(piece, n);
-        }
-        if (again != crc || copied != size) {
-          throw ArchiveError(Fault::kReadFailed, "the file changed while it was being read");
-        }
-      }
-    } else {
-      for (size_t n; (n = ReadSource(source, piece, kReadPiece)) > 0;) {
-        crc = Crc32(crc, piece, n);
-        size += n;
-        Append(piece, n);
-      }
-    }
-    if (!zip64 && size >= kMax32) {
-      throw ArchiveError(Fault::kReadFailed, "the file grew past 4 GiB while it was being read");
-    }
-  } catch (const ArchiveError& e) {
-    if (e.fault() == Fault::kReadFailed) position_ = start;  // abandon the member
-    throw;
-  }
-
-  r.crc = crc;
-  r.uncompressedSize = size;
-  r.compressedSize = position_ - dataStart;
+void ZipWriter::PatchLocalHeader(const CentralRecord& r, uint64_t start, bool zip64) {
   const uint64_t end = position_;
   ByteBuilder patch;
   patch.U16(r.method).U16(r.dosTime.time).U16(r.dosTime.date).U32(r.crc);
-  if (!zip64) patch.U32(static_cast<uint32_t>(r.compressedSize)).U32(static_cast<uint32_t>(size));
+  if (!zip64) {
+    patch.U32(static_cast<uint32_t>(r.compressedSize)).U32(static_cast<uint32_t>(r.uncompressedSize));
+  }
   WriteAt(start + 8, patch.str());
   if (zip64) {
+    // The Zip64 field's sizes, after the header's fixed part, name and other extra fields.
     ByteBuilder sizes;
-    sizes.U64(size).U64(r.compressedSize);
-    WriteAt(zip64FieldAt, sizes.str());
+    sizes.U64(r.uncompressedSize).U64(r.compressedSize);
+    WriteAt(start + kLocalHeaderSize + r.name.size() + r.extra.size() + 4, sizes.str());
   }
   out_.Seek(end);
-  last_ = Result{r.method, r.compressedSize, r.uncompressedSize};
-  central_.push_back(std::move(r));
+}
+
+DeflateTotals ZipWriter::DeflateFrom(Stream& source, uint64_t sizeHint) {
+  if (deflater_) {
+    deflater_->Reset();
+  } else {
+    deflater_ = std::make_unique<Deflater>(level_);
+  }
+  auto sink = [this](const unsigned char* data, size_t n) { Append(data, n); };
+  // Large files go in chunks over every core; the pool starts only for them.
+  ParallelDeflate* parallel = sizeHint > ParallelDeflate::kChunkBytes ? Parallel() : nullptr;
+  if (parallel) {
+    return parallel->Compress(
+        [&source](void* buffer, size_t n) { return ReadSource(source, buffer, n); }, sink);
+  }
+  DeflateTotals totals;
+  unsigned char* piece = piece_.get();
+  for (;;) {
+    size_t n = ReadSource(source, piece, kReadPiece);
+    totals.crc = Crc32(totals.crc, piece, n);
+    totals.size += n;
+    deflater_->Compress(piece, n, n == 0, sink);
+    if (n == 0) break;
+  }
+  return totals;
+}
+
+DeflateTotals ZipWriter::StoreFrom(Stream& source) {
+  DeflateTotals totals;
+  unsigned char* piece = piece_.get();
+  for (size_t n; (n = ReadSource(source, piece, kReadPiece)) > 0;) {
+    totals.crc = Crc32(totals.crc, piece, n);
+    totals.size += n;
+    Append(piece, n);
+  }
+  return totals;
 }
 
 ParallelDeflate* ZipWriter::Parallel() {

@@ -17,6 +17,7 @@ namespace archive {
 
 class Deflater;
 class ParallelDeflate;
+struct DeflateTotals;
 struct PrefetchedFile;
 
 struct NewMember {
@@ -90,6 +91,13 @@ class ZipWriter {
                           uint32_t externalAttributes) const;
   // A local header with the record's CRC and sizes, complete when written.
   void AppendLocalHeader(const CentralRecord& r);
+  // A local header whose CRC and sizes (Zip64 ones with `zip64`) PatchLocalHeader fills in
+  // once the data after it is written; `start` is where it begins.
+  void AppendBlankLocalHeader(const CentralRecord& r, bool zip64);
+  void PatchLocalHeader(const CentralRecord& r, uint64_t start, bool zip64);
+  // Every byte of `source` from where it stands, deflated or as it is, to the output.
+  DeflateTotals DeflateFrom(Stream& source, uint64_t sizeHint);
+  DeflateTotals StoreFrom(Stream& source);
   void WriteAt(uint64_t position, const std::string& bytes);
   void Append(const void* data, size_t size);
   void WriteCentral(const CentralRecord& record);

@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "archive/Directory.h"
 #include "archive/FileSystem.h"
@@ -206,6 +207,34 @@ std::string Percent(uint64_t part, uint64_t whole) {
   return std::to_string((100 * (whole - part) + whole / 2) / whole) + "%";
 }
 
+// The temporary file a new archive is written to beside the old one. Until Commit renames
+// it over the archive, every way out removes it.
+class TempArchive {
+ public:
+  explicit TempArchive(const fs::path& archive)
+      : archive_(archive), out_(CreateTempBeside(archive, &path_)) {}
+  ~TempArchive() {
+    if (committed_) return;
+    out_.reset();
+    RemoveQuietly(path_);
+  }
+  TempArchive(const TempArchive&) = delete;
+  TempArchive& operator=(const TempArchive&) = delete;
+
+  FileStream& stream() { return *out_; }
+  bool Commit(std::error_code& ec) {
+    out_.reset();
+    committed_ = ReplaceWith(path_, archive_, ec);
+    return committed_;
+  }
+
+ private:
+  fs::path archive_;
+  fs::path path_;
+  std::unique_ptr<FileStream> out_;
+  bool committed_ = false;
+};
+
 // One member of the new archive: copied from the old one, or added from a file.
 struct Item {
   const Entry* copy = nullptr;
@@ -219,7 +248,18 @@ class Job {
   ZipStatus Run();
 
  private:
+  // Writes the new archive to a temporary file and puts it in the archive's place.
   ZipStatus Write(const std::vector<Item>& items, const std::string& comment);
+  // Small files to read and deflate on the workers ahead of the writer; null when none.
+  std::unique_ptr<FilePrefetcher> StartPrefetch(ZipWriter& writer,
+                                                const std::vector<Item>& items) const;
+  // Adds a folder, or a file read here or by the prefetcher (`ready`); false when the file
+  // could not be read (a warning, and the member is left out).
+  bool AddMember(ZipWriter& writer, const Input& input, std::optional<PrefetchedFile> ready);
+  // The progress line, and FileDone for a file; false when the caller cancels.
+  bool Report(const Item& item, const ZipWriter::Result& result);
+  std::string Comment(const std::string& oldComment);
+  ZipStatus FailWriting(const ArchiveError& e);
   ZipStatus Fail(ZipStatus status, const std::string& message) {
     events_.Message("error: " + message + "\n");
     return status;
@@ -318,129 +358,130 @@ ZipStatus Job::Run() {
 }
 
 ZipStatus Job::Write(const std::vector<Item>& items, const std::string& oldComment) {
-  fs::path temp;
-  std::unique_ptr<FileStream> out;
+  std::optional<TempArchive> temp;
   try {
-    out = CreateTempBeside(request_.archive, &temp);
+    temp.emplace(request_.archive);
   } catch (const ArchiveError& e) {
     return Fail(ZipStatus::kCannotCreate, e.what());
   }
-  // Until the rename, every way out removes the temporary file.
-  struct Cleanup {
-    std::unique_ptr<FileStream>& out;
-    fs::path& temp;
-    bool armed = true;
-    ~Cleanup() {
-      if (!armed) return;
-      out.reset();
-      RemoveQuietly(temp);
-    }
-  } cleanup{out, temp};
-
-  bool hadArchive = old_ != nullptr;
-  size_t added = 0;
   try {
-    ZipWriter writer(*out, request_.level);
-    // Small files are read and deflated on the workers ahead of the loop below.
-    std::unique_ptr<FilePrefetcher> prefetch;
-    if (ParallelDeflate* engine = writer.Parallel()) {
-      std::vector<FilePrefetcher::File> small;
-      for (size_t i = 0; i < items.size(); ++i) {
-        const Input* input = items[i].add;
-        if (input && !input->isDirectory && input->size <= ParallelDeflate::kSmallFileBytes) {
-          small.push_back({i, input->source, input->size});
-        }
-      }
-      if (small.size() > 1) prefetch = std::make_unique<FilePrefetcher>(*engine, std::move(small));
-    }
-    for (const Item& item : items) {
+    ZipWriter writer(temp->stream(), request_.level);
+    std::unique_ptr<FilePrefetcher> prefetch = StartPrefetch(writer, items);
+    size_t added = 0;
+    for (size_t i = 0; i < items.size(); ++i) {
+      const Item& item = items[i];
       if (item.copy) {
         writer.CopyMember(*old_, *item.copy);
         continue;
       }
-      const Input& input = *item.add;
-      NewMember member{input.member, input.modified};
-      if (input.isDirectory) {
-        writer.AddDirectory(member);
-        ++added;
-        if (!request_.quiet) events_.Message("  adding: " + input.member + " (stored 0%)\n");
-        continue;
-      }
-      using Outcome = PrefetchedFile::Outcome;
-      PrefetchedFile ready;
-      ready.outcome = Outcome::kTooLarge;  // not prefetched: read it here
-      if (prefetch) {
-        auto taken = prefetch->Take(static_cast<size_t>(&item - items.data()));
-        if (taken) ready = std::move(*taken);
-      }
-      const bool prefetched = ready.outcome != Outcome::kTooLarge;
-      int error = ready.error;
-      std::unique_ptr<FileStream> source;
-      if (!prefetched) source = FileStream::TryOpen(input.source, FileStream::Mode::kRead, &error);
-      if (prefetched ? ready.outcome == Outcome::kOpenFailed : !source) {
-        events_.Message("warning: could not open " + Quoted(input.source) + " for reading: " +
-                        std::generic_category().message(error) + "\n");
-        missing_ = true;
-        continue;
-      }
-      try {
-        if (!prefetched) {
-          writer.AddFile(member, *source, input.size);
-        } else if (ready.outcome == Outcome::kReadFailed) {
-          throw ArchiveError(Fault::kReadFailed, ready.message);
-        } else {
-          writer.AddCompressed(member, ready);
-        }
-      } catch (const ArchiveError& e) {
-        if (e.fault() != Fault::kReadFailed) throw;
-        events_.Message("warning: could not read " + Quoted(input.source) + ": " + e.what() + "\n");
-        missing_ = true;
-        continue;
-      }
+      std::optional<PrefetchedFile> ready;
+      if (prefetch && !item.add->isDirectory) ready = prefetch->Take(i);
+      if (!AddMember(writer, *item.add, std::move(ready))) continue;
       ++added;
-      const auto& result = writer.last();
-      if (!request_.quiet) {
-        events_.Message(std::string(item.replaces ? "updating: " : "  adding: ") + input.member +
-                        (result.method == 0 ? " (stored 0%)\n"
-                                            : " (deflated " +
-                                                  Percent(result.compressedSize,
-                                                          result.uncompressedSize) +
-                                                  ")\n"));
-      }
-      if (!events_.FileDone(input.source, result.uncompressedSize)) {
+      if (!Report(item, writer.last())) {
         return Fail(ZipStatus::kCancelled, "cancelled; " + Quoted(request_.archive) +
                                                " was left as it was");
       }
     }
-    if (added == 0 && !hadArchive) {
+    if (added == 0 && !old_) {
       return Fail(missing_ ? ZipStatus::kCannotOpenInput : ZipStatus::kNothingToDo,
                   "no file could be added; nothing was written");
     }
-    std::string comment = oldComment;
-    if (request_.askComment) {
-      if (auto given = events_.Comment(oldComment)) comment = *given;
-    }
-    writer.Finish(comment);
-    out->Close();
+    writer.Finish(Comment(oldComment));
+    temp->stream().Close();
   } catch (const ArchiveError& e) {
-    switch (e.fault()) {
-      case Fault::kDamaged:
-        return Fail(ZipStatus::kFormatError, std::string(e.what()) + "; the archive was left unchanged");
-      case Fault::kReadFailed:
-        return Fail(ZipStatus::kReadError, std::string(e.what()) + "; the archive was left unchanged");
-      default:
-        return Fail(ZipStatus::kWriteError, std::string("cannot write the new archive: ") + e.what());
-    }
+    return FailWriting(e);
   }
-  out.reset();
   old_.reset();  // Windows does not replace a file that is still open
   std::error_code ec;
-  if (!ReplaceWith(temp, request_.archive, ec)) {
+  if (!temp->Commit(ec)) {
     return Fail(ZipStatus::kTempFileError, "cannot replace " + Quoted(request_.archive) + ": " +
                                                 ec.message());
   }
-  cleanup.armed = false;
   return missing_ ? ZipStatus::kCannotOpenInput : ZipStatus::kOk;
+}
+
+std::unique_ptr<FilePrefetcher> Job::StartPrefetch(ZipWriter& writer,
+                                                   const std::vector<Item>& items) const {
+  ParallelDeflate* engine = writer.Parallel();
+  if (!engine) return nullptr;
+  std::vector<FilePrefetcher::File> small;
+  for (size_t i = 0; i < items.size(); ++i) {
+    const Input* input = items[i].add;
+    if (input && !input->isDirectory && input->size <= ParallelDeflate::kSmallFileBytes) {
+      small.push_back({i, input->source, input->size});
+    }
+  }
+  if (small.size() <= 1) return nullptr;
+  return std::make_unique<FilePrefetcher>(*engine, std::move(small));
+}
+
+bool Job::AddMember(ZipWriter& writer, const Input& input, std::optional<PrefetchedFile> ready) {
+  NewMember member{input.member, input.modified};
+  if (input.isDirectory) {
+    writer.AddDirectory(member);
+    return true;
+  }
+  using Outcome = PrefetchedFile::Outcome;
+  const bool prefetched = ready && ready->outcome != Outcome::kTooLarge;
+  int error = prefetched ? ready->error : 0;
+  std::unique_ptr<FileStream> source;
+  if (!prefetched) source = FileStream::TryOpen(input.source, FileStream::Mode::kRead, &error);
+  if (prefetched ? ready->outcome == Outcome::kOpenFailed : !source) {
+    events_.Message("warning: could not open " + Quoted(input.source) + " for reading: " +
+                    std::generic_category().message(error) + "\n");
+    missing_ = true;
+    return false;
+  }
+  try {
+    if (!prefetched) {
+      writer.AddFile(member, *source, input.size);
+    } else if (ready->outcome == Outcome::kReadFailed) {
+      throw ArchiveError(Fault::kReadFailed, ready->message);
+    } else {
+      writer.AddCompressed(member, *ready);
+    }
+  } catch (const ArchiveError& e) {
+    if (e.fault() != Fault::kReadFailed) throw;
+    events_.Message("warning: could not read " + Quoted(input.source) + ": " + e.what() + "\n");
+    missing_ = true;
+    return false;
+  }
+  return true;
+}
+
+bool Job::Report(const Item& item, const ZipWriter::Result& result) {
+  const Input& input = *item.add;
+  if (input.isDirectory) {
+    if (!request_.quiet) events_.Message("  adding: " + input.member + " (stored 0%)\n");
+    return true;
+  }
+  if (!request_.quiet) {
+    std::string how = result.method == 0 ? "stored 0%"
+                                         : "deflated " + Percent(result.compressedSize,
+                                                                 result.uncompressedSize);
+    events_.Message(std::string(item.replaces ? "updating: " : "  adding: ") + input.member +
+                    " (" + how + ")\n");
+  }
+  return events_.FileDone(input.source, result.uncompressedSize);
+}
+
+std::string Job::Comment(const std::string& oldComment) {
+  if (request_.askComment) {
+    if (auto given = events_.Comment(oldComment)) return *given;
+  }
+  return oldComment;
+}
+
+ZipStatus Job::FailWriting(const ArchiveError& e) {
+  switch (e.fault()) {
+    case Fault::kDamaged:
+      return Fail(ZipStatus::kFormatError, std::string(e.what()) + "; the archive was left unchanged");
+    case Fault::kReadFailed:
+      return Fail(ZipStatus::kReadError, std::string(e.what()) + "; the archive was left unchanged");
+    default:
+      return Fail(ZipStatus::kWriteError, std::string("cannot write the new archive: ") + e.what());
+  }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <random>
+#include <stdexcept>
 
 #include "archive/ParallelDeflate.h"
 #include "archive/Status.h"
@@ -214,6 +215,39 @@ TEST(FilePrefetcher, ReportsFilesThatCannotBeOpened) {
   ASSERT_TRUE(missing);
   EXPECT_EQ(missing->outcome, PrefetchedFile::Outcome::kOpenFailed);
   EXPECT_EQ(missing->error, ENOENT);
+}
+
+// Whatever a worker meets, the file it was on fails with a message and the workers go on:
+// an exception escaping a task would end the program.
+TEST(FilePrefetcher, TurnsAnyExceptionIntoAFailedFile) {
+  TempDir dir;
+  const std::string text = Text(20000, 4);
+  WriteFile(dir / "good", text);
+  auto open = [](const std::filesystem::path::string_type& path,
+                 int* error) -> std::unique_ptr<archive::Stream> {
+    std::string name = std::filesystem::path(path).filename().string();
+    if (name == "logic") throw std::logic_error("broken invariant");
+    if (name == "number") throw 42;
+    return archive::FileStream::TryOpen(path, archive::FileStream::Mode::kRead, error);
+  };
+  ParallelDeflate engine(6, 2);
+  archive::FilePrefetcher prefetcher(
+      engine, {{0, dir / "logic", 10}, {1, dir / "number", 10}, {2, dir / "good", text.size()}},
+      open);
+  const struct {
+    size_t key;
+    const char* message;
+  } kFailures[] = {{0, "unexpected failure: broken invariant"}, {1, "unexpected failure"}};
+  for (const auto& f : kFailures) {
+    auto failed = prefetcher.Take(f.key);
+    ASSERT_TRUE(failed) << f.key;
+    EXPECT_EQ(failed->outcome, PrefetchedFile::Outcome::kReadFailed) << f.key;
+    EXPECT_EQ(failed->message, f.message);
+  }
+  auto good = prefetcher.Take(2);
+  ASSERT_TRUE(good);
+  EXPECT_EQ(good->outcome, PrefetchedFile::Outcome::kReady);
+  EXPECT_EQ(Inflate(std::string(good->data.begin(), good->data.end()), text.size()), text);
 }
 
 TEST(FilePrefetcher, DroppedWhileBusyWaitsForItsWork) {
