@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/toolkit/Handles.h"
 #include "unzip32.h"
 #include "zip32.h"
 
@@ -35,10 +36,10 @@ void WINAPI CountListed(unsigned long, unsigned long, unsigned, unsigned, unsign
   ++g_members;
 }
 
-// Library handles are released when the driver ends; the driver does one call.
+// The libraries are loaded once, by main, before the clock starts.
 template <typename F>
 F Entry(const char* library, const char* name) {
-  HMODULE module = LoadLibraryA(library);
+  HMODULE module = GetModuleHandleA(library);
   FARPROC proc = module ? GetProcAddress(module, name) : nullptr;
   if (!proc) {
     std::fprintf(stderr, "dll_bench: %s!%s not found\n", library, name);
@@ -105,7 +106,8 @@ int main(int argc, char** argv) {
   }
   std::string command = argv[1];
   // Load both libraries before the clock starts.
-  if (!LoadLibraryA("zip32.dll") || !LoadLibraryA("unzip32.dll")) {
+  tk::Module zip(LoadLibraryA("zip32.dll")), unzip(LoadLibraryA("unzip32.dll"));
+  if (!zip || !unzip) {
     std::fputs("dll_bench: cannot load the libraries\n", stderr);
     return 2;
   }

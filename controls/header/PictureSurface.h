@@ -13,7 +13,6 @@ namespace header {
 class PictureSurface : public modGradient::GradientSurface {
 public:
     PictureSurface();
-    ~PictureSurface() override;
     PictureSurface(const PictureSurface&) = delete;
     PictureSurface& operator=(const PictureSurface&) = delete;
 
@@ -40,7 +39,7 @@ public:
     void Cls();
 
     // The persistent image, for copying to the screen and for reading pixels back.
-    HDC ImageDC() const { return dc_.Get(); }
+    HDC ImageDC() const { return image_.Get(); }
 
 private:
     void Resize(int widthPx, int heightPx);
@@ -52,9 +51,7 @@ private:
     bool autoRedraw_ = false;
     int scaleMode_ = modGradient::kScaleTwips;
     COLORREF backColor_;
-    tk::MemoryDC dc_;
-    tk::Bitmap image_;
-    HGDIOBJ stockBitmap_ = nullptr;  // what the DC held before our image, restored before deletion
+    tk::BitmapDC image_;
 };
 
 }  // namespace header

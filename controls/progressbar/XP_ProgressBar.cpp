@@ -121,7 +121,7 @@ void XP_ProgressBar::CopyToHost() {
 void XP_ProgressBar::pDraw(HDC hdc, long xSrc, long ySrc, long WidthSrc, long HeightSrc, long xDst, long yDst) {
     long width = WidthSrc > 0 ? WidthSrc : surfaceWidth_;
     long height = HeightSrc > 0 ? HeightSrc : surfaceHeight_;
-    BitBlt(hdc, xDst, yDst, width, height, surfaceDC_, xSrc, ySrc, SRCCOPY);
+    BitBlt(hdc, xDst, yDst, width, height, surface_, xSrc, ySrc, SRCCOPY);
 }
 
 void XP_ProgressBar::DrawLine(long X, long Y, long Width, long Height, HDC cHdc, COLORREF Color) {
@@ -166,7 +166,7 @@ XP_ProgressBar::PictureKey XP_ProgressBar::CurrentKey(const RECT& client) const 
 bool XP_ProgressBar::SurfaceShowsCurrentPicture() {
     // Only a surface of our own is known to still hold the last picture; drawing straight onto
     // the window always repaints.
-    if (!lastKeyValid_ || !state_.offscreen || !surfaceDC_ || state_.drawDC != surfaceDC_.Get()) return false;
+    if (!lastKeyValid_ || !state_.offscreen || !surface_ || state_.drawDC != surface_.Get()) return false;
     RECT client{};
     GetClientRect(state_.hwnd, &client);
     PictureKey key = CurrentKey(client);
@@ -177,43 +177,29 @@ bool XP_ProgressBar::SurfaceShowsCurrentPicture() {
 // ---- Off-screen surface -------------------------------------------------------------------------
 
 HDC XP_ProgressBar::EnsureSurface(long width, long height) {
-    if (!surfaceDC_) {
+    if (!surface_) {
         if (width > 0 && height > 0) CreateSurface(width, height);
     } else if (width > surfaceWidth_ || height > surfaceHeight_) {
         CreateSurface(width, height);  // grows, never shrinks
     }
-    return surfaceDC_.Get();
+    return surface_.Get();
 }
 
 void XP_ProgressBar::CreateSurface(long width, long height) {
     DestroySurface();
     tk::MemoryDC display(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
     if (!display) return;
-    surfaceDC_.Reset(CreateCompatibleDC(display));
-    if (surfaceDC_) {
-        surfaceBitmap_.Reset(CreateCompatibleBitmap(display, width, height));
-        if (surfaceBitmap_) {
-            previousBitmap_ = SelectObject(surfaceDC_, surfaceBitmap_);
-            if (previousBitmap_) {
-                surfaceWidth_ = width;
-                surfaceHeight_ = height;
-                return;
-            }
-        }
+    surface_ = tk::BitmapDC::Compatible(display, width, height);
+    if (surface_) {
+        surfaceWidth_ = width;
+        surfaceHeight_ = height;
     }
-    display.Reset();
-    DestroySurface();
 }
 
 void XP_ProgressBar::DestroySurface() {
     ++surfaceGeneration_;
     lastKeyValid_ = false;
-    if (previousBitmap_) {
-        SelectObject(surfaceDC_, previousBitmap_);
-        previousBitmap_ = nullptr;
-    }
-    surfaceBitmap_.Reset();
-    surfaceDC_.Reset();
+    surface_.Reset();
     surfaceWidth_ = 0;
     surfaceHeight_ = 0;
 }

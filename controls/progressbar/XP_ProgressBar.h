@@ -66,7 +66,7 @@ public:
     const xpbar::ProgressBarState& State() const { return state_; }
     long SurfaceWidth() const { return surfaceWidth_; }
     long SurfaceHeight() const { return surfaceHeight_; }
-    HDC SurfaceDC() const { return surfaceDC_.Get(); }
+    HDC SurfaceDC() const { return surface_.Get(); }
     // How many times the picture has actually been painted (a Value set that changes nothing
     // visible only copies the surface again).
     unsigned long PaintCount() const { return paintCount_; }
@@ -97,9 +97,7 @@ private:
     void DestroySurface();
 
     xpbar::ProgressBarState state_;
-    tk::MemoryDC surfaceDC_;
-    tk::Bitmap surfaceBitmap_;
-    HGDIOBJ previousBitmap_ = nullptr;
+    tk::BitmapDC surface_;
     long surfaceWidth_ = 0;
     long surfaceHeight_ = 0;
 

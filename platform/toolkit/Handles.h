@@ -54,6 +54,11 @@ struct KernelTraits {
     static HANDLE Invalid() { return nullptr; }
     static void Close(HANDLE h) { CloseHandle(h); }
 };
+struct FileTraits {  // CreateFile answers INVALID_HANDLE_VALUE, not null, when it fails
+    using Handle = HANDLE;
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE h) { CloseHandle(h); }
+};
 struct KeyTraits {
     using Handle = HKEY;
     static HKEY Invalid() { return nullptr; }
@@ -77,6 +82,7 @@ using Bitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
 using MemoryDC = UniqueHandle<DcTraits>;  // CreateDC / CreateCompatibleDC
 using Icon = UniqueHandle<IconTraits>;
 using KernelHandle = UniqueHandle<KernelTraits>;
+using File = UniqueHandle<FileTraits>;  // CreateFile
 using RegKey = UniqueHandle<KeyTraits>;
 using WindowHandle = UniqueHandle<WindowTraits>;
 using Module = UniqueHandle<ModuleTraits>;  // LoadLibrary / FreeLibrary
@@ -111,6 +117,86 @@ public:
 private:
     HDC dc_;
     HGDIOBJ old_;
+};
+
+// A memory DC with a bitmap of its own selected into it: the off-screen surface. The three
+// belong together, and the order of letting go matters (a bitmap still selected into a DC cannot
+// be deleted), so one owner holds all of them: it puts the DC's old bitmap back, deletes the
+// bitmap, then the DC. Empty when any step of making it failed.
+class BitmapDC {
+public:
+    BitmapDC() = default;
+    // Takes both; selects the bitmap into the DC.
+    BitmapDC(MemoryDC dc, Bitmap bitmap) {
+        if (!dc || !bitmap) return;
+        HGDIOBJ previous = SelectObject(dc, bitmap);
+        if (!previous || previous == HGDI_ERROR) return;
+        dc_ = std::move(dc);
+        bitmap_ = std::move(bitmap);
+        previous_ = previous;
+    }
+    // A device-dependent surface like the reference DC (the screen when null).
+    static BitmapDC Compatible(HDC reference, int widthPx, int heightPx) {
+        if (widthPx <= 0 || heightPx <= 0) return {};
+        if (!reference) {
+            WindowDC screen(nullptr);
+            return Compatible(screen, widthPx, heightPx);
+        }
+        return BitmapDC(MemoryDC(CreateCompatibleDC(reference)),
+                        Bitmap(CreateCompatibleBitmap(reference, widthPx, heightPx)));
+    }
+    // A 32-bit top-down DIB section, whose pixels (0x00RRGGBB) are exact whatever the screen and
+    // readable through Bits() once GdiFlush has run.
+    static BitmapDC Dib32(int widthPx, int heightPx) {
+        if (widthPx <= 0 || heightPx <= 0) return {};
+        BITMAPINFO bi{};
+        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+        bi.bmiHeader.biWidth = widthPx;
+        bi.bmiHeader.biHeight = -heightPx;  // top-down
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        bi.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        BitmapDC s(MemoryDC(CreateCompatibleDC(nullptr)),
+                   Bitmap(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0)));
+        if (s) s.bits_ = bits;
+        return s;
+    }
+    ~BitmapDC() { Reset(); }
+    BitmapDC(const BitmapDC&) = delete;
+    BitmapDC& operator=(const BitmapDC&) = delete;
+    BitmapDC(BitmapDC&& o) noexcept
+        : dc_(std::move(o.dc_)), bitmap_(std::move(o.bitmap_)), previous_(std::exchange(o.previous_, nullptr)),
+          bits_(std::exchange(o.bits_, nullptr)) {}
+    BitmapDC& operator=(BitmapDC&& o) noexcept {
+        if (this != &o) {
+            Reset();
+            dc_ = std::move(o.dc_);
+            bitmap_ = std::move(o.bitmap_);
+            previous_ = std::exchange(o.previous_, nullptr);
+            bits_ = std::exchange(o.bits_, nullptr);
+        }
+        return *this;
+    }
+
+    HDC Get() const { return dc_.Get(); }
+    operator HDC() const { return dc_.Get(); }
+    explicit operator bool() const { return static_cast<bool>(dc_); }
+    HBITMAP BitmapHandle() const { return bitmap_.Get(); }
+    void* Bits() const { return bits_; }  // only for Dib32 surfaces
+    void Reset() {
+        if (previous_) SelectObject(dc_, previous_);
+        previous_ = nullptr;
+        bits_ = nullptr;
+        bitmap_.Reset();
+        dc_.Reset();
+    }
+
+private:
+    MemoryDC dc_;
+    Bitmap bitmap_;
+    HGDIOBJ previous_ = nullptr;
+    void* bits_ = nullptr;
 };
 
 // BeginPaint/EndPaint pair.

@@ -83,19 +83,13 @@ TEST(GetKeyValue, ReadsAKeyWithoutWriteAccess) {
         // Everyone: read and delete (so that the test can remove it again).
         ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KRSD;;;WD)", SDDL_REVISION_1, &sd,
                                                                          nullptr));
-        HKEY h = nullptr;
-        ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, locked.c_str(), 0, WRITE_DAC, &h), ERROR_SUCCESS);
-        LONG set = RegSetKeySecurity(h, DACL_SECURITY_INFORMATION, sd);
-        RegCloseKey(h);
+        tk::RegKey dacl = OpenUserKey(locked, WRITE_DAC);
+        LONG set = dacl ? RegSetKeySecurity(dacl, DACL_SECURITY_INFORMATION, sd) : ERROR_ACCESS_DENIED;
         LocalFree(sd);
+        ASSERT_TRUE(dacl);
         ASSERT_EQ(set, ERROR_SUCCESS);
     }
-    HKEY full = nullptr;
-    LONG fullOpen = RegOpenKeyExA(HKEY_CURRENT_USER, locked.c_str(), 0, 0x2003F, &full);
-    if (fullOpen == ERROR_SUCCESS) {
-        RegCloseKey(full);
-        GTEST_SKIP() << "this system does not enforce the key's access list";
-    }
+    if (OpenUserKey(locked, 0x2003F)) GTEST_SKIP() << "this system does not enforce the key's access list";
     std::string result;
     EXPECT_TRUE(frmAbout::GetKeyValue(HKEY_CURRENT_USER, locked, "PATH", result));
     EXPECT_EQ(result, "C:\\Tools");

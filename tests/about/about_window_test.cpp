@@ -224,13 +224,12 @@ TEST_F(AboutWindow, TitleAndVersionAreBlueBoldAndTheOtherTextsBlack) {
                         {about.lblVersion.hwnd(), 0x00FF0000},
                         {about.lblDescription.hwnd(), 0x00000000},
                         {about.lblDisclaimer.hwnd(), 0x00000000}};
-    HDC dc = CreateCompatibleDC(nullptr);
+    tk::MemoryDC dc(CreateCompatibleDC(nullptr));
     for (const auto& c : colors) {
         SetTextColor(dc, RGB(1, 2, 3));
-        SendMessageA(about.hwnd(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(c.label));
+        SendMessageA(about.hwnd(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.Get()), reinterpret_cast<LPARAM>(c.label));
         EXPECT_EQ(GetTextColor(dc), c.color);
     }
-    DeleteDC(dc);
 }
 
 TEST_F(AboutWindow, CarriesItsToolTips) {
@@ -330,10 +329,8 @@ TEST_F(AboutWindow, GlobeStartsTheWebSiteThroughTheCommandInterpreter) {
 class LocalMachineStandIn {
 public:
     explicit LocalMachineStandIn(const TestKey& key) {
-        HKEY h = nullptr;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, key.Path().c_str(), 0, KEY_ALL_ACCESS, &h) != ERROR_SUCCESS) return;
-        ok_ = RegOverridePredefKey(HKEY_LOCAL_MACHINE, h) == ERROR_SUCCESS;
-        RegCloseKey(h);
+        tk::RegKey stand = OpenUserKey(key.Path(), KEY_ALL_ACCESS);
+        ok_ = stand && RegOverridePredefKey(HKEY_LOCAL_MACHINE, stand) == ERROR_SUCCESS;
     }
     ~LocalMachineStandIn() {
         if (ok_) RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
@@ -400,7 +397,7 @@ TEST_P(SysInfo, StartsTheToolOrSaysItIsUnavailable) {
                                    folder.Path() + '\0'));
     }
     const std::string tool = folder.Path() + "\\MSINFO32.EXE";
-    if (c.folder == Folder::kWithTool) CloseHandle(CreateFileA(tool.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    if (c.folder == Folder::kWithTool) tk::File(CreateFileA(tool.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
     if (c.folder == Folder::kToolIsAFolder) CreateDirectoryA(tool.c_str(), nullptr);
     seam_.startSucceeds = c.startSucceeds;
 

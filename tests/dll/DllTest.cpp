@@ -6,13 +6,13 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "archive/Directory.h"
 #include "archive/Stream.h"
 #include "archive/Zlib.h"
+#include "platform/toolkit/Handles.h"
 #include "tests/archive/TestSupport.h"
 #include "unzip32.h"
 #include "zip32.h"
@@ -21,10 +21,7 @@ namespace {
 
 using namespace testing_support;
 
-struct ModuleCloser {
-  void operator()(HMODULE module) const { FreeLibrary(module); }
-};
-using Module = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleCloser>;
+using tk::Module;
 
 fs::path ExeFolder() {
   wchar_t path[MAX_PATH];
@@ -38,7 +35,7 @@ Module Load(const wchar_t* name) { return Module(LoadLibraryW((ExeFolder() / nam
 // to any function pointer type).
 template <typename F>
 F Export(const Module& module, const char* name) {
-  return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(module.get(), name)));
+  return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
 // The ANSI text of a path, as the program hands paths over.
@@ -206,9 +203,9 @@ class DllTest : public ::testing::Test {
 };
 
 TEST_F(DllTest, ExportsCarryPlainNamesOnly) {
-  EXPECT_EQ(GetProcAddress(zip_.get(), "_ZpInit@4"), nullptr);
-  EXPECT_EQ(GetProcAddress(zip_.get(), "ZpArchive@12"), nullptr);
-  EXPECT_EQ(GetProcAddress(unzip_.get(), "_Wiz_SingleEntryUnzip@24"), nullptr);
+  EXPECT_EQ(GetProcAddress(zip_, "_ZpInit@4"), nullptr);
+  EXPECT_EQ(GetProcAddress(zip_, "ZpArchive@12"), nullptr);
+  EXPECT_EQ(GetProcAddress(unzip_, "_Wiz_SingleEntryUnzip@24"), nullptr);
 }
 
 TEST_F(DllTest, VersionResourceSaysParcelo200) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/toolkit/Handles.h"
 #include "unzip32.h"
 #include "zip32.h"
 
@@ -42,18 +43,13 @@ void WINAPI UnzipEntry(unsigned long size, unsigned long, unsigned, unsigned, un
 
 struct Library {
   explicit Library(const wchar_t* name) : module(LoadLibraryW(name)) {}
-  ~Library() {
-    if (module) FreeLibrary(module);
-  }
-  Library(const Library&) = delete;
-  Library& operator=(const Library&) = delete;
   template <typename F>
   F Get(const char* name) const {
     // Through void (*)(), which converts to any function pointer type.
     return module ? reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)))
                   : nullptr;
   }
-  HMODULE module;
+  tk::Module module;
 };
 
 int Zip(const std::vector<std::string>& args, bool deleting) {

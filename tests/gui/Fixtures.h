@@ -13,6 +13,7 @@
 
 #include "app/Form1.h"
 #include "gui/Watcher.h"
+#include "platform/toolkit/Handles.h"
 #include "support/RecordingSeam.h"
 
 namespace guitest {
@@ -90,8 +91,7 @@ protected:
         PROCESS_INFORMATION pi{};
         if (!CreateProcessW(nullptr, wide.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
             return "oracle did not start";
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
+        tk::KernelHandle thread(pi.hThread), process(pi.hProcess);  // waited for through the file it writes
         for (int i = 0; i < 600; ++i) {
             std::ifstream in(result);
             if (in) {

@@ -146,13 +146,13 @@ TEST_F(MainWindow, PointerOverThePicturesIsTheHandWithItsFingertipHotSpot) {
     EXPECT_EQ(hand, LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDC_HAND_POINTER)));
     ICONINFO info{};
     ASSERT_TRUE(GetIconInfo(hand, &info));
+    tk::Bitmap mask(info.hbmMask), colour(info.hbmColor);
     EXPECT_EQ(info.xHotspot, 6u);
     EXPECT_EQ(info.yHotspot, 0u);
-    BITMAP mask{};
-    GetObject(info.hbmMask, sizeof mask, &mask);
-    EXPECT_EQ(mask.bmWidth, 32);
+    BITMAP maskInfo{};
+    GetObject(mask, sizeof maskInfo, &maskInfo);
+    EXPECT_EQ(maskInfo.bmWidth, 32);
     EXPECT_EQ(info.hbmColor, nullptr) << "monochrome";
-    DeleteObject(info.hbmMask);
     SendMessageA(form->imgTop.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
     EXPECT_EQ(form->imgTop.Cursor(), hand);
 }

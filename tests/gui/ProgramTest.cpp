@@ -22,7 +22,7 @@ Started Start() {
     Started s;
     if (CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
         s.process.Reset(pi.hProcess);
-        CloseHandle(pi.hThread);
+        tk::KernelHandle thread(pi.hThread);
         s.id = pi.dwProcessId;
     }
     return s;

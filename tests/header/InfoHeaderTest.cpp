@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "HeaderTestSupport.h"
+#include "support/Canvas.h"
 #include "controls/header/InfoHeader.h"
 #include "platform/toolkit/Error.h"
 #include "platform/toolkit/Events.h"
@@ -15,32 +16,13 @@
 using header::InfoHeader;
 using header::TextAlign;
 using headertest::Rgb;
+using testsupport::Canvas;
 
 namespace {
 
 const std::vector<std::string> kWriteOrder = {"GradientStyle", "LeftColor", "RightColor", "MaxFill",
                                               "FontName", "ForeColor", "Caption", "MultiLine",
                                               "Alignment", "HasIcon", "Picture"};
-
-// A 32-bit memory image to render the control into and read back.
-class Canvas {
-public:
-    Canvas(int w, int h) : dc_(CreateCompatibleDC(nullptr)) {
-        BITMAPINFO bi{};
-        bi.bmiHeader = {sizeof bi.bmiHeader, w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        void* bits = nullptr;
-        bmp_.Reset(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-        old_ = SelectObject(dc_, bmp_);
-    }
-    ~Canvas() { SelectObject(dc_, old_); }
-    HDC dc() const { return dc_; }
-    COLORREF At(int x, int y) const { return GetPixel(dc_, x, y); }
-
-private:
-    tk::MemoryDC dc_;
-    tk::Bitmap bmp_;
-    HGDIOBJ old_;
-};
 
 bool IsWhite(COLORREF c) { return c == 0x00FFFFFF; }
 
@@ -339,9 +321,7 @@ TEST_F(InfoHeaderTest, ShownHeaderHasTheGradientEndColoursAtItsEdges) {
     tk::DoEvents();
     // Copy what the window shows on screen.
     Canvas shot(489, 41);
-    HDC screen = GetDC(hdr.hwnd());
-    BitBlt(shot.dc(), 0, 0, 489, 41, screen, 0, 0, SRCCOPY);
-    ReleaseDC(hdr.hwnd(), screen);
+    shot.CopyFrom(hdr.hwnd());
     EXPECT_EQ(shot.At(0, 0), 0x00FF0000u);
     EXPECT_EQ(shot.At(488, 0), 0x00FF0000u);
     EXPECT_EQ(shot.At(0, 40), 0x00FFF9F9u);

@@ -15,6 +15,7 @@
 
 #include "platform/cFileDialog.h"
 #include "platform/toolkit/Error.h"
+#include "platform/toolkit/Handles.h"
 
 namespace {
 
@@ -108,9 +109,8 @@ protected:
         }
         ASSERT_FALSE(folder_.empty()) << base;
         for (const char* name : {"a.txt", "b.txt", "pick.txt"}) {
-            HANDLE h = CreateFileA(Path(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-            ASSERT_NE(INVALID_HANDLE_VALUE, h);
-            CloseHandle(h);
+            tk::File file(CreateFileA(Path(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+            ASSERT_TRUE(file) << name;
         }
     }
     void TearDown() override {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "Canvas.h"
+#include "PaintSupport.h"
 #include "support/GdiCount.h"
 #include "controls/progressbar/XP_ProgressBar.h"
 #include "platform/toolkit/Error.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "Canvas.h"
+#include "PaintSupport.h"
 #include "controls/progressbar/ProgressBarPaint.h"
 
 using pbtest::Canvas;
@@ -28,15 +28,8 @@ constexpr int kUpWidth = 36, kUpHeight = 90, kUpPair = 78, kUpGroup = 90;       
 
 // A small two-colour tile for the Patterned look.
 tk::PictureRef Tile() {
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof info.bmiHeader, 8, -8, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP bmp = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!bmp) return nullptr;
-    auto* p = static_cast<uint32_t*>(bits);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x) p[y * 8 + x] = ((x + y) % 8 < 4) ? 0x0000C0 : 0xC0D8FF;
-    return tk::Picture::FromBitmap(bmp);
+    HBITMAP bmp = testsupport::PatternBitmap(8, 8, [](int x, int y) -> COLORREF { return (x + y) % 8 < 4 ? 0xC00000 : 0xFFD8C0; });
+    return bmp ? tk::Picture::FromBitmap(bmp) : nullptr;
 }
 
 void PaintBarAt(Canvas& sheet, int x, int y, int w, int h, long look, long percent, long orientation, bool text,

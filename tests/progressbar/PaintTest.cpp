@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "Canvas.h"
+#include "PaintSupport.h"
 #include "controls/progressbar/ProgressBarGeometry.h"
 #include "platform/toolkit/Error.h"
 
@@ -413,17 +413,8 @@ TEST(Hatched, AStyleOutsideTheHatchesDrawsNoFill) {
 
 namespace {
 // An 8 x 8 bitmap whose every pixel tells its own position.
-tk::PictureRef PositionPattern() {
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof info.bmiHeader, 8, -8, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP bmp = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    auto* p = static_cast<uint32_t*>(bits);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x) p[y * 8 + x] = ((x * 20 + 10) << 16) | ((y * 20 + 10) << 8) | 0x40;
-    return tk::Picture::FromBitmap(bmp);
-}
 COLORREF PatternAt(int x, int y) { return RGB((x % 8) * 20 + 10, (y % 8) * 20 + 10, 0x40); }
+tk::PictureRef PositionPattern() { return tk::Picture::FromBitmap(testsupport::PatternBitmap(8, 8, PatternAt)); }
 }  // namespace
 
 TEST(Patterned, TilesTheImageOverTheFilledPart) {

@@ -11,19 +11,13 @@
 
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
-#include <type_traits>
 #include <vector>
 
+#include "platform/toolkit/Handles.h"
 #include "zip32.h"
 
 namespace {
-
-struct LibraryCloser {
-    void operator()(HMODULE module) const noexcept { FreeLibrary(module); }
-};
-using Library = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryCloser>;
 
 // The library's warnings and errors go to the console, where the packaging script shows them.
 int WINAPI Print(char* text, long length) noexcept {
@@ -58,14 +52,14 @@ int main(int argc, char** argv) {
     }
     // From our own folder only: never a zip32.dll found elsewhere on the search path.
     const std::string dll = ProgramFolder() + "\\zip32.dll";
-    Library library(LoadLibraryExA(dll.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    tk::Module library(LoadLibraryExA(dll.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!library) {
         std::fprintf(stderr, "package_zip: cannot load %s (error %lu)\n", dll.c_str(), GetLastError());
         return 3;
     }
-    auto init = Entry<decltype(&ZpInit)>(library.get(), "ZpInit");
-    auto setOptions = Entry<decltype(&ZpSetOptions)>(library.get(), "ZpSetOptions");
-    auto archive = Entry<decltype(&ZpArchive)>(library.get(), "ZpArchive");
+    auto init = Entry<decltype(&ZpInit)>(library, "ZpInit");
+    auto setOptions = Entry<decltype(&ZpSetOptions)>(library, "ZpSetOptions");
+    auto archive = Entry<decltype(&ZpArchive)>(library, "ZpArchive");
     if (!init || !setOptions || !archive) {
         std::fprintf(stderr, "package_zip: %s lacks ZpInit, ZpSetOptions or ZpArchive\n", dll.c_str());
         return 3;
