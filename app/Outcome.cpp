@@ -60,14 +60,15 @@ void MemberTally::Handled(const std::string& name) {
 
 ExtractionReport ReportExtraction(int32_t status, const std::string& archive, const std::string& folder,
                                   int listed, const MemberTally& tally, const std::string& reason) {
-    std::string saved = std::to_string(tally.Saved()) + " of " + std::to_string(listed) + " files were saved";
     if (status == UNZIP32_OK) return {};
+    std::string counts = std::to_string(tally.Saved()) + " of " + std::to_string(listed);
     if (status == UNZIP32_WARNING && tally.Failed() == 0) {
         std::string why = tally.SkippedLinks() > 0 ? LinksText(tally.SkippedLinks()) : reason;
-        return {ExtractionReport::Kind::kWarning,
-                "The Zip file " + archive + " was extracted into " + folder + ": " + saved + ".\r\n\r\n" + why + "     "};
+        return {ExtractionReport::Kind::kWarning, "The Zip file " + archive + " was extracted into " + folder + ": " +
+                                                      counts + " files were saved.\r\n\r\n" + why + "     "};
     }
     std::string links = tally.SkippedLinks() > 0 ? "\r\n" + LinksText(tally.SkippedLinks()) : "";
     return {ExtractionReport::Kind::kFailure, "The Zip file " + archive + " could not be extracted completely: " +
-                                                  saved + " in " + folder + ".\r\n\r\n" + reason + links + "     "};
+                                                  counts + " files were saved in " + folder + ".\r\n\r\n" + reason +
+                                                  links + "     "};
 }
