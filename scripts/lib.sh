@@ -32,6 +32,19 @@ use_wine() {
   export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 }
 
+# The Wine server that belongs to the loader use_wine picked: Debian ships wineserver32 beside
+# wine and wineserver64 beside wine64 (its plain `wineserver` prefers the 64-bit one, which
+# neither waits for nor stops a 32-bit prefix's server).
+wine_server() {
+  local server
+  case "${WINE##*/}" in
+    wine64) server=${WINE%/*}/wineserver64 ;;
+    *) server=${WINE%/*}/wineserver32 ;;
+  esac
+  [ -x "$server" ] || server=$(command -v wineserver || echo wineserver)
+  echo "$server"
+}
+
 # Which Windows tree the tests run in: win32 where 32-bit code runs, else win64.
 test_arch() {
   if can_run_32bit; then echo 32; else echo 64; fi
@@ -43,9 +56,7 @@ ensure_wineprefix() {
     phase "creating the Wine prefix $(basename "$WINEPREFIX")"
     mkdir -p "$WINEPREFIX"
     "$WINE" wineboot -i >/dev/null 2>&1 || true
-    local server=${WINE/wine64/wineserver64}
-    [ "$server" = "$WINE" ] && server=/usr/lib/wine/wineserver32
-    "$server" -w >/dev/null 2>&1 || true
+    "$(wine_server)" -w >/dev/null 2>&1 || true
   fi
   # Without a window manager (Xvfb) Wine waits 2 s for every closed window to be withdrawn;
   # unmanaged windows close at once. scripts/run uses a prefix of its own, managed as usual.
@@ -55,18 +66,28 @@ ensure_wineprefix() {
   fi
 }
 
-# Starts Xvfb on a free display unless one is usable; sets DISPLAY. Stopped on exit.
-ensure_display() {
-  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
-  local n
-  for n in $(seq 90 120); do
+# Starts Xvfb on the first free display from $1 to $2, with the Xvfb arguments that follow
+# (by default a 1280x1024 screen), and waits until it answers. Sets DISPLAY and xvfb_pid;
+# stopping it is the caller's business.
+start_xvfb() {
+  local first=$1 last=$2 n
+  shift 2
+  [ $# -gt 0 ] || set -- -screen 0 1280x1024x24
+  for n in $(seq "$first" "$last"); do
     { [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; } && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$n" "$@" -nolisten tcp >/dev/null 2>&1 &
     xvfb_pid=$!
-    trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
     export DISPLAY=":$n"
     for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
+    kill "$xvfb_pid" 2>/dev/null || true
   done
-  echo "no virtual display could be started" >&2
+  echo "no virtual display could be started on :$first to :$last" >&2
   return 1
+}
+
+# Uses the display in DISPLAY when it answers, else starts Xvfb, stopped on exit.
+ensure_display() {
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
+  start_xvfb 90 120 || return 1
+  trap "kill $xvfb_pid 2>/dev/null || true" EXIT
 }
