@@ -8,8 +8,6 @@
 namespace ziplib {
 
 namespace {
-UnzipEvents* g_events = nullptr;  // the window of the running call; the callbacks carry no context
-
 // Every code unzip32.h names, in the words of its description of Wiz_SingleEntryUnzip.
 constexpr StatusText kUnzipStatusTexts[] = {
     {UNZIP32_OK, "no error"},
@@ -27,9 +25,6 @@ constexpr StatusText kUnzipStatusTexts[] = {
 };
 }
 
-UnzipEventsScope::UnzipEventsScope(UnzipEvents& events) { g_events = &events; }
-UnzipEventsScope::~UnzipEventsScope() { g_events = nullptr; }
-
 std::string MemberNameText(const char* name) {
     std::string text;
     if (!name) return text;
@@ -39,7 +34,8 @@ std::string MemberNameText(const char* name) {
 
 int WINAPI UnzipPrintCallback(char* text, unsigned long length) {
     try {
-        if (g_events && text) g_events->UnzipPrinted(std::string(text, strnlen(text, length)));
+        UnzipEvents* events = UnzipEventsScope::Current();
+        if (events && text) events->UnzipPrinted(std::string(text, strnlen(text, length)));
     } catch (...) {
     }
     return 0;
@@ -50,14 +46,16 @@ int WINAPI UnzipReplaceCallback(char*) { return 0; }
 void WINAPI UnzipEntryCallback(unsigned long uncompressedSize, unsigned long, unsigned, unsigned, unsigned, unsigned,
                                unsigned, unsigned, char, char* name, char*, unsigned long, char) {
     try {
-        if (g_events) g_events->UnzipListed(MemberNameText(name), uncompressedSize);
+        UnzipEvents* events = UnzipEventsScope::Current();
+        if (events) events->UnzipListed(MemberNameText(name), uncompressedSize);
     } catch (...) {
     }
 }
 
 int WINAPI UnzipServiceCallback(char* name, unsigned long size) {
     try {
-        if (g_events) g_events->UnzipExtracted(MemberNameText(name), size);
+        UnzipEvents* events = UnzipEventsScope::Current();
+        if (events) events->UnzipExtracted(MemberNameText(name), size);
     } catch (...) {
     }
     return 0;

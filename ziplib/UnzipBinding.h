@@ -21,13 +21,7 @@ public:
     virtual void UnzipExtracted(const std::string& name, uint32_t uncompressedSize) = 0;
 };
 
-class UnzipEventsScope {
-public:
-    explicit UnzipEventsScope(UnzipEvents& events);
-    ~UnzipEventsScope();
-    UnzipEventsScope(const UnzipEventsScope&) = delete;
-    UnzipEventsScope& operator=(const UnzipEventsScope&) = delete;
-};
+using UnzipEventsScope = EventsScope<UnzipEvents>;
 
 int WINAPI UnzipPrintCallback(char* text, unsigned long length);
 int WINAPI UnzipReplaceCallback(char* name);

@@ -10,9 +10,6 @@ namespace ziplib {
 
 namespace {
 
-// The library's callbacks carry no context; they report to the window of the running call.
-ZipEvents* g_events = nullptr;
-
 // A NUL-terminated ANSI copy of a text, alive as long as the object; empty texts stay null
 // where the record held null.
 class AnsiCopy {
@@ -51,9 +48,6 @@ constexpr StatusText kZipStatusTexts[] = {
 
 }  // namespace
 
-ZipEventsScope::ZipEventsScope(ZipEvents& events) { g_events = &events; }
-ZipEventsScope::~ZipEventsScope() { g_events = nullptr; }
-
 std::string CollectPrintText(const char* buffer, long length) {
     std::string text;
     if (!buffer) return text;
@@ -66,7 +60,8 @@ std::string CollectPrintText(const char* buffer, long length) {
 
 int WINAPI ZipPrintCallback(char* buffer, long length) {
     try {
-        if (g_events) g_events->ZipPrinted(CollectPrintText(buffer, length));
+        ZipEvents* events = ZipEventsScope::Current();
+        if (events) events->ZipPrinted(CollectPrintText(buffer, length));
     } catch (...) {
     }
     return 0;
@@ -81,7 +76,8 @@ char* WINAPI ZipCommentCallback(char* buffer, unsigned long) {
 
 int WINAPI ZipServiceCallback(const char*, long size) {
     try {
-        if (g_events) g_events->ZipProcessed(size);
+        ZipEvents* events = ZipEventsScope::Current();
+        if (events) events->ZipProcessed(size);
     } catch (...) {
     }
     return 0;

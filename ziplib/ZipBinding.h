@@ -32,14 +32,22 @@ public:
     virtual void ZipProcessed(int32_t size) = 0;
 };
 
-// Installs the receiver of the callbacks for the duration of one call.
-class ZipEventsScope {
+// Installs the receiver of a library's callbacks for the duration of one call: the callbacks
+// carry no context, so they report to the one installed.
+template <class Events>
+class EventsScope {
 public:
-    explicit ZipEventsScope(ZipEvents& events);
-    ~ZipEventsScope();
-    ZipEventsScope(const ZipEventsScope&) = delete;
-    ZipEventsScope& operator=(const ZipEventsScope&) = delete;
+    explicit EventsScope(Events& events) { current_ = &events; }
+    ~EventsScope() { current_ = nullptr; }
+    EventsScope(const EventsScope&) = delete;
+    EventsScope& operator=(const EventsScope&) = delete;
+    // The receiver of the running call; null between calls.
+    static Events* Current() { return current_; }
+
+private:
+    static inline Events* current_ = nullptr;
 };
+using ZipEventsScope = EventsScope<ZipEvents>;
 
 int WINAPI ZipPrintCallback(char* buffer, long length);
 int WINAPI ZipPasswordCallback(char* buffer, int size, const char* prompt, const char* name);

@@ -78,13 +78,14 @@ typedef void(WINAPI* UnzipEntryProc)(unsigned long uncompressedSize,
    returns UNZIP32_CANCELLED, and the files already written stay. */
 typedef int(WINAPI* UnzipServiceProc)(char* name, unsigned long size);
 
-/* While extracting or testing, every line about a member is printed before UnzipServiceProc
-   is called for it, whatever Quiet says when the member was not handled completely:
+/* While extracting or testing, all lines about a member are printed before UnzipServiceProc
+   is called for it. A member not handled completely gets exactly one of these, whatever
+   Quiet says:
      UNZIP32_FAILED_LINE name ": " reason "\n"   it failed or was refused; no file was written
-     UNZIP32_SKIPPED_LINE name ": " reason "\n"  a symbolic link, skipped (UNZIP32_WARNING)
-   one such line a member, `name` being the text UnzipServiceProc then receives. A member that
-   stops the run (the disk is full) gets its line but no UnzipServiceProc call. Lines about
-   the archive as a whole may use the same words without naming a member. */
+     UNZIP32_SKIPPED_LINE name ": " reason "\n"  a symbolic link, not created (UNZIP32_WARNING)
+   `name` being the text UnzipServiceProc then receives. A member that stops the run (the disk
+   is full) gets its line but no UnzipServiceProc call. Lines about the archive as a whole may
+   begin with the same words without naming a member. */
 #define UNZIP32_FAILED_LINE "error: "
 #define UNZIP32_SKIPPED_LINE "skipping: "
 
