@@ -52,19 +52,6 @@ void Form1::KeepAlive() {
     PeekMessageA(&msg, hwnd(), 0, 0, PM_NOREMOVE);
 }
 
-void Form1::RestoreIdleLook() {
-    XP_ProgressBarBlue.Visible(false);
-    Label1.Visible(true);
-    Timer1.Enabled(false);
-}
-
-void Form1::EndInFailure(const std::string& statusLine, const std::string& text) {
-    tk::Guarded([&] { XP_ProgressBarBlue.Max(savedMax_); });
-    Label1.Caption(statusLine);
-    RestoreIdleLook();
-    tk::MsgBox(text, MB_OK | MB_ICONEXCLAMATION, tk::App::Title(), hwnd());
-}
-
 // ---- Callbacks ---------------------------------------------------------------------------------
 
 void Form1::ZipPrinted(const std::string& text) {

@@ -4,6 +4,7 @@
 #include "about/frmAbout.h"
 #include "platform/MsTop.h"
 #include "platform/toolkit/App.h"
+#include "platform/toolkit/Error.h"
 #include "platform/toolkit/Seam.h"
 #include "resources/resource.h"
 
@@ -157,5 +158,18 @@ void Form1::Form_Unload() {
 }
 
 void Form1::Timer1_Timer() { RestoreIdleLook(); }
+
+void Form1::RestoreIdleLook() {
+    XP_ProgressBarBlue.Visible(false);
+    Label1.Visible(true);
+    Timer1.Enabled(false);
+}
+
+void Form1::EndInFailure(const std::string& statusLine, const std::string& text) {
+    tk::Guarded([&] { XP_ProgressBarBlue.Max(savedMax_); });
+    Label1.Caption(statusLine);
+    RestoreIdleLook();
+    tk::MsgBox(text, MB_OK | MB_ICONEXCLAMATION, tk::App::Title(), hwnd());
+}
 
 void Form1::cmdAbout_Click() { ShowAbout(); }
