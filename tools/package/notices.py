@@ -5,17 +5,36 @@ what this machine's toolchain installed (never typed by hand):
 - zlib, linked into zip32.dll and unzip32.dll: the licence at the head of the zlib.h the
   Windows build compiled against;
 - winpthreads of mingw-w64, linked into every binary by the posix thread model: its
-  copyright and licence paragraphs from Debian's copyright file.
+  copyright and licence paragraphs from Debian's copyright file;
+- bzip2, xz (liblzma), zstd and libdeflate, linked into zip32.dll and unzip32.dll: the licence
+  file of each source package scripts/thirdparty built them from, with the versions it
+  recorded.
 
-    notices.py OUTPUT_FOLDER [--zlib-header PATH] [--mingw-copyright PATH]
+    notices.py OUTPUT_FOLDER [--zlib-header PATH] [--mingw-copyright PATH] [--thirdparty PATH]
 """
 import argparse
 import os
 import re
 import sys
+import textwrap
 
 ZLIB_HEADER = "/usr/i686-w64-mingw32/include/zlib.h"
 MINGW_COPYRIGHT = "/usr/share/doc/mingw-w64-i686-dev/copyright"
+THIRDPARTY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "build",
+                          "thirdparty", "i686-w64-mingw32")
+
+# The libraries scripts/thirdparty builds: bundle file, what the binaries contain, and phrases
+# the licence file must hold (a different file under the expected name is refused).
+LIBRARIES = {
+    "bzip2": ("LICENSE-bzip2.txt", "libbz2, the library of bzip2",
+              ("Julian Seward", "Redistribution and use in source and binary forms")),
+    "xz": ("LICENSE-xz.txt", "liblzma, the library of XZ Utils",
+           ("liblzma is in the public domain",)),
+    "zstd": ("LICENSE-zstd.txt", "libzstd, the library of Zstandard",
+             ("BSD License", "Redistribution and use in source and binary forms")),
+    "libdeflate": ("LICENSE-libdeflate.txt", "libdeflate",
+                   ("Eric Biggers", "Permission is hereby granted, free of charge")),
+}
 
 
 def zlib_licence(header_text):
@@ -83,11 +102,50 @@ def winpthreads_licence(copyright_text):
     return head + "\n" + "\n".join(parts)
 
 
+def read_versions(text):
+    """The versions file of scripts/thirdparty: name, upstream version, Debian source version."""
+    versions = {}
+    for line in text.splitlines():
+        parts = line.split()
+        if len(parts) != 3:
+            raise ValueError(f"unexpected line in the versions file: {line!r}")
+        versions[parts[0]] = (parts[1], parts[2])
+    return versions
+
+
+def library_notice(name, versions, licence_text):
+    """The bundle's notice of one library built by scripts/thirdparty, or ValueError."""
+    filename, what, needed = LIBRARIES[name]
+    if name not in versions:
+        raise ValueError(f"no version recorded for {name}")
+    upstream, debian = versions[name]
+    text = licence_text.replace("\r\n", "\n").strip() + "\n"
+    for phrase in needed:
+        if phrase not in text:
+            raise ValueError(f"the licence of {name} lacks {phrase!r}")
+    head = textwrap.fill(f"zip32.dll and unzip32.dll contain {what}, version {upstream}, linked "
+                         f"statically, built from Debian's source package of version {debian}. "
+                         f"Its licence, as that source carries it:", 78)
+    return filename, head + "\n\n" + text
+
+
+def thirdparty_notices(folder):
+    """(file name, text) for each library of the folder scripts/thirdparty fills."""
+    with open(os.path.join(folder, "versions"), encoding="utf-8") as f:
+        versions = read_versions(f.read())
+    notices = []
+    for name in LIBRARIES:
+        with open(os.path.join(folder, "licenses", name + ".txt"), encoding="utf-8") as f:
+            notices.append(library_notice(name, versions, f.read()))
+    return notices
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("output")
     ap.add_argument("--zlib-header", default=ZLIB_HEADER)
     ap.add_argument("--mingw-copyright", default=MINGW_COPYRIGHT)
+    ap.add_argument("--thirdparty", default=THIRDPARTY)
     a = ap.parse_args()
     os.makedirs(a.output, exist_ok=True)
     with open(a.zlib_header, encoding="latin-1") as f:
@@ -95,7 +153,9 @@ def main():
                 "statically. Its licence, as published at the head of zlib.h:\n\n" + zlib_licence(f.read()))
     with open(a.mingw_copyright, encoding="utf-8") as f:
         pthreads = winpthreads_licence(f.read())
-    for name, text in (("LICENSE-zlib.txt", zlib), ("LICENSE-winpthreads.txt", pthreads)):
+    files = [("LICENSE-zlib.txt", zlib), ("LICENSE-winpthreads.txt", pthreads)]
+    files += thirdparty_notices(a.thirdparty)
+    for name, text in files:
         # Windows line ends: the files are read on Windows, in Notepad as often as not.
         with open(os.path.join(a.output, name), "w", encoding="ascii", newline="\r\n") as f:
             f.write(text)

@@ -90,7 +90,10 @@ class NoticesTest(unittest.TestCase):
     def test_files_are_written_with_windows_line_ends(self):
         with tempfile.TemporaryDirectory() as out:
             self.assertEqual(subprocess.run([sys.executable, notices.__file__, out]).returncode, 0)
-            for name in ("LICENSE-zlib.txt", "LICENSE-winpthreads.txt"):
+            names = ["LICENSE-zlib.txt", "LICENSE-winpthreads.txt"]
+            names += [file for file, _, _ in notices.LIBRARIES.values()]
+            self.assertEqual(sorted(os.listdir(out)), sorted(names))
+            for name in names:
                 with self.subTest(file=name):
                     with open(os.path.join(out, name), "rb") as f:
                         data = f.read()
@@ -100,6 +103,33 @@ class NoticesTest(unittest.TestCase):
                 text = f.read()
             self.assertIn("mingw-w64 project", text)
             self.assertIn("Permission is hereby granted, free of charge", text)
+
+    def test_library_notices_name_the_versions_built(self):
+        # The versions scripts/thirdparty recorded for the 32-bit tree, each in its notice.
+        with open(os.path.join(notices.THIRDPARTY, "versions"), encoding="utf-8") as f:
+            versions = notices.read_versions(f.read())
+        self.assertEqual(sorted(versions), sorted(notices.LIBRARIES))
+        for name, text in notices.thirdparty_notices(notices.THIRDPARTY):
+            library = next(k for k, v in notices.LIBRARIES.items() if v[0] == name)
+            with self.subTest(library=library):
+                upstream, debian = versions[library]
+                head = " ".join(text.split("\n\n", 1)[0].split())
+                self.assertIn(f"version {upstream}, linked statically", head)
+                self.assertIn(f"source package of version {debian}.", head)
+
+    def test_a_wrong_or_unversioned_library_licence_is_refused(self):
+        mit = "Copyright 2016 Eric Biggers\n\nPermission is hereby granted, free of charge, ..."
+        versions = {"libdeflate": ("1.14", "1.14-1")}
+        self.assertEqual(notices.library_notice("libdeflate", versions, mit)[0], "LICENSE-libdeflate.txt")
+        cases = [("zstd", versions, mit),                    # another library's licence
+                 ("libdeflate", {}, mit),                    # no version recorded
+                 ("bzip2", {"bzip2": ("1.0.8", "1.0.8-5")}, "")]
+        for name, v, text in cases:
+            with self.subTest(library=name):
+                with self.assertRaises(ValueError):
+                    notices.library_notice(name, v, text)
+        with self.assertRaises(ValueError):
+            notices.read_versions("zstd 1.5.4\n")
 
     def test_a_header_without_its_licence_is_refused(self):
         with self.assertRaises(ValueError):
