@@ -4,6 +4,7 @@
 #include <exception>
 #include <new>
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include "archive/Status.h"
@@ -66,29 +67,73 @@ void WorkerPool::Run(unsigned worker) {
 // ---- DeflateStates ---------------------------------------------------------------------
 
 struct DeflateStates::State {
-  explicit State(int level) {
-    int result = deflateInit2(&stream, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-    if (result == Z_MEM_ERROR) throw std::bad_alloc();
-    if (result != Z_OK) throw ArchiveError(Fault::kWriteFailed, "cannot start deflate");
+  ~State() {
+    if (zlibStarted) deflateEnd(&stream);
+    if (whole) libdeflate_free_compressor(whole);
   }
-  ~State() { deflateEnd(&stream); }
+  z_stream& Zlib(int level) {
+    if (!zlibStarted) {
+      int result = deflateInit2(&stream, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+      if (result == Z_MEM_ERROR) throw std::bad_alloc();
+      if (result != Z_OK) throw ArchiveError(Fault::kWriteFailed, "cannot start deflate");
+      zlibStarted = true;
+    } else if (deflateReset(&stream) != Z_OK) {
+      throw ArchiveError(Fault::kWriteFailed, "deflate failed");
+    }
+    return stream;
+  }
+  libdeflate_compressor* Whole(int level) {
+    if (!whole) whole = libdeflate_alloc_compressor(level);
+    if (!whole) throw std::bad_alloc();
+    return whole;
+  }
+
   z_stream stream{};
+  bool zlibStarted = false;
+  libdeflate_compressor* whole = nullptr;
 };
 
-DeflateStates::DeflateStates(unsigned workers, int level) : level_(level), states_(workers) {}
+namespace {
+// libdeflate stores inputs this short as they are (up to 55 - 4 * level bytes), where zlib
+// still finds a few bytes to save.
+constexpr size_t kZlibBelow = 64;
+}  // namespace
+
+DeflateStates::DeflateStates(unsigned lanes, int level) : level_(level), states_(lanes) {}
 
 DeflateStates::~DeflateStates() = default;
+
+bool DeflateStates::DeflateWhole(unsigned worker, const unsigned char* data, size_t size,
+                                 std::vector<unsigned char>& out) {
+  auto& state = states_.at(worker);
+  if (!state) state = std::make_unique<State>();
+  out.clear();
+  if (size == 0) return false;
+  size_t used = 0;
+  if (size < kZlibBelow) {
+    Deflate(worker, nullptr, 0, data, size, true, out);
+    used = out.size();
+  } else {
+    // Room for the worst case: with less, libdeflate gives up on streams that would fit
+    // within its few bytes of working margin at the end.
+    libdeflate_compressor* compressor = state->Whole(level_);
+    out.resize(libdeflate_deflate_compress_bound(compressor, size));
+    used = libdeflate_deflate_compress(compressor, data, size, out.data(), out.size());
+  }
+  if (used == 0 || used >= size) {
+    out.clear();
+    return false;
+  }
+  out.resize(used);
+  return true;
+}
 
 void DeflateStates::Deflate(unsigned worker, const unsigned char* dictionary,
                             size_t dictionarySize, const unsigned char* data, size_t size,
                             bool finish, std::vector<unsigned char>& out) {
   auto& state = states_.at(worker);
-  if (!state) {
-    state = std::make_unique<State>(level_);
-  } else if (deflateReset(&state->stream) != Z_OK) {
-    throw ArchiveError(Fault::kWriteFailed, "deflate failed");
-  }
-  z_stream& z = state->stream;
+  if (!state) state = std::make_unique<State>();
+  z_stream& z = state->Zlib(level_);
   if (dictionarySize > 0 &&
       deflateSetDictionary(&z, dictionary, static_cast<uInt>(dictionarySize)) != Z_OK) {
     throw ArchiveError(Fault::kWriteFailed, "deflate failed");
@@ -133,7 +178,7 @@ constexpr unsigned char kFinalEmptyBlock[] = {0x03, 0x00};
 
 ParallelDeflate::ParallelDeflate(int level, unsigned workers)
     : workers_(workers == 0 ? WorkerPool::DefaultWorkers() : workers),
-      states_(workers_, std::clamp(level, 1, 9)),
+      states_(workers_ + 1, std::clamp(level, 1, 9)),
       pool_(workers_) {}
 
 ParallelDeflate::~ParallelDeflate() = default;
@@ -220,10 +265,33 @@ DeflateTotals ParallelDeflate::Compress(
   return totals;
 }
 
+bool ParallelDeflate::CompressWhole(unsigned lane, Stream& file, uint64_t sizeHint,
+                                    PrefetchedFile& result) {
+  constexpr size_t kLimit = static_cast<size_t>(kWholeMemberBytes);
+  // One byte more than listed tells whether the file grew since.
+  std::vector<unsigned char> plain(static_cast<size_t>(std::min<uint64_t>(sizeHint, kLimit)) + 1);
+  size_t got = ReadFull(file, plain.data(), plain.size());
+  if (got == plain.size() && got <= kLimit) {
+    // Grown since it was listed, but perhaps still small enough: read the rest.
+    plain.resize(kLimit + 1);
+    got += ReadFull(file, plain.data() + got, plain.size() - got);
+  }
+  if (got > kLimit) return false;
+  plain.resize(got);
+  result = PrefetchedFile{};
+  result.size = got;
+  result.crc = Crc32(0, plain.data(), got);
+  result.deflated = states_.DeflateWhole(lane, plain.data(), got, result.data);
+  if (!result.deflated) result.data = std::move(plain);
+  return true;
+}
+
 // ---- FilePrefetcher --------------------------------------------------------------------
 
 FilePrefetcher::FilePrefetcher(ParallelDeflate& engine, std::vector<File> files, Opener open)
-    : engine_(engine), files_(std::move(files)), open_(std::move(open)) {
+    : engine_(engine),
+      files_(std::make_move_iterator(files.begin()), std::make_move_iterator(files.end())),
+      open_(std::move(open)) {
   std::lock_guard<std::mutex> lock(mutex_);
   Schedule();
 }
@@ -231,6 +299,12 @@ FilePrefetcher::FilePrefetcher(ParallelDeflate& engine, std::vector<File> files,
 FilePrefetcher::~FilePrefetcher() {
   std::unique_lock<std::mutex> lock(mutex_);
   finished_.wait(lock, [this] { return running_ == 0; });
+}
+
+void FilePrefetcher::Add(File file) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  files_.push_back(std::move(file));
+  Schedule();
 }
 
 void FilePrefetcher::Schedule() {
@@ -283,35 +357,10 @@ PrefetchedFile FilePrefetcher::Prefetch(unsigned worker, const File& listed) {
   if (!file) {
     result.outcome = PrefetchedFile::Outcome::kOpenFailed;
     result.error = error;
-    return result;
-  }
-  std::vector<unsigned char> plain;
-  if (!ReadSmall(*file, listed.sizeHint, plain)) {
+  } else if (!engine_.CompressWhole(worker, *file, listed.sizeHint, result)) {
     result.outcome = PrefetchedFile::Outcome::kTooLarge;
-    return result;
   }
-  result.size = plain.size();
-  result.crc = Crc32(0, plain.data(), plain.size());
-  engine_.states().Deflate(worker, nullptr, 0, plain.data(), plain.size(), true, result.data);
-  // Stored where deflate does not shrink the data, as the writer decides.
-  result.deflated = result.data.size() < plain.size();
-  if (!result.deflated) result.data = std::move(plain);
   return result;
-}
-
-bool FilePrefetcher::ReadSmall(Stream& file, uint64_t sizeHint, std::vector<unsigned char>& plain) {
-  constexpr size_t kLimit = static_cast<size_t>(ParallelDeflate::kSmallFileBytes);
-  // One byte more than listed tells whether the file grew since.
-  plain.resize(static_cast<size_t>(std::min<uint64_t>(sizeHint, kLimit)) + 1);
-  size_t got = ReadFull(file, plain.data(), plain.size());
-  if (got == plain.size() && got > kLimit) return false;
-  if (got == plain.size()) {
-    // Grown since it was listed, but perhaps still small: read the rest.
-    plain.resize(kLimit + 1);
-    got += ReadFull(file, plain.data() + got, plain.size() - got);
-  }
-  plain.resize(got);
-  return got <= kLimit;
 }
 
 std::optional<PrefetchedFile> FilePrefetcher::Take(size_t key) {

@@ -42,9 +42,9 @@ size_t ReadSource(Stream& source, void* buffer, size_t size) {
 
 }  // namespace
 
-ZipWriter::ZipWriter(Stream& out, int level)
-    : out_(out), level_(std::clamp(level, 0, 9)), position_(out.Tell()), highWater_(position_),
-      piece_(new unsigned char[kReadPiece]) {}
+ZipWriter::ZipWriter(Stream& out, int level, unsigned workers)
+    : out_(out), level_(std::clamp(level, 0, 9)), workers_(workers), position_(out.Tell()),
+      highWater_(position_), piece_(new unsigned char[kReadPiece]) {}
 
 ZipWriter::~ZipWriter() = default;
 
@@ -92,6 +92,22 @@ void ZipWriter::AddDirectory(const NewMember& member) {
 }
 
 void ZipWriter::AddFile(const NewMember& member, Stream& source, uint64_t sizeHint) {
+  if (level_ > 0 && sizeHint <= ParallelDeflate::kWholeMemberBytes) {
+    // Compressed whole on this thread, as the prefetcher would have; read again in chunks
+    // if it grew past the bound.
+    PrefetchedFile whole;
+    bool fits = false;
+    try {
+      source.Seek(0);
+      fits = Parallel()->CompressWhole(Parallel()->callerLane(), source, sizeHint, whole);
+    } catch (const ArchiveError& e) {
+      throw ArchiveError(Fault::kReadFailed, e.what());
+    }
+    if (fits) {
+      AddCompressed(member, whole);
+      return;
+    }
+  }
   const uint64_t start = position_;
   const bool zip64 = sizeHint >= kMax32;
   CentralRecord r = NewRecord(member, level_ > 0 ? kMethodDeflated : kMethodStored, kDosArchive);
@@ -102,7 +118,7 @@ void ZipWriter::AddFile(const NewMember& member, Stream& source, uint64_t sizeHi
   try {
     source.Seek(0);
     if (r.method == kMethodDeflated) {
-      totals = DeflateFrom(source, sizeHint);
+      totals = DeflateFrom(source);
       if (position_ - dataStart >= totals.size) {
         // Deflate did not shrink it: store it instead, over the deflated bytes.
         r.method = kMethodStored;
@@ -162,29 +178,10 @@ void ZipWriter::PatchLocalHeader(const CentralRecord& r, uint64_t start, bool zi
   out_.Seek(end);
 }
 
-DeflateTotals ZipWriter::DeflateFrom(Stream& source, uint64_t sizeHint) {
-  if (deflater_) {
-    deflater_->Reset();
-  } else {
-    deflater_ = std::make_unique<Deflater>(level_);
-  }
-  auto sink = [this](const unsigned char* data, size_t n) { Append(data, n); };
-  // Large files go in chunks over every core; the pool starts only for them.
-  ParallelDeflate* parallel = sizeHint > ParallelDeflate::kChunkBytes ? Parallel() : nullptr;
-  if (parallel) {
-    return parallel->Compress(
-        [&source](void* buffer, size_t n) { return ReadSource(source, buffer, n); }, sink);
-  }
-  DeflateTotals totals;
-  unsigned char* piece = piece_.get();
-  for (;;) {
-    size_t n = ReadSource(source, piece, kReadPiece);
-    totals.crc = Crc32(totals.crc, piece, n);
-    totals.size += n;
-    deflater_->Compress(piece, n, n == 0, sink);
-    if (n == 0) break;
-  }
-  return totals;
+DeflateTotals ZipWriter::DeflateFrom(Stream& source) {
+  return Parallel()->Compress(
+      [&source](void* buffer, size_t n) { return ReadSource(source, buffer, n); },
+      [this](const unsigned char* data, size_t n) { Append(data, n); });
 }
 
 DeflateTotals ZipWriter::StoreFrom(Stream& source) {
@@ -199,16 +196,14 @@ DeflateTotals ZipWriter::StoreFrom(Stream& source) {
 }
 
 ParallelDeflate* ZipWriter::Parallel() {
-  if (!parallel_ && level_ > 0 && WorkerPool::Cores() > 1) {
-    parallel_ = std::make_unique<ParallelDeflate>(level_);
-  }
+  if (!parallel_ && level_ > 0) parallel_ = std::make_unique<ParallelDeflate>(level_, workers_);
   return parallel_.get();
 }
 
 void ZipWriter::AddCompressed(const NewMember& member, const PrefetchedFile& file) {
   CentralRecord r = NewRecord(member, file.deflated ? kMethodDeflated : kMethodStored, kDosArchive);
   r.crc = file.crc;
-  r.compressedSize = file.data.size();  // at most kSmallFileBytes: no Zip64 fields
+  r.compressedSize = file.data.size();  // at most kWholeMemberBytes: no Zip64 fields
   r.uncompressedSize = file.size;
   AppendLocalHeader(r);
   Append(file.data.data(), file.data.size());

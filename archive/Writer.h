@@ -15,7 +15,6 @@
 
 namespace archive {
 
-class Deflater;
 class ParallelDeflate;
 struct DeflateTotals;
 struct PrefetchedFile;
@@ -27,8 +26,10 @@ struct NewMember {
 
 class ZipWriter {
  public:
-  // `level` 1 to 9 deflates with that zlib level; 0 stores every member.
-  ZipWriter(Stream& out, int level);
+  // `level` 1 to 9 deflates with that zlib level (or libdeflate's equivalent); 0 stores every
+  // member. `workers` threads compress (0: as many as WorkerPool::DefaultWorkers()); the
+  // archive's bytes do not depend on how many.
+  ZipWriter(Stream& out, int level, unsigned workers = 0);
   ~ZipWriter();
   ZipWriter(const ZipWriter&) = delete;
   ZipWriter& operator=(const ZipWriter&) = delete;
@@ -45,8 +46,8 @@ class ZipWriter {
   // Adds a file that a FilePrefetcher read and compressed (outcome kReady).
   void AddCompressed(const NewMember& member, const PrefetchedFile& file);
 
-  // The workers that deflate large files in chunks and prefetch small ones; started on
-  // first use. Null when storing, or when there is only one core.
+  // The workers that deflate large files in chunks and prefetch whole ones; started on
+  // first use. Null when storing.
   ParallelDeflate* Parallel();
 
   // Copies a member of an existing archive unchanged: its compressed bytes, times,
@@ -96,7 +97,7 @@ class ZipWriter {
   void AppendBlankLocalHeader(const CentralRecord& r, bool zip64);
   void PatchLocalHeader(const CentralRecord& r, uint64_t start, bool zip64);
   // Every byte of `source` from where it stands, deflated or as it is, to the output.
-  DeflateTotals DeflateFrom(Stream& source, uint64_t sizeHint);
+  DeflateTotals DeflateFrom(Stream& source);
   DeflateTotals StoreFrom(Stream& source);
   void WriteAt(uint64_t position, const std::string& bytes);
   void Append(const void* data, size_t size);
@@ -104,13 +105,13 @@ class ZipWriter {
 
   Stream& out_;
   int level_;
+  unsigned workers_;
   uint64_t position_;
   uint64_t highWater_;
   std::vector<CentralRecord> central_;
   Result last_;
-  // Reused from member to member: the read buffer and the deflate state.
+  // Reused from member to member: the read buffer and the compressors.
   std::unique_ptr<unsigned char[]> piece_;
-  std::unique_ptr<Deflater> deflater_;
   std::unique_ptr<ParallelDeflate> parallel_;
 };
 

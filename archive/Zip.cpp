@@ -1,10 +1,17 @@
 #include "archive/Zip.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <optional>
+#include <thread>
 
 #include "archive/Directory.h"
 #include "archive/FileSystem.h"
@@ -49,6 +56,7 @@ class Collector {
   }
 
   void AddName(const fs::path& given) {
+    if (stopped_) return;
     fs::path source = given.is_relative() && !request_.rootDir.empty() ? request_.rootDir / given
                                                                        : given;
     std::string leaf = PathToUtf8(given.filename());
@@ -105,9 +113,21 @@ class Collector {
   // The names seen are needed only while collecting; by the thousand they weigh.
   void ForgetNames() { std::map<std::string, size_t>().swap(byName_); }
 
-  std::vector<Input> inputs;
-  bool missing = false;
-  bool conflict = false;
+  // For a collection on another thread: `inputs` grows under `lock`, and `found` hears of
+  // each new one after it is stored.
+  void Share(std::mutex& lock, std::function<void(size_t index)> found) {
+    lock_ = &lock;
+    found_ = std::move(found);
+  }
+  // Ends the collection early, from another thread.
+  void Stop() { stopped_ = true; }
+  // The new archive's temporary file, when it exists while collecting: left out as the
+  // archive is.
+  void Skip(const fs::path& temp) { temp_ = temp; }
+
+  std::deque<Input> inputs;  // a deque keeps them in place as it grows
+  std::atomic<bool> missing = false;
+  std::atomic<bool> conflict = false;
 
  private:
   std::string MemberName(const fs::path& shown) const {
@@ -122,6 +142,7 @@ class Collector {
   }
 
   void Walk(const fs::path& folder, const std::string& member) {
+    if (stopped_) return;
     std::error_code ec;
     std::vector<FolderChild> children = ListFolder(folder, ec);
     if (ec) {
@@ -132,6 +153,7 @@ class Collector {
               [](const FolderChild& a, const FolderChild& b) { return a.name < b.name; });
     using Kind = FolderChild::Kind;
     for (FolderChild& child : children) {
+      if (stopped_) return;
       fs::path source = folder / child.name;
       if (child.kind == Kind::kLink) {
         // Links to folders are not followed: they could lead in circles or out of the tree.
@@ -151,7 +173,8 @@ class Collector {
         }
         Walk(source, childMember);
       } else if (child.kind == Kind::kFile) {
-        if (child.size == archiveSize_ && IsArchiveItself(source)) continue;
+        bool maybeOurs = child.size == archiveSize_ || child.name == temp_.filename();
+        if (maybeOurs && IsArchiveItself(source)) continue;
         AddInput(source, request_.junkPaths ? PathToUtf8(child.name) : childMember, false,
                  child.size, child.modified);
       }
@@ -159,9 +182,11 @@ class Collector {
   }
 
   bool IsArchiveItself(const fs::path& source) const {
-    if (archive_.empty()) return false;
     std::error_code ec;
-    return fs::equivalent(source, archive_, ec);
+    if (!temp_.empty() && source.filename() == temp_.filename() && fs::equivalent(source, temp_, ec)) {
+      return true;
+    }
+    return !archive_.empty() && fs::equivalent(source, archive_, ec);
   }
 
   void AddInput(const fs::path& source, const std::string& member, bool isDirectory,
@@ -175,9 +200,9 @@ class Collector {
           (isDirectory && earlier.isDirectory)) {
         return;  // the same file named twice
       }
+      conflict = true;  // before the message: a plan on another thread stops at it
       events_.Message("error: two files would be stored under one name \"" + member + "\": " +
                       Quoted(earlier.source) + " and " + Quoted(source) + "\n");
-      conflict = true;
       return;
     }
     Input input;
@@ -186,8 +211,15 @@ class Collector {
     input.isDirectory = isDirectory;
     input.size = size;
     input.modified = modified;
-    byName_.emplace(key, inputs.size());
-    inputs.push_back(std::move(input));
+    size_t index = inputs.size();
+    byName_.emplace(key, index);
+    if (lock_) {
+      std::lock_guard<std::mutex> guard(*lock_);
+      inputs.push_back(std::move(input));
+    } else {
+      inputs.push_back(std::move(input));
+    }
+    if (found_) found_(index);
   }
 
   void Missing(const fs::path& path, const std::string& why) {
@@ -200,6 +232,10 @@ class Collector {
   fs::path archive_;
   uint64_t archiveSize_ = 0;  // a file of another size is not the archive
   std::map<std::string, size_t> byName_;
+  fs::path temp_;
+  std::mutex* lock_ = nullptr;
+  std::function<void(size_t)> found_;
+  std::atomic<bool> stopped_ = false;
 };
 
 std::string Percent(uint64_t part, uint64_t whole) {
@@ -222,6 +258,7 @@ class TempArchive {
   TempArchive& operator=(const TempArchive&) = delete;
 
   FileStream& stream() { return *out_; }
+  const fs::path& path() const { return path_; }
   bool Commit(std::error_code& ec) {
     out_.reset();
     committed_ = ReplaceWith(path_, archive_, ec);
@@ -242,6 +279,151 @@ struct Item {
   bool replaces = false;
 };
 
+// The members of a new archive, in order, and the files among them to read ahead.
+class Plan {
+ public:
+  virtual ~Plan() = default;
+  // Lists the files worth reading ahead in `prefetch` (unless null), keyed by their place
+  // among the items. `temp` is the file the archive is being written to.
+  virtual void Start(FilePrefetcher* prefetch, const fs::path& temp) = 0;
+  // The next item, or nullopt after the last (or at a conflict, see conflict()). Messages
+  // about the items come out here, on the calling thread, in their place among them.
+  virtual std::optional<Item> Next() = 0;
+  // Stops the work in the background, if any; no more files are listed for reading ahead.
+  virtual void Stop() {}
+  // Once Next has returned nullopt: two files would have been stored under one name.
+  virtual bool conflict() const { return false; }
+  // Once Next has returned nullopt: a named file was missing.
+  virtual bool missing() const { return false; }
+};
+
+bool ReadAhead(const Input& input) {
+  return !input.isDirectory && input.size <= ParallelDeflate::kWholeMemberBytes;
+}
+
+// Items decided beforehand (updating or deleting).
+class ListedPlan final : public Plan {
+ public:
+  explicit ListedPlan(const std::vector<Item>& items) : items_(items) {}
+  void Start(FilePrefetcher* prefetch, const fs::path&) override {
+    for (size_t i = 0; prefetch && i < items_.size(); ++i) {
+      if (const Input* input = items_[i].add; input && ReadAhead(*input)) {
+        prefetch->Add({i, input->source, input->size});
+      }
+    }
+  }
+  std::optional<Item> Next() override {
+    if (next_ == items_.size()) return std::nullopt;
+    return items_[next_++];
+  }
+
+ private:
+  const std::vector<Item>& items_;
+  size_t next_ = 0;
+};
+
+// A new archive: the files are found on a thread of their own and become members while the
+// folders are still being walked, so that Wine's slow folder listings overlap with reading
+// and compressing. If two files turn out to share a name, the archive is not written, as
+// when that is found beforehand.
+class WalkingPlan final : public Plan, private ZipEvents {
+ public:
+  WalkingPlan(const ZipRequest& request, ZipEvents& events)
+      : request_(request), events_(events), collector_(request, *this) {}
+  ~WalkingPlan() override { Stop(); }
+
+  void Start(FilePrefetcher* prefetch, const fs::path& temp) override {
+    prefetch_ = prefetch;
+    collector_.Skip(temp);
+    collector_.Share(mutex_, [this](size_t index) { OnFound(index); });
+    thread_ = std::thread([this] { Collect(); });
+  }
+
+  std::optional<Item> Next() override {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return !found_.empty() || done_; });
+      if (found_.empty()) {
+        if (failure_) std::rethrow_exception(failure_);
+        return std::nullopt;
+      }
+      Found found = std::move(found_.front());
+      found_.pop_front();
+      if (found.input) return Item{nullptr, found.input, false};
+      lock.unlock();
+      events_.Message(found.message);
+      lock.lock();
+      if (collector_.conflict) {
+        // Let the walk finish: the message names both files, and any other conflicts follow.
+        wake_.wait(lock, [this] { return done_; });
+        for (; !found_.empty(); found_.pop_front()) {
+          if (found_.front().input) continue;
+          lock.unlock();
+          events_.Message(found_.front().message);
+          lock.lock();
+        }
+        return std::nullopt;
+      }
+    }
+  }
+
+  void Stop() override {
+    collector_.Stop();
+    if (thread_.joinable()) thread_.join();
+  }
+  bool conflict() const override { return collector_.conflict; }
+  bool missing() const override { return collector_.missing; }
+
+ private:
+  // A file found, or a message about the walk.
+  struct Found {
+    const Input* input = nullptr;
+    std::string message;
+  };
+
+  void Collect() {
+    try {
+      for (const auto& name : request_.names) collector_.AddName(name);
+      collector_.ForgetNames();
+    } catch (...) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      failure_ = std::current_exception();
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    done_ = true;
+    wake_.notify_all();
+  }
+  // On the walking thread, for the collector.
+  void Message(std::string_view text) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    found_.push_back(Found{nullptr, std::string(text)});
+    wake_.notify_all();
+  }
+  void OnFound(size_t index) {
+    const Input* input;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      input = &collector_.inputs[index];
+    }
+    // The calling thread takes items in the order of the inputs: an input's index is its key.
+    if (prefetch_ && ReadAhead(*input)) prefetch_->Add({index, input->source, input->size});
+    std::lock_guard<std::mutex> lock(mutex_);
+    found_.push_back(Found{input, {}});
+    wake_.notify_all();
+  }
+
+  const ZipRequest& request_;
+  ZipEvents& events_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  Collector collector_;
+  FilePrefetcher* prefetch_ = nullptr;
+  std::deque<Found> found_;
+  bool done_ = false;
+  std::exception_ptr failure_;
+  std::thread thread_;
+};
+
 class Job {
  public:
   Job(const ZipRequest& request, ZipEvents& events) : request_(request), events_(events) {}
@@ -249,10 +431,11 @@ class Job {
 
  private:
   // Writes the new archive to a temporary file and puts it in the archive's place.
-  ZipStatus Write(const std::vector<Item>& items, const std::string& comment);
-  // Small files to read and deflate on the workers ahead of the writer; null when none.
-  std::unique_ptr<FilePrefetcher> StartPrefetch(ZipWriter& writer,
-                                                const std::vector<Item>& items) const;
+  ZipStatus Write(Plan& plan, const std::string& comment);
+  ZipStatus Write(const std::vector<Item>& items, const std::string& comment) {
+    ListedPlan plan(items);
+    return Write(plan, comment);
+  }
   // Adds a folder, or a file read here or by the prefetcher (`ready`); false when the file
   // could not be read (a warning, and the member is left out).
   bool AddMember(ZipWriter& writer, const Input& input, std::optional<PrefetchedFile> ready);
@@ -312,6 +495,10 @@ ZipStatus Job::Run() {
     return Write(items, dir_.comment);
   }
 
+  if (!exists && !request_.freshen) {
+    WalkingPlan plan(request_, events_);
+    return Write(plan, {});
+  }
   Collector collector(request_, events_);
   for (const auto& name : request_.names) collector.AddName(name);
   collector.ForgetNames();
@@ -320,9 +507,11 @@ ZipStatus Job::Run() {
   }
   missing_ = collector.missing;
 
-  std::map<std::string, const Input*> byName;  // only needed to update an archive
+  std::map<std::string, size_t> byName;  // only needed to update an archive
   if (!dir_.entries.empty()) {
-    for (const auto& input : collector.inputs) byName.emplace(NameKey(input.member), &input);
+    for (size_t i = 0; i < collector.inputs.size(); ++i) {
+      byName.emplace(NameKey(collector.inputs[i].member), i);
+    }
   }
   std::vector<bool> handled(collector.inputs.size(), false);
   bool changes = false;
@@ -332,8 +521,8 @@ ZipStatus Job::Run() {
       items.push_back(Item{&e, nullptr, false});
       continue;
     }
-    const Input* input = found->second;
-    handled[static_cast<size_t>(input - collector.inputs.data())] = true;
+    const Input* input = &collector.inputs[found->second];
+    handled[found->second] = true;
     bool replace = true;
     if (request_.update || request_.freshen) {
       auto memberTime = e.ModifiedUnix();
@@ -357,7 +546,7 @@ ZipStatus Job::Run() {
   return Write(items, dir_.comment);
 }
 
-ZipStatus Job::Write(const std::vector<Item>& items, const std::string& oldComment) {
+ZipStatus Job::Write(Plan& plan, const std::string& oldComment) {
   std::optional<TempArchive> temp;
   try {
     temp.emplace(request_.archive);
@@ -365,27 +554,42 @@ ZipStatus Job::Write(const std::vector<Item>& items, const std::string& oldComme
     return Fail(ZipStatus::kCannotCreate, e.what());
   }
   try {
-    ZipWriter writer(temp->stream(), request_.level);
-    std::unique_ptr<FilePrefetcher> prefetch = StartPrefetch(writer, items);
+    ZipWriter writer(temp->stream(), request_.level, request_.workers);
+    // Files are read and compressed on the workers ahead of the loop below.
+    std::unique_ptr<FilePrefetcher> prefetch;
+    if (ParallelDeflate* engine = writer.Parallel()) {
+      prefetch = std::make_unique<FilePrefetcher>(*engine, std::vector<FilePrefetcher::File>{});
+    }
+    plan.Start(prefetch.get(), temp->path());
+    struct StopFirst {  // the plan lists files in the prefetcher until stopped
+      Plan& plan;
+      ~StopFirst() { plan.Stop(); }
+    } stopFirst{plan};
+    size_t count = 0;
     size_t added = 0;
-    for (size_t i = 0; i < items.size(); ++i) {
-      const Item& item = items[i];
-      if (item.copy) {
-        writer.CopyMember(*old_, *item.copy);
+    for (std::optional<Item> item; (item = plan.Next()); ++count) {
+      if (item->copy) {
+        writer.CopyMember(*old_, *item->copy);
         continue;
       }
       std::optional<PrefetchedFile> ready;
-      if (prefetch && !item.add->isDirectory) ready = prefetch->Take(i);
-      if (!AddMember(writer, *item.add, std::move(ready))) continue;
+      if (prefetch && ReadAhead(*item->add)) ready = prefetch->Take(count);
+      if (!AddMember(writer, *item->add, std::move(ready))) continue;
       ++added;
-      if (!Report(item, writer.last())) {
+      if (!Report(*item, writer.last())) {
         return Fail(ZipStatus::kCancelled, "cancelled; " + Quoted(request_.archive) +
                                                " was left as it was");
       }
     }
+    if (plan.conflict()) {
+      return Fail(ZipStatus::kBadParameters, "member names must be unique; nothing was written");
+    }
+    missing_ = missing_ || plan.missing();
     if (added == 0 && !old_) {
+      if (count == 0 && !missing_) return Fail(ZipStatus::kNothingToDo, "nothing to do");
       return Fail(missing_ ? ZipStatus::kCannotOpenInput : ZipStatus::kNothingToDo,
-                  "no file could be added; nothing was written");
+                  count == 0 ? "no file could be read; nothing was written"
+                             : "no file could be added; nothing was written");
     }
     writer.Finish(Comment(oldComment));
     temp->stream().Close();
@@ -399,21 +603,6 @@ ZipStatus Job::Write(const std::vector<Item>& items, const std::string& oldComme
                                                 ec.message());
   }
   return missing_ ? ZipStatus::kCannotOpenInput : ZipStatus::kOk;
-}
-
-std::unique_ptr<FilePrefetcher> Job::StartPrefetch(ZipWriter& writer,
-                                                   const std::vector<Item>& items) const {
-  ParallelDeflate* engine = writer.Parallel();
-  if (!engine) return nullptr;
-  std::vector<FilePrefetcher::File> small;
-  for (size_t i = 0; i < items.size(); ++i) {
-    const Input* input = items[i].add;
-    if (input && !input->isDirectory && input->size <= ParallelDeflate::kSmallFileBytes) {
-      small.push_back({i, input->source, input->size});
-    }
-  }
-  if (small.size() <= 1) return nullptr;
-  return std::make_unique<FilePrefetcher>(*engine, std::move(small));
 }
 
 bool Job::AddMember(ZipWriter& writer, const Input& input, std::optional<PrefetchedFile> ready) {

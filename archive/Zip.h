@@ -28,6 +28,7 @@ struct ZipRequest {
   bool encrypt = false;           // refused: this engine does not encrypt
   bool quiet = false;             // no progress lines
   bool askComment = false;        // ask ZipEvents::Comment for the archive comment
+  unsigned workers = 0;           // compressing threads, 0 = by the cores; same bytes either way
 };
 
 class ZipEvents {
@@ -65,7 +66,9 @@ class ZipEvents {
 //   kWriteError        writing the temporary file failed (disk full, ...)
 //   kCannotCreate      the temporary file could not be created
 //   kBadParameters     two different files would be stored under one member name (both
-//                      are named in the message); nothing was written
+//                      are named in the message); nothing was written. A new archive is
+//                      written while its folders are walked, so the members found before
+//                      may have been reported (messages, FileDone) by then
 //   kCannotOpenInput   a listed file is missing or could not be read: the others were
 //                      archived, and the message names the file
 //   kUnsupportedOption encryption was asked for; nothing was written

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <new>
 
+#include <libdeflate.h>
+
 #include "archive/Status.h"
 
 namespace archive {
@@ -13,30 +15,9 @@ constexpr size_t kMaxPiece = 1u << 30;
 }  // namespace
 
 uint32_t Crc32(uint32_t crc, const void* data, size_t size) {
-  const auto* bytes = static_cast<const Bytef*>(data);
-  while (size > 0) {
-    size_t piece = std::min(size, kMaxPiece);
-    crc = static_cast<uint32_t>(::crc32(crc, bytes, static_cast<uInt>(piece)));
-    bytes += piece;
-    size -= piece;
-  }
-  return crc;
+  // libdeflate's is about ten times as fast as zlib's here (PCLMUL or slice-by-8).
+  return libdeflate_crc32(crc, data, size);
 }
-
-Deflater::Deflater(int level) {
-  // Raw deflate (negative window bits), 32 KiB window, default memory level.
-  int result = deflateInit2(&stream_, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-  if (result == Z_MEM_ERROR) throw std::bad_alloc();
-  if (result != Z_OK) throw ArchiveError(Fault::kWriteFailed, "cannot start deflate");
-}
-
-Deflater::~Deflater() { deflateEnd(&stream_); }
-
-void Deflater::Reset() {
-  if (deflateReset(&stream_) != Z_OK) Fail();
-}
-
-void Deflater::Fail() { throw ArchiveError(Fault::kWriteFailed, "deflate failed"); }
 
 Inflater::Inflater() {
   int result = inflateInit2(&stream_, -15);

@@ -1,8 +1,11 @@
 // Compression on worker threads: chunked streams are one valid deflate stream whatever the
-// chunking and the reads, within 1 % of single-threaded zlib; prefetched small files come
-// back in order with their failures; archives written this way read back byte for byte.
+// chunking and the reads, within 1 % of single-threaded zlib; members up to the whole-member
+// bound are libdeflate's stream, larger ones chunked; prefetched files come back in order
+// with their failures; archives written this way read back byte for byte, and are the same
+// whatever the number of workers.
 #include <gtest/gtest.h>
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -11,9 +14,12 @@
 #include <random>
 #include <stdexcept>
 
+#include "archive/Directory.h"
+#include "archive/Names.h"
 #include "archive/ParallelDeflate.h"
 #include "archive/Status.h"
 #include "archive/Unzip.h"
+#include "archive/Writer.h"
 #include "archive/Zip.h"
 #include "tests/archive/TestSupport.h"
 
@@ -24,6 +30,7 @@ using archive::PrefetchedFile;
 using namespace testing_support;
 
 constexpr size_t kChunk = ParallelDeflate::kChunkBytes;
+constexpr size_t kWhole = ParallelDeflate::kWholeMemberBytes;
 
 // Text-like data: words from a small vocabulary, so that deflate finds matches both near
 // and up to its whole window back.
@@ -172,7 +179,7 @@ TEST(FilePrefetcher, DeliversEachFileInOrderWithItsOutcome) {
   WriteFile(dir / "text.txt", text);
   WriteFile(dir / "noise.bin", noise);
   WriteFile(dir / "empty", "");
-  WriteFile(dir / "grown", Text(ParallelDeflate::kSmallFileBytes + 10, 3));
+  WriteFile(dir / "grown", Text(ParallelDeflate::kWholeMemberBytes + 10, 3));
   ParallelDeflate engine(6, 2);
   std::vector<archive::FilePrefetcher::File> files = {
       {1, dir / "text.txt", text.size()}, {2, dir / "missing", 10}, {4, dir / "noise.bin", 3000},
@@ -312,6 +319,149 @@ TEST(ParallelZip, ArchiveReadsBackByteForByteInListOrder) {
   std::map<std::string, std::string> expected = {{"src/", ""}};
   for (const auto& [name, content] : files) expected[name] = content;
   EXPECT_EQ(Tree(dir / "back"), expected);
+}
+
+// The bytes of a member as stored, after its local header.
+std::string StoredData(const std::string& archiveBytes, const archive::Entry& entry) {
+  const auto* header = reinterpret_cast<const unsigned char*>(archiveBytes.data()) + entry.localOffset;
+  size_t start = entry.localOffset + 30 + (header[26] | header[27] << 8) + (header[28] | header[29] << 8);
+  return archiveBytes.substr(start, entry.compressedSize);
+}
+
+std::string LibdeflateStream(const std::string& plain, int level) {
+  libdeflate_compressor* c = libdeflate_alloc_compressor(level);
+  std::string out(libdeflate_deflate_compress_bound(c, plain.size()), '\0');
+  out.resize(libdeflate_deflate_compress(c, plain.data(), plain.size(), out.data(), out.size()));
+  libdeflate_free_compressor(c);
+  return out;
+}
+
+struct BoundCase {
+  size_t size;
+  bool whole;  // compressed in one call with libdeflate, else in chunks
+};
+
+class WholeMemberBoundTest : public ::testing::TestWithParam<BoundCase> {};
+
+// Read by the writer itself and by the prefetcher, a member up to the bound is libdeflate's
+// stream; one byte more and it is the chunked stream. Either way it reads back.
+TEST_P(WholeMemberBoundTest, TakesItsPathBySizeAlone) {
+  const BoundCase& c = GetParam();
+  const std::string plain = Text(c.size, 21);
+  const std::string expected =
+      c.whole ? LibdeflateStream(plain, 6) : CompressChunked(plain, 2, kChunk).bytes;
+
+  archive::MemoryStream out;
+  {
+    archive::ZipWriter writer(out, 6, 2);
+    archive::MemoryStream source(plain);
+    writer.AddFile({"direct", 0}, source, plain.size());
+    TempDir dir;
+    WriteFile(dir / "f", plain);
+    archive::FilePrefetcher prefetcher(*writer.Parallel(), {{0, dir / "f", plain.size()}});
+    auto ready = prefetcher.Take(0);
+    ASSERT_TRUE(ready);
+    ASSERT_EQ(ready->outcome, c.whole ? PrefetchedFile::Outcome::kReady
+                                      : PrefetchedFile::Outcome::kTooLarge);
+    if (c.whole) writer.AddCompressed({"prefetched", 0}, *ready);
+    writer.Finish("");
+  }
+  archive::Directory dir = archive::ReadDirectory(out);
+  ASSERT_EQ(dir.entries.size(), c.whole ? 2u : 1u);
+  for (const archive::Entry& e : dir.entries) {
+    EXPECT_EQ(e.method, 8) << e.name;
+    EXPECT_EQ(e.crc, Crc(plain)) << e.name;
+    std::string data = StoredData(out.bytes(), e);
+    EXPECT_TRUE(data == expected) << e.name << ": " << data.size() << " bytes against " << expected.size();
+    EXPECT_EQ(Inflate(data, plain.size()), plain) << e.name;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Edges, WholeMemberBoundTest,
+                         ::testing::Values(BoundCase{1000, true}, BoundCase{kWhole - 1, true},
+                                           BoundCase{kWhole, true}, BoundCase{kWhole + 1, false}));
+
+// Which member goes which way depends on its size, never on the workers or the timing: the
+// same files make the same archive with one worker or several.
+TEST(ParallelZip, SameBytesWhateverTheWorkers) {
+  TempDir dir;
+  const std::map<std::string, std::string> files = {
+      {"src/a.txt", Text(70000, 1)},         {"src/b.bin", Noise(5000, 2)},
+      {"src/c/below", Text(kWhole - 1, 3)},  {"src/c/at", Text(kWhole, 4)},
+      {"src/c/above", Text(kWhole + 1, 5)},  {"src/d.big", Text(3 * kChunk + 17, 6)},
+      {"src/e.noise", Noise(kChunk + 3, 7)}, {"src/empty", ""}};
+  for (const auto& [name, content] : files) WriteFile(dir / name, content);
+  std::vector<std::string> archives;
+  for (unsigned workers : {1u, 2u, 5u}) {
+    archive::ZipRequest request;
+    request.archive = dir / ("out" + std::to_string(workers) + ".zip");
+    request.rootDir = dir.path();
+    request.names = {"src"};
+    request.recurse = true;
+    request.workers = workers;
+    Recorder recorder;
+    ASSERT_EQ(archive::RunZip(request, recorder), archive::ZipStatus::kOk) << recorder.messages;
+    archives.push_back(ReadFile(request.archive));
+  }
+  EXPECT_TRUE(archives[0] == archives[1]) << "1 and 2 workers";
+  EXPECT_TRUE(archives[0] == archives[2]) << "1 and 5 workers";
+
+  archive::UnzipRequest unzip;
+  unzip.archive = dir / "out5.zip";
+  unzip.targetDir = dir / "back";
+  Recorder back;
+  ASSERT_EQ(archive::RunUnzip(unzip, back), archive::UnzipStatus::kOk) << back.messages;
+  std::map<std::string, std::string> expected = {{"src/", ""}, {"src/c/", ""}};
+  for (const auto& [name, content] : files) expected[name] = content;
+  EXPECT_EQ(Tree(dir / "back"), expected);
+}
+
+// A new archive is written while its folders are still walked: its temporary file, in a
+// folder being walked, must not become a member, nor must the archive when updated.
+TEST(ParallelZip, TheArchiveAndItsTemporaryFileAreLeftOutOfTheirFolder) {
+  TempDir dir;
+  for (int i = 0; i < 40; ++i) WriteFile(dir / ("src/f" + std::to_string(i)), Text(3000 + i, i));
+  archive::ZipRequest request;
+  request.archive = dir / "src/out.zip";
+  request.rootDir = dir.path();
+  request.names = {"src"};
+  request.recurse = true;
+  for (const char* run : {"new", "updated"}) {
+    Recorder recorder;
+    ASSERT_EQ(archive::RunZip(request, recorder), archive::ZipStatus::kOk) << run << recorder.messages;
+    archive::FileStream in(request.archive, archive::FileStream::Mode::kRead);
+    archive::Directory zip = archive::ReadDirectory(in);
+    EXPECT_EQ(zip.entries.size(), 41u) << run;  // the folder and its 40 files
+    for (const archive::Entry& e : zip.entries) {
+      EXPECT_EQ(e.name.find(".tmp"), std::string::npos) << run << ": " << e.name;
+      EXPECT_NE(e.name, "src/out.zip") << run;
+    }
+  }
+}
+
+// Two files under one name found deep in the walk, after members were written: nothing is
+// written all the same, and the message names both files.
+TEST(ParallelZip, ANameConflictFoundLateStillWritesNothing) {
+  TempDir dir;
+  for (int i = 0; i < 30; ++i) WriteFile(dir / ("a/f" + std::to_string(i)), Text(2000, i));
+  WriteFile(dir / "b/z/f7", "another f7");
+  archive::ZipRequest request;
+  request.archive = dir / "out.zip";
+  request.rootDir = dir.path();
+  request.names = {"a", "b"};
+  request.recurse = true;
+  request.junkPaths = true;
+  Recorder recorder;
+  EXPECT_EQ(archive::RunZip(request, recorder), archive::ZipStatus::kBadParameters);
+  EXPECT_FALSE(std::filesystem::exists(request.archive));
+  size_t error = recorder.messages.find("error: two files would be stored under one name \"f7\"");
+  ASSERT_NE(error, std::string::npos) << recorder.messages;
+  std::string line = recorder.messages.substr(error, recorder.messages.find('\n', error) - error);
+  EXPECT_NE(line.find(archive::PathToUtf8(std::filesystem::path("a") / "f7")), std::string::npos) << line;
+  EXPECT_NE(line.find(archive::PathToUtf8(std::filesystem::path("z") / "f7")), std::string::npos) << line;
+  size_t entries = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) entries += e.is_regular_file();
+  EXPECT_EQ(entries, 0u) << "a temporary file was left behind";
 }
 
 }  // namespace
