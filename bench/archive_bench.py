@@ -4,7 +4,8 @@
 The corpus is built from files on this machine: about 200 MB mixed (static libraries,
 Windows DLLs from Wine, C headers) and a set of 20,000 small files, plus an archive of
 70,000 members for listing, whose members are also packed again from files (memory grows
-with the member count). Each tool does the same jobs; the table gives the best time of the
+with the member count), and 99 files of 2 MB of headers, static libraries and DLLs, packed and
+extracted. Each tool does the same jobs; the table gives the best time of the
 rounds, the speed relative to Info-ZIP (zip -6 for creating, unzip otherwise), archive
 sizes and ratios, and each process's peak memory.
 
@@ -23,6 +24,8 @@ import zipfile
 
 MB = 1000 * 1000
 MIB = 1024 * 1024
+TWO_MB = 2 * MB
+TWO_MB_FILES = 99
 
 
 # ---- corpus --------------------------------------------------------------------------------
@@ -99,6 +102,43 @@ def build_corpus(work):
         z.extractall(os.path.join(work, 'tree70k'))
     open(stamp, 'w').close()
     return corpus
+
+
+def build_two_mb(work):
+    """99 files of 2 MB, a third each of C headers, static libraries and DLLs: each kind's
+    files on this machine laid end to end and cut into pieces, so that every piece is real
+    data of its kind and none repeats another."""
+    folder = os.path.join(work, 'two_mb')
+    stamp = os.path.join(work, 'two_mb.complete')
+    if os.path.exists(stamp):
+        return folder
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    print('building the 2 MB set in', folder, flush=True)
+    kinds = [
+        ('h', files_under(['/usr/include'], lambda p, s: p.endswith('.h'))),
+        ('a', files_under(['/usr/lib/x86_64-linux-gnu', '/usr/lib/gcc', '/usr/x86_64-w64-mingw32/lib',
+                           '/usr/i686-w64-mingw32/lib'], lambda p, s: p.endswith('.a'))),
+        ('dll', files_under(['/usr/lib/x86_64-linux-gnu/wine', '/usr/lib/i386-linux-gnu/wine'],
+                            lambda p, s: p.lower().endswith('.dll'))),
+    ]
+    for suffix, files in kinds:
+        piece = b''
+        made = 0
+        for path, _ in files:
+            with open(path, 'rb') as f:
+                piece += f.read()
+            while len(piece) >= TWO_MB and made < TWO_MB_FILES // 3:
+                with open(os.path.join(folder, 'piece%02d.%s' % (made, suffix)), 'wb') as out:
+                    out.write(piece[:TWO_MB])
+                piece = piece[TWO_MB:]
+                made += 1
+            if made == TWO_MB_FILES // 3:
+                break
+        if made < TWO_MB_FILES // 3:
+            raise SystemExit('not enough .%s files on this machine for the 2 MB set' % suffix)
+    open(stamp, 'w').close()
+    return folder
 
 
 def tree_stats(root):
@@ -194,8 +234,43 @@ class Table:
             speed = '%7.2fx' % (reference.seconds / timed) if reference else '%8s' % ''
             archive = '%12d' % size if size is not None else '%12s' % ''
             ratio = '%6.2f%%' % (100.0 * size / original) if size and original else '%7s' % ''
+            if reference and r.inner is not None:
+                # The whole process, Wine's start included, against the reference tool's.
+                note = ('process %.2fx; ' % (reference.seconds / seconds) + note).rstrip('; ')
             print('%-30s %-12s %9.2f %s %s %s %s %9.1f  %s' % (
                 job, tool, seconds, inner, speed, archive, ratio, r.peak_mib, note))
+
+
+def create(table, job, folder, names, cwd, count, total, made, tool, dll, rounds):
+    """Times each tool creating one archive of `names` (in `cwd`; the DLL is given `folder`),
+    the tools taking turns round after round; checks every file was stored."""
+    creators = [
+        ('zip -6', ['zip', '-q', '-6', '-r', made] + names),
+        ('ours', [tool, 'zip', '-q', '-6', '-r', made] + names),
+        ('7z (deflate)', ['7z', 'a', '-tzip', '-mm=Deflate', '-mx=5', '-bd', '-bso0', made] + names),
+        ('bsdtar', ['bsdtar', '--format', 'zip', '--options', 'zip:compression-level=6', '-cf',
+                    made] + names),
+    ]
+    if dll:
+        creators.append(('dll (wine)', dll + ['zip', wine_path(made), wine_path(folder), '6']))
+    best = {}
+    sizes = {}
+    for round_ in range(rounds):
+        for name, command in creators:
+            print('%s: %s (round %d)' % (job, name, round_ + 1), flush=True)
+            r = best_of(1, clean(made), command, cwd=cwd)
+            sizes[name] = os.path.getsize(made)
+            stored = len([n for n in zipfile.ZipFile(made).namelist() if not n.endswith('/')])
+            if stored < count:
+                raise SystemExit('%s stored %d files, expected %d' % (name, stored, count))
+            if name not in best or r.seconds < best[name].seconds:
+                best[name] = r
+    reference = best['zip -6']
+    reference_size = sizes['zip -6']
+    for name, _ in creators:
+        size = sizes[name]
+        note = 'size %+.2f%% vs zip -6' % (100.0 * (size - reference_size) / reference_size)
+        table.add(job, name, best[name], reference, size, total, note)
 
 
 def main():
@@ -210,6 +285,8 @@ def main():
     work = os.path.abspath(args.work)
     os.makedirs(work, exist_ok=True)
     corpus = build_corpus(work)
+    two_mb = build_two_mb(work)
+    two_total, two_count = tree_stats(two_mb)
     small = os.path.join(corpus, 'small')
     large = os.path.join(corpus, 'large')
     out = os.path.join(work, 'out')
@@ -218,6 +295,7 @@ def main():
     large_total, large_count = tree_stats(large)
     print('corpus: %.1f MB in %d files (small set: %d files, %.1f MB; large set: %d files, %.1f MB)'
           % (total / MB, count, small_count, small_total / MB, large_count, large_total / MB))
+    print('2 MB set: %d files, %.1f MB' % (two_count, two_total / MB))
     print('cores: %d' % os.cpu_count(), flush=True)
     table = Table()
     rounds = args.rounds
@@ -228,37 +306,12 @@ def main():
         # Start Wine once so that its first-run work is not timed.
         run(dll + ['list', wine_path(os.path.join(work, 'list70k.zip'))])
 
-    # Creating: the whole corpus, level 6 everywhere.
+    # Creating: the whole corpus, then the 99 files of 2 MB, level 6 everywhere.
     made = os.path.join(work, 'made.zip')
-    creators = [
-        ('zip -6', ['zip', '-q', '-6', '-r', made, 'large', 'small']),
-        ('ours', [tool, 'zip', '-q', '-6', '-r', made, 'large', 'small']),
-        ('7z (deflate)', ['7z', 'a', '-tzip', '-mm=Deflate', '-mx=5', '-bd', '-bso0', made,
-                          'large', 'small']),
-        ('bsdtar', ['bsdtar', '--format', 'zip', '--options', 'zip:compression-level=6', '-cf',
-                    made, 'large', 'small']),
-    ]
-    if dll:
-        creators.append(('dll (wine)', dll + ['zip', wine_path(made), wine_path(corpus), '6']))
-    best = {}
-    sizes = {}
-    for round_ in range(rounds):
-        for name, command in creators:
-            print('creating: %s (round %d)' % (name, round_ + 1), flush=True)
-            r = best_of(1, clean(made), command, cwd=corpus)
-            sizes[name] = os.path.getsize(made)
-            stored = len(zipfile.ZipFile(made).namelist())
-            if stored < count:
-                raise SystemExit('%s stored %d members, expected %d' % (name, stored, count))
-            if name not in best or r.seconds < best[name].seconds:
-                best[name] = r
-    reference = best['zip -6']
-    reference_size = sizes['zip -6']
-    for name, _ in creators:
-        size = sizes[name]
-        note = 'size %+.2f%% vs zip -6' % (100.0 * (size - reference_size) / reference_size)
-        table.add('create %.0f MB, %d files' % (total / MB, count), name, best[name], reference,
-                  size, total, note)
+    create(table, 'create %.0f MB, %d files' % (total / MB, count), corpus, ['large', 'small'],
+           corpus, count, total, made, tool, dll, rounds)
+    create(table, 'create 99 files of 2 MB', two_mb, ['.'], two_mb, two_count, two_total, made,
+           tool, dll, rounds)
 
     # Creating an archive of 70,000 tiny members: memory grows with the member count (the
     # central directory is written last), not with the bytes.
@@ -283,10 +336,12 @@ def main():
         table.add('create 70,000 members', name, best[name], best['zip -6'])
 
     # Extracting archives made by zip -6: the small set, then the large one.
-    for label, folder, n in (('small', 'small', small_count), ('large', 'large', large_count)):
-        archive = os.path.join(work, label + '.zip')
+    for label, base, folder, n in (('small', corpus, 'small', small_count),
+                                   ('large', corpus, 'large', large_count),
+                                   ('2 MB', two_mb, '.', two_count)):
+        archive = os.path.join(work, label.replace(' ', '') + '.zip')
         if not os.path.exists(archive):
-            subprocess.run(['zip', '-q', '-6', '-r', archive, folder], cwd=corpus, check=True)
+            subprocess.run(['zip', '-q', '-6', '-r', archive, folder], cwd=base, check=True)
         # Each run extracts into a folder of its own, never used before: removing 20,000
         # files keeps the file system busy long after rm returns, and whoever ran next
         # would pay for it. The tools take turns, round after round, so that drifts in the
@@ -306,7 +361,7 @@ def main():
         for round_ in range(rounds):
             for k, (name, _) in enumerate(extractors('')):
                 print('extracting %s: %s (round %d)' % (label, name, round_ + 1), flush=True)
-                dest = os.path.join(out, '%s-%d-%d' % (label, k, round_))
+                dest = os.path.join(out, '%s-%d-%d' % (label.replace(' ', ''), k, round_))
                 os.makedirs(dest)
                 os.sync()
                 r = best_of(1, lambda: None, extractors(dest)[k][1])
@@ -343,7 +398,8 @@ def main():
     print()
     print('seconds: best of %d rounds, wall time of the process; dll s: the library call alone,' % rounds)
     print('timed inside the driver (the rest is Wine starting); speed: the reference tool\'s')
-    print('time divided by the tool\'s (for the DLL, by the call\'s); ratio: archive size /')
+    print('time divided by the tool\'s (for the DLL, by the call\'s; "process" in the note')
+    print('divides by the whole Wine process\'s); ratio: archive size /')
     print('corpus size; peak: resident memory of the process (for the DLL the whole Wine')
     print('process, Wine\'s own memory included)')
     print()

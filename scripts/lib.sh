@@ -91,3 +91,18 @@ ensure_display() {
   start_xvfb 90 120 || return 1
   trap "kill $xvfb_pid 2>/dev/null || true" EXIT
 }
+
+# Builds a configured tree (only the given targets, if any): quiet on success, the
+# compiler's messages on failure, which ends the script.
+build_tree() {
+  local tree=$1 log
+  shift
+  log=$(mktemp)
+  if ! cmake --build "$tree" -j2 ${1:+--target "$@"} >"$log" 2>&1; then
+    grep -vE '^\[[0-9]+/[0-9]+\] ' "$log" | tail -n 60
+    rm -f "$log"
+    echo "build of $tree failed" >&2
+    exit 1
+  fi
+  rm -f "$log"
+}
