@@ -6,6 +6,7 @@
 
 #include "platform/MsTop.h"
 #include "platform/toolkit/App.h"
+#include "platform/toolkit/Dpi.h"
 #include "platform/toolkit/Error.h"
 #include "platform/toolkit/Seam.h"
 #include "resources/resource.h"
@@ -23,6 +24,17 @@ tk::TwipsRect InFrame(const tk::TwipsRect& frame, tk::TwipsRect r) {
     r.left += frame.left;
     r.top += frame.top;
     return r;
+}
+
+// The tall picture drawn for the largest resolution that does not exceed the screen's, so that
+// it fits its box (which grows with the resolution) and is never stretched.
+int BannerFor(int dpi) {
+    const struct {
+        int dpi, id;
+    } kBanners[] = {{192, IDB_ABOUT_PICTURE_192}, {144, IDB_ABOUT_PICTURE_144}, {120, IDB_ABOUT_PICTURE_120}};
+    for (const auto& b : kBanners)
+        if (dpi >= b.dpi && FindResourceA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(b.id), RT_BITMAP)) return b.id;
+    return IDB_ABOUT_PICTURE;
 }
 
 // Clicks on the pictures arrive as STN_CLICKED, on the buttons as BN_CLICKED.
@@ -45,18 +57,18 @@ void frmAbout::Load() {
     if (!handCursor_) handCursor_ = LoadCursor(nullptr, IDC_HAND);  // a program built without our resources
 
     // Missing resources leave the pictures empty; the window works all the same.
-    auto globe = tk::Picture::LoadIconResource(IDI_ABOUT_ICON, 32);
+    auto globe = tk::LoadScaledIcon(IDI_ABOUT_ICON, 32);
     auto banner = tk::Picture::FromBitmap(static_cast<HBITMAP>(
-        LoadImageA(module, MAKEINTRESOURCEA(IDB_ABOUT_PICTURE), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
+        LoadImageA(module, MAKEINTRESOURCEA(BannerFor(tk::ScreenDpiX())), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
 
     Style s;
     s.clientWidthTwips = kClientWidthTwips;
     s.clientHeightTwips = kClientHeightTwips;
     s.style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;  // fixed dialog border, no minimise or maximise
     s.exStyle = WS_EX_DLGMODALFRAME;
-    s.icon = globe->IconHandle();  // Image1 keeps the picture, and so the icon, alive
     s.owner = owner_.Get();
     CreateForm(s);
+    tk::SetWindowIcons(hwnd(), IDI_ABOUT_ICON);
     CreateControls();
     picIcon.Picture(banner);
     Image1.Picture(globe);

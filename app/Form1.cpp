@@ -4,6 +4,7 @@
 #include "about/frmAbout.h"
 #include "platform/MsTop.h"
 #include "platform/toolkit/App.h"
+#include "platform/toolkit/Dpi.h"
 #include "platform/toolkit/Error.h"
 #include "platform/toolkit/Seam.h"
 #include "resources/resource.h"
@@ -32,8 +33,8 @@ bool Form1::Load() {
     style.clientWidthTwips = kClientWidthTwips;
     style.clientHeightTwips = kClientHeightTwips;
     style.keyPreview = true;
-    style.icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP));
     CreateForm(style);
+    tk::SetWindowIcons(hwnd(), IDI_APP);
     CreateControls();
     Form_Load();
     if (endRequested_) {
@@ -66,10 +67,10 @@ void Form1::CreateControls() {
 
     Label3.Create(*this, idLabel3, {120, 840, 0, 0}, "Browse for or Drag a Zip file here to extract", tk::Label::kAutoSize);
     imgNot.Create(*this, idImgNot, {6870, 1080, 315, 315});
-    imgNot.Picture(tk::Picture::LoadIconResource(IDI_NOT_ON_TOP, 21));
+    imgNot.Picture(tk::LoadScaledIcon(IDI_NOT_ON_TOP, 21));
     imgNot.ToolTipText("Don't Stay On Top");
     imgTop.Create(*this, idImgTop, {6870, 1065, 315, 315});
-    imgTop.Picture(tk::Picture::LoadIconResource(IDI_ON_TOP, 21));
+    imgTop.Picture(tk::LoadScaledIcon(IDI_ON_TOP, 21));
     imgTop.ToolTipText("Stay On Top of other Windows");
     imgTop.Visible(false);
     Label4.Create(*this, idLabel4, {120, 1440, 0, 0}, kNoListText, tk::Label::kAutoSize);
@@ -80,7 +81,7 @@ void Form1::CreateControls() {
     tk::PropertyBag bar = ProgressBarStoredValues();
     XP_ProgressBarBlue.CreateUserControl(*this, idProgressBar, {120, 4825, 5535, 240}, &bar);
     XP_ProgressBarBlue.Visible(false);
-    tk::PropertyBag header = header::InfoHeader1StoredValues(tk::Picture::LoadIconResource(IDI_HEADER, 32));
+    tk::PropertyBag header = header::InfoHeader1StoredValues(tk::LoadScaledIcon(IDI_HEADER, 32));
     InfoHeader1.CreateUserControl(*this, idInfoHeader1, {0, 0, 7335, 615}, &header);
     InfoHeader1.Visible(true);
 

@@ -1,14 +1,18 @@
 #!/usr/bin/env python3
 """Draws the About window's two images and writes them beside this script:
 
-  about.bmp  67 x 143, 24-bit: the tall picture at the window's left (picIcon)
-  about.ico  32 x 32, 32-bit with alpha: the globe that opens the web site (Image1)
+  about.bmp  67 x 143, 24-bit: the tall picture at the window's left (picIcon); about-120.bmp,
+             about-144.bmp and about-192.bmp: the same drawn 1.25, 1.5 and 2 times as large
+  about.ico  32 x 32 at 96 dpi, 32-bit with alpha: the globe that opens the web site (Image1),
+             also the window's icon; 16 to 64 pixels, for every scaling from 100 % to 200 %
 
 Pure Python so that the build needs no image tools. The output is deterministic; run it again
 after changing a drawing and commit the images with it."""
 import math
 import struct
 from pathlib import Path
+
+import icofile
 
 OUT = Path(__file__).resolve().parent
 
@@ -22,20 +26,35 @@ def lerp(a, b, t):
 BMP_W, BMP_H = 67, 143
 
 
-def banner():
-    """A night-to-day gradient, a few stars, a tied parcel and a zip running down from it."""
+# The picture again for 125 %, 150 % and 200 % scaling, drawn larger rather than stretched.
+BMP_SCALES = {'about.bmp': 1, 'about-120.bmp': 1.25, 'about-144.bmp': 1.5, 'about-192.bmp': 2}
+
+
+def banner(scale=1):
+    """A night-to-day gradient, a few stars, a tied parcel and a zip running down from it. Drawn in
+    the pixels of the 67 x 143 picture; a larger scale draws each shape larger."""
+    w, h = round(BMP_W * scale), round(BMP_H * scale)
     top, bottom = (18, 34, 96), (104, 164, 232)
-    px = [[lerp(top, bottom, y / (BMP_H - 1))] * BMP_W for y in range(BMP_H)]
+    px = [[lerp(top, bottom, y / (h - 1))] * w for y in range(h)]
     px = [list(row) for row in px]
 
-    def put(x, y, c):
-        if 0 <= x < BMP_W and 0 <= y < BMP_H:
-            px[y][x] = c
+    def at(v):
+        return round(v * scale)
 
     def fill(x0, y0, x1, y1, c):
-        for y in range(y0, y1):
-            for x in range(x0, x1):
-                put(x, y, c)
+        for y in range(max(0, at(y0)), min(h, at(y1))):
+            for x in range(max(0, at(x0)), min(w, at(x1))):
+                px[y][x] = c
+
+    def put(x, y, c):
+        fill(x, y, x + 1, y + 1, c)
+
+    def dot(x, y, c):
+        """A point that falls between pixels: the nearest one, or a pixel's worth around it."""
+        if scale == 1:
+            put(round(x), round(y), c)
+        else:
+            fill(x - 0.5, y - 0.5, x + 0.5, y + 0.5, c)
 
     for x, y, big in ((9, 8, True), (52, 14, False), (30, 5, False), (58, 31, True), (14, 27, False),
                       (40, 22, False), (6, 40, False)):
@@ -67,12 +86,12 @@ def banner():
     fill(box_x0, mid_y - 1, box_x1, mid_y + 2, string)
     # The bow: two loops above the string's crossing on the lid.
     cx, cy = mid_x + lid // 2, box_y0 - lid // 2 - 1
-    for a in range(0, 360, 4):
+    for a in range(0, 360, 4 if scale == 1 else 1):
         r = math.radians(a)
         for sign in (-1, 1):
             x = cx + sign * (5 + 5 * math.cos(r))
             y = cy + 3.2 * math.sin(r)
-            put(round(x), round(y), string)
+            dot(x, y, string)
     fill(cx - 1, cy - 1, cx + 2, cy + 2, (214, 200, 150))
 
     # The zip: two rows of teeth meeting under the parcel, opening towards the bottom.
@@ -106,14 +125,12 @@ def write_bmp(path, px):
 
 # ---- about.ico --------------------------------------------------------------------------------
 
-ICO_SIZE = 32
-
-
-def globe():
-    """A globe with two landmasses and a faint grid, anti-aliased by 4 x 4 supersampling."""
-    n = ICO_SIZE
+def globe(n):
+    """A globe with two landmasses and a faint grid, anti-aliased by 4 x 4 supersampling; drawn
+    for 32 pixels and scaled to n."""
     cx = cy = (n - 1) / 2
-    radius = 14.6
+    radius = 14.6 * n / 32
+    rim = 1.1 * n / 32
     px = [[(0, 0, 0, 0)] * n for _ in range(n)]
     sub = 4
     for y in range(n):
@@ -138,7 +155,7 @@ def globe():
                     grid = min(abs(math.sin(lon * 3)), abs(math.sin(lat * 3)))
                     if grid < 0.08:
                         c = lerp(c, (220, 235, 255), 0.45)
-                    if d > radius - 1.1:
+                    if d > radius - rim:
                         c = (16, 52, 120)
                     for i in range(3):
                         acc[i] += min(255, c[i] * light)
@@ -148,23 +165,8 @@ def globe():
     return px
 
 
-def write_ico(path, px):
-    n = len(px)
-    dib = struct.pack('<IiiHHIIiiII', 40, n, n * 2, 1, 32, 0, 0, 0, 0, 0, 0)
-    for y in reversed(range(n)):
-        for r, g, b, a in px[y]:
-            dib += bytes((b, g, r, a))
-    stride = ((n + 31) // 32) * 4
-    for y in reversed(range(n)):
-        row = bytearray(stride)
-        for x in range(n):
-            if px[y][x][3] == 0:
-                row[x // 8] |= 0x80 >> (x % 8)
-        dib += bytes(row)
-    head = struct.pack('<HHH', 0, 1, 1) + struct.pack('<BBBBHHII', n, n, 0, 0, 1, 32, len(dib), 22)
-    path.write_bytes(head + dib)
-
-
 if __name__ == '__main__':
-    write_bmp(OUT / 'about.bmp', banner())
-    write_ico(OUT / 'about.ico', globe())
+    for name, scale in BMP_SCALES.items():
+        write_bmp(OUT / name, banner(scale))
+    # The window's own icon as well as Image1's picture: every size from 16 to 64 pixels.
+    icofile.write(OUT / 'about.ico', [icofile.image32(globe(n)) for n in icofile.ICON_SIZES])

@@ -1,16 +1,19 @@
 #!/usr/bin/env python3
 """Draws the information header's icons and writes them as 24-bit .ico files: header.ico, the
-main window's banner picture (32 x 32), and header16.ico, the control's built-in icon (16 x 16).
-Both show a parcel seen from above one corner, tied with a cream tape. Pure Python so that the
-build needs no image tools: run it again after changing the drawing."""
-import struct
+main window's banner picture (32 x 32 at 96 dpi), and header16.ico, the control's built-in icon
+(16 x 16 at 96 dpi). Both show a parcel seen from above one corner, tied with a cream tape, and
+each comes in the sizes it takes from 100 % to 200 % scaling, so that none is stretched.
+Pure Python so that the build needs no image tools: run it again after changing the drawing."""
 import sys
 from pathlib import Path
 
+import icofile
+
 OUT = Path(__file__).resolve().parent
 
-# The drawing for each size, in pixels: faces of the box, the tape's centre lines, and the widths
-# (half the outline, half the tape). The small one is drawn on the pixel grid, not scaled down.
+# The drawing for two sizes, in pixels: faces of the box, the tape's centre lines, and the widths
+# (half the outline, half the tape). The small one is drawn on the pixel grid, not scaled down;
+# other sizes scale the nearest design below them (the small one below 32 pixels).
 DESIGNS = {
     32: dict(top=[(4, 10), (16, 4), (28, 10), (16, 16)],
              left=[(4, 10), (16, 16), (16, 29), (4, 23)],
@@ -54,9 +57,22 @@ def edges(poly):
     return [(poly[i], poly[(i + 1) % len(poly)]) for i in range(len(poly))]
 
 
+def design(size):
+    base = 16 if size < 32 else 32
+    k = size / base
+
+    def scaled(p):
+        return (p[0] * k, p[1] * k)
+
+    d = DESIGNS[base]
+    return dict(top=[scaled(p) for p in d['top']], left=[scaled(p) for p in d['left']],
+                right=[scaled(p) for p in d['right']], tape=[(scaled(a), scaled(b)) for a, b in d['tape']],
+                line=d['line'] * k, tape_width=d['tape_width'] * k)
+
+
 def parcel(size):
     """Rows of (r, g, b) or None for transparent, top row first."""
-    d = DESIGNS[size]
+    d = design(size)
     faces = ((d['top'], TOP_COLOUR), (d['left'], LEFT_COLOUR), (d['right'], RIGHT_COLOUR))
     rows = []
     for y in range(size):
@@ -76,39 +92,10 @@ def parcel(size):
     return rows
 
 
-def ico_24(rows):
-    """One 24-bit icon image: BITMAPINFOHEADER, bottom-up BGR rows, then the AND mask."""
-    h, w = len(rows), len(rows[0])
-    header = struct.pack('<IiiHHIIiiII', 40, w, h * 2, 1, 24, 0, 0, 0, 0, 0, 0)
-    stride = (w * 3 + 3) // 4 * 4
-    xor = bytearray()
-    for row in reversed(rows):
-        line = bytearray()
-        for c in row:
-            r, g, b = c if c else (0, 0, 0)
-            line += bytes((b, g, r))
-        xor += line + bytes(stride - len(line))
-    mask_stride = (w + 31) // 32 * 4
-    mask = bytearray()
-    for row in reversed(rows):
-        line = bytearray(mask_stride)
-        for x, c in enumerate(row):
-            if c is None:
-                line[x // 8] |= 0x80 >> (x % 8)
-        mask += line
-    return header + xor + mask
-
-
-def write_ico(path, size):
-    dib = ico_24(parcel(size))
-    data = struct.pack('<HHH', 0, 1, 1)
-    data += struct.pack('<BBBBHHII', size, size, 0, 0, 1, 24, len(dib), 6 + 16)
-    path.write_bytes(data + dib)
-
-
 def main():
-    write_ico(OUT / 'header.ico', 32)
-    write_ico(OUT / 'header16.ico', 16)
+    # Each in the sizes it is shown at from 100 % to 200 % scaling.
+    icofile.write(OUT / 'header.ico', [icofile.image24(parcel(size)) for size in (32, 40, 48, 64)])
+    icofile.write(OUT / 'header16.ico', [icofile.image24(parcel(size)) for size in (16, 20, 24, 32)])
     return 0
 
 

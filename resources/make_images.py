@@ -5,43 +5,9 @@ import struct
 import sys
 from pathlib import Path
 
+import icofile
+
 OUT = Path(__file__).resolve().parent
-
-
-def ico_image(pixels, w, h):
-    """32-bit BGRA DIB with its AND mask; pixels[y][x] = (r, g, b, a), top row first."""
-    header = struct.pack('<IiiHHIIiiII', 40, w, h * 2, 1, 32, 0, 0, 0, 0, 0, 0)
-    xor = bytearray()
-    for y in reversed(range(h)):
-        for x in range(w):
-            r, g, b, a = pixels[y][x]
-            xor += bytes((b, g, r, a))
-    stride = ((w + 31) // 32) * 4
-    mask = bytearray()
-    for y in reversed(range(h)):
-        row = bytearray(stride)
-        for x in range(w):
-            if pixels[y][x][3] == 0:
-                row[x // 8] |= 0x80 >> (x % 8)
-        mask += row
-    return header + xor + mask
-
-
-def write_icon(path, images, cursor_hotspot=None):
-    """images: list of (w, h, dib bytes). Writes an .ico, or a .cur when a hot spot is given."""
-    kind = 2 if cursor_hotspot else 1
-    data = struct.pack('<HHH', 0, kind, len(images))
-    offset = 6 + 16 * len(images)
-    for w, h, dib in images:
-        if cursor_hotspot:
-            planes, bits = cursor_hotspot
-        else:
-            planes, bits = 1, 32
-        data += struct.pack('<BBBBHHII', w % 256, h % 256, 0, 0, planes, bits, len(dib), offset)
-        offset += len(dib)
-    for _, _, dib in images:
-        data += dib
-    path.write_bytes(data)
 
 
 def from_art(art, palette):
@@ -58,35 +24,49 @@ def parcel(size):
             edge = x in (m, size - m - 1) or y in (m, size - m - 1)
             px[y][x] = (90, 55, 20, 255) if edge else (196, 140, 72, 255)
     mid = size // 2
+    string = max(1, size // 32)  # half the string's width
     for i in range(m + 1, size - m - 1):
-        for d in (-1, 0):
+        for d in range(-string, string):
             px[mid + d][i] = (250, 235, 190, 255)
             px[i][mid + d] = (250, 235, 190, 255)
     return px
 
 
+# The stay-on-top pictures are shown in a 315-twip box: 21 pixels at 96 dpi, 26 at 120, 32 at
+# 144 and 42 at 192. Windows never asks for them itself, so they come in exactly those sizes.
+PIN_SIZES = (21, 26, 32, 42)
+
+
 def pin(size, pressed):
-    """A drawing pin: lying on its side when not on top, pressed in (seen from above) when on top."""
+    """A drawing pin: lying on its side when not on top, pressed in (seen from above) when on top.
+    Drawn for 21 pixels; a larger size scales each length, so that it stays sharp."""
     t = (0, 0, 0, 0)
     px = [[t] * size for _ in range(size)]
     red, dark, steel = (210, 30, 30, 255), (120, 10, 10, 255), (110, 110, 120, 255)
     c = size // 2
+
+    def s(v):
+        return round(v * size / 21)
+
     if pressed:
         for y in range(size):
             for x in range(size):
                 d = ((x - c) ** 2 + (y - c) ** 2) ** 0.5
-                if d <= c - 2:
-                    px[y][x] = dark if d > c - 4 else red
-        px[c][c] = (255, 200, 200, 255)
+                if d <= c - s(2):
+                    px[y][x] = dark if d > c - s(4) else red
+                if d <= s(1) - 1:
+                    px[y][x] = (255, 200, 200, 255)
     else:
-        for x in range(3, c + 2):  # needle
-            px[c][x] = steel
-        for y in range(c - 4, c + 5):  # head
-            for x in range(c + 2, c + 5):
+        line = s(1)
+        for y in range(c - line // 2, c - line // 2 + line):  # needle
+            for x in range(s(3), c + s(2)):
+                px[y][x] = steel
+        for y in range(c - s(4), c + s(4) + 1):  # head
+            for x in range(c + s(2), c + s(5)):
                 px[y][x] = red
-        for y in range(c - 2, c + 3):
-            for x in range(c + 5, size - 3):
-                px[y][x] = red if y != c + 2 else dark
+        for y in range(c - s(2), c + s(2) + 1):
+            for x in range(c + s(5), size - s(3)):
+                px[y][x] = red if y <= c + s(2) - line else dark
     return px
 
 
@@ -135,10 +115,10 @@ def hand_cursor():
 
 
 def main():
-    write_icon(OUT / 'Parcelo.ico', [(s, s, ico_image(parcel(s), s, s)) for s in (32, 16)])
-    write_icon(OUT / 'not-on-top.ico', [(21, 21, ico_image(pin(21, False), 21, 21))])
-    write_icon(OUT / 'on-top.ico', [(21, 21, ico_image(pin(21, True), 21, 21))])
-    write_icon(OUT / 'hand.cur', [(32, 32, hand_cursor())], cursor_hotspot=(6, 0))
+    icofile.write(OUT / 'Parcelo.ico', [icofile.image32(parcel(s)) for s in icofile.ICON_SIZES])
+    icofile.write(OUT / 'not-on-top.ico', [icofile.image32(pin(s, False)) for s in PIN_SIZES])
+    icofile.write(OUT / 'on-top.ico', [icofile.image32(pin(s, True)) for s in PIN_SIZES])
+    icofile.write(OUT / 'hand.cur', [(32, 32, 1, hand_cursor())], cursor_hotspot=(6, 0))
     return 0
 
 

@@ -4,6 +4,7 @@
 
 #include "controls/header/modGradient.h"
 #include "platform/toolkit/App.h"
+#include "platform/toolkit/Dpi.h"
 #include "platform/toolkit/Error.h"
 #include "platform/toolkit/Numeric.h"
 #include "platform/toolkit/Seam.h"
@@ -17,7 +18,7 @@ namespace {
 constexpr COLORREF kSysButtonShadow = 0x80000010;  // COLOR_BTNSHADOW
 constexpr COLORREF kSysButtonFace = 0x8000000F;    // COLOR_BTNFACE
 constexpr COLORREF kSys3DDarkShadow = 0x80000015;  // COLOR_3DDKSHADOW
-constexpr int kIconSizePx = 16;
+constexpr int kIconSizePx = 16;  // at 96 dpi
 const char kDefaultFontName[] = "Tahoma";
 const char kDefaultCaption[] = "Information Header v1.0";
 const char kNoIconMessage[] = "Cannot set alignment because 'HasIcon' is false";
@@ -29,8 +30,8 @@ int32_t AsStored(COLORREF c) { return static_cast<int32_t>(c); }
 InfoHeader::InfoHeader() {
     // The built-in icon; a module without it simply shows none, at the design size.
     imgIco_.Move(120, 120);
-    imgIco_.Size(kIconSizePx * tk::TwipsPerPixelX(), kIconSizePx * tk::TwipsPerPixelY());
-    tk::PictureRef builtIn = tk::Picture::LoadIconResource(IDI_HEADER_DEFAULT, kIconSizePx);
+    imgIco_.Size(tk::ScaledPx(kIconSizePx) * tk::TwipsPerPixelX(), tk::ScaledPx(kIconSizePx) * tk::TwipsPerPixelY());
+    tk::PictureRef builtIn = tk::LoadScaledIcon(IDI_HEADER_DEFAULT, kIconSizePx);
     if (builtIn && builtIn->IconHandle()) imgIco_.Picture(builtIn);
     picGrad_.BackColor(BackColor());
     lblCaption_.Font(std::make_shared<tk::StdFont>(kDefaultFontName, 10.0, true));

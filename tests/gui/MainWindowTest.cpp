@@ -6,6 +6,7 @@
 #include "app/Form1.h"
 #include "gui/Fixtures.h"
 #include "platform/toolkit/App.h"
+#include "platform/toolkit/Font.h"
 #include "platform/toolkit/Seam.h"
 #include "resources/resource.h"
 
@@ -36,9 +37,21 @@ protected:
 
 
 TEST_F(MainWindow, ClientAreaAndControlsStandWhereTheTwipsTablePutsThem) {
+    // At the screen's resolution: this test runs at 96 dpi, and again at 144 and 192 (DpiTest.cpp).
+    const int dpi = tk::ScreenDpiX();
+    const double pxPerTwip = dpi / 1440.0;
+    const struct {
+        int dpi, width, height;
+    } kClient[] = {{96, 486, 381}, {120, 608, 476}, {144, 729, 572}, {192, 972, 762}};
     RECT client = form->ClientPx();
-    EXPECT_EQ(client.right, 486);
-    EXPECT_EQ(client.bottom, 381);
+    bool known = false;
+    for (const auto& c : kClient) {
+        if (c.dpi != dpi) continue;
+        known = true;
+        EXPECT_EQ(client.right, c.width);
+        EXPECT_EQ(client.bottom, c.height);
+    }
+    EXPECT_TRUE(known) << dpi << " dpi";
     const struct {
         const char* name;
         HWND hwnd;
@@ -63,15 +76,15 @@ TEST_F(MainWindow, ClientAreaAndControlsStandWhereTheTwipsTablePutsThem) {
     };
     for (const auto& c : table) {
         RECT r = InClient(c.hwnd);
-        EXPECT_NEAR(r.left, c.left / 15, 1) << c.name;
-        EXPECT_NEAR(r.top, c.top / 15, 1) << c.name;
-        EXPECT_NEAR(r.right - r.left, c.width / 15, 1) << c.name;
-        EXPECT_NEAR(r.bottom - r.top, c.height / 15, 1) << c.name;
+        EXPECT_NEAR(r.left, c.left * pxPerTwip, 1) << c.name;
+        EXPECT_NEAR(r.top, c.top * pxPerTwip, 1) << c.name;
+        EXPECT_NEAR(r.right - r.left, c.width * pxPerTwip, 1) << c.name;
+        EXPECT_NEAR(r.bottom - r.top, c.height * pxPerTwip, 1) << c.name;
     }
     // The auto-sized hints start at their design corner.
-    EXPECT_NEAR(InClient(form->Label3.hwnd()).left, 8, 1);
-    EXPECT_NEAR(InClient(form->Label3.hwnd()).top, 56, 1);
-    EXPECT_NEAR(InClient(form->Label4.hwnd()).top, 96, 1);
+    EXPECT_NEAR(InClient(form->Label3.hwnd()).left, 120 * pxPerTwip, 1);
+    EXPECT_NEAR(InClient(form->Label3.hwnd()).top, 840 * pxPerTwip, 1);
+    EXPECT_NEAR(InClient(form->Label4.hwnd()).top, 1440 * pxPerTwip, 1);
     // The focus holder lies below the visible client area.
     EXPECT_GE(InClient(form->cmdDummy.hwnd()).top, client.bottom);
 }
