@@ -16,7 +16,7 @@ constexpr size_t kWindow = 64 * 1024;  // the farthest a distance reaches (49153
 // move) is rare and that most matches, even 65538 long, fit whole.
 constexpr size_t kAhead = 192 * 1024;
 constexpr size_t kCapacity = kWindow + kAhead;
-// Word-wise match copies may write this far past a match's end.
+// Match copies in 16-byte pieces may write this far past a match's end.
 constexpr size_t kSlack = 16;
 
 // Entry kinds; any op below kLink is a length or distance with that many extra bits.
@@ -63,10 +63,19 @@ struct Meanings {
 };
 constexpr Meanings kMeanings;
 
-unsigned Reverse(unsigned code, unsigned bits) {
-  unsigned reversed = 0;
-  for (unsigned i = 0; i < bits; ++i, code >>= 1) reversed = (reversed << 1) | (code & 1);
-  return reversed;
+struct ReversedBytes {
+  uint8_t of[256];
+  constexpr ReversedBytes() : of() {
+    for (unsigned b = 0; b < 256; ++b) {
+      for (unsigned i = 0; i < 8; ++i) of[b] = static_cast<uint8_t>(of[b] | (((b >> i) & 1) << (7 - i)));
+    }
+  }
+};
+constexpr ReversedBytes kReversed;
+
+// A code of up to 15 bits in the order the stream sends it.
+inline unsigned Reverse(unsigned code, unsigned bits) {
+  return ((unsigned{kReversed.of[code & 0xFF]} << 8) | kReversed.of[code >> 8]) >> (16 - bits);
 }
 
 // Fills `table` for the canonical code with these lengths, codes up to `rootBits` long
@@ -492,19 +501,31 @@ Deflate64Decoder::Stop Deflate64Decoder::Fast(const unsigned char*& next,
   };
   constexpr uint64_t kLiteralMask = (1u << kLiteralBits) - 1;
   constexpr uint64_t kDistanceMask = (1u << kDistanceBits) - 1;
-  while (end - in >= 16 && pos < kCapacity) {
-    refill();
+  auto literal = [&] {
     Entry entry = literals_[bitBuffer & kLiteralMask];
     if (entry.op & kLink) {
       entry = literals_[entry.value +
                         ((bitBuffer >> kLiteralBits) & ((1u << (entry.op & 0x1F)) - 1))];
     }
-    bitBuffer >>= entry.bits;
-    bitCount -= entry.bits;
+    return entry;
+  };
+  while (end - in >= 16 && kCapacity - pos >= 3) {
+    refill();
+    Entry entry = literal();
     if (entry.op == kLiteral) {
-      buffer[pos++] = static_cast<unsigned char>(entry.value);
+      // Up to three literals per refill: 56 bits hold three codes of 15.
+      for (int i = 0;;) {
+        bitBuffer >>= entry.bits;
+        bitCount -= entry.bits;
+        buffer[pos++] = static_cast<unsigned char>(entry.value);
+        if (++i == 3) break;
+        entry = literal();
+        if (entry.op != kLiteral) break;
+      }
       continue;
     }
+    bitBuffer >>= entry.bits;
+    bitCount -= entry.bits;
     if (entry.op >= kEndOfBlock) {
       if (entry.op != kEndOfBlock) {
         stop = Stop::kCorrupt;
@@ -544,8 +565,15 @@ Deflate64Decoder::Stop Deflate64Decoder::Fast(const unsigned char*& next,
     unsigned char* to = buffer + pos;
     const unsigned char* from = to - distance;
     pos += length;
-    if (distance >= 8) {
-      // Each 8-byte piece reads only bytes already written; the last may run into kSlack.
+    if (distance >= 16) {
+      // Each piece reads only bytes already written; the last may run into kSlack.
+      unsigned char* const stopAt = buffer + pos;
+      do {
+        std::memcpy(to, from, 16);
+        to += 16;
+        from += 16;
+      } while (to < stopAt);
+    } else if (distance >= 8) {
       unsigned char* const stopAt = buffer + pos;
       do {
         std::memcpy(to, from, 8);
