@@ -27,20 +27,19 @@ constexpr uint8_t kInvalid = 0xC0;
 
 constexpr unsigned kMaxCodeBits = 15;
 constexpr unsigned kMaxLiteralCodes = 286;  // 286 and 287 exist only in the fixed code
-constexpr unsigned kMaxDistanceCodes = 32;  // 30 and 31 are Deflate64's own
 
 // Length symbols 257 to 285. 285 is Deflate64's: 16 extra bits on a base of 3.
-constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                      31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 3};
+constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
+                                      15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
+                                      67, 83, 99, 115, 131, 163, 195, 227, 3};
 constexpr uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                       2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 16};
-constexpr uint16_t kDistanceBase[32] = {
-    1,    2,    3,    4,    5,    7,     9,     13,    17,    25,    33,
-    49,   65,   97,   129,  193,  257,   385,   513,   769,   1025,  1537,
-    2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577, 32769, 49153};
-constexpr uint8_t kDistanceExtra[32] = {0, 0, 0,  0,  1,  1,  2,  2,  3,  3,  4,
-                                        4, 5, 5,  6,  6,  7,  7,  8,  8,  9,  9,
-                                        10, 10, 11, 11, 12, 12, 13, 13, 14, 14};
+constexpr uint16_t kDistanceBase[32] = {1,    2,    3,    4,     5,     7,     9,     13,
+                                        17,   25,   33,   49,    65,    97,    129,   193,
+                                        257,  385,  513,  769,   1025,  1537,  2049,  3073,
+                                        4097, 6145, 8193, 12289, 16385, 24577, 32769, 49153};
+constexpr uint8_t kDistanceExtra[32] = {0, 0, 0, 0, 1, 1, 2,  2,  3,  3,  4,  4,  5,  5,  6,  6,
+                                        7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13, 14, 14};
 // The order in which a dynamic block lists the code-length code's lengths.
 constexpr uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
                                           11, 4,  12, 3, 13, 2, 14, 1, 15};
@@ -67,7 +66,9 @@ struct ReversedBytes {
   uint8_t of[256];
   constexpr ReversedBytes() : of() {
     for (unsigned b = 0; b < 256; ++b) {
-      for (unsigned i = 0; i < 8; ++i) of[b] = static_cast<uint8_t>(of[b] | (((b >> i) & 1) << (7 - i)));
+      for (unsigned i = 0; i < 8; ++i) {
+        of[b] = static_cast<uint8_t>(of[b] | (((b >> i) & 1) << (7 - i)));
+      }
     }
   }
 };
@@ -258,8 +259,7 @@ Deflate64Decoder::Stop Deflate64Decoder::Fail() {
   return Stop::kCorrupt;
 }
 
-bool Deflate64Decoder::Need(unsigned bits, const unsigned char*& next,
-                            const unsigned char* end) {
+bool Deflate64Decoder::Need(unsigned bits, const unsigned char*& next, const unsigned char* end) {
   while (bitCount_ < bits) {
     if (next == end) return false;
     bitBuffer_ |= uint64_t{*next++} << bitCount_;
@@ -287,9 +287,7 @@ void Deflate64Decoder::Drop(unsigned bits) {
   bitCount_ -= bits;
 }
 
-void Deflate64Decoder::EndBlock() {
-  state_ = finalBlock_ ? State::kEnd : State::kHeader;
-}
+void Deflate64Decoder::EndBlock() { state_ = finalBlock_ ? State::kEnd : State::kHeader; }
 
 void Deflate64Decoder::UseFixedCodes() {
   if (fixedLoaded_) return;
@@ -300,8 +298,7 @@ void Deflate64Decoder::UseFixedCodes() {
   std::fill(lengths + 280, lengths + 288, uint8_t{8});
   Build(lengths, 288, kMeanings.literals, kLiteralBits, literals_, std::size(literals_), false);
   std::fill(lengths, lengths + 32, uint8_t{5});
-  Build(lengths, 32, kMeanings.distances, kDistanceBits, distances_, std::size(distances_),
-        false);
+  Build(lengths, 32, kMeanings.distances, kDistanceBits, distances_, std::size(distances_), false);
   fixedLoaded_ = true;
 }
 
@@ -314,8 +311,7 @@ bool Deflate64Decoder::BuildDynamicCodes() {
                distances_, std::size(distances_), true);
 }
 
-Deflate64Decoder::Stop Deflate64Decoder::Run(const unsigned char*& next,
-                                             const unsigned char* end) {
+Deflate64Decoder::Stop Deflate64Decoder::Run(const unsigned char*& next, const unsigned char* end) {
   unsigned char* buffer = buffer_.get();
   for (;;) {
     switch (state_) {
@@ -504,8 +500,8 @@ Deflate64Decoder::Stop Deflate64Decoder::Fast(const unsigned char*& next,
   auto literal = [&] {
     Entry entry = literals_[bitBuffer & kLiteralMask];
     if (entry.op & kLink) {
-      entry = literals_[entry.value +
-                        ((bitBuffer >> kLiteralBits) & ((1u << (entry.op & 0x1F)) - 1))];
+      entry =
+          literals_[entry.value + ((bitBuffer >> kLiteralBits) & ((1u << (entry.op & 0x1F)) - 1))];
     }
     return entry;
   };

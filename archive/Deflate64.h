@@ -44,15 +44,15 @@ class Deflate64Decoder final : public Decoder {
 
  private:
   enum class State : uint8_t {
-    kHeader,            // the 3 bits that start a block
-    kStoredLengths,     // LEN and NLEN of a stored block
-    kStored,            // a stored block's bytes
-    kTableSizes,        // HLIT, HDIST, HCLEN of a dynamic block
-    kCodeLengthCode,    // the code-length code's 3-bit lengths
-    kCodeLengths,       // the literal/length and distance code lengths
-    kLiteral,           // a literal, a length or the end of the block
-    kDistance,          // the distance of a match whose length is known
-    kCopy,              // a match being copied
+    kHeader,          // the 3 bits that start a block
+    kStoredLengths,   // LEN and NLEN of a stored block
+    kStored,          // a stored block's bytes
+    kTableSizes,      // HLIT, HDIST, HCLEN of a dynamic block
+    kCodeLengthCode,  // the code-length code's 3-bit lengths
+    kCodeLengths,     // the literal/length and distance code lengths
+    kLiteral,         // a literal, a length or the end of the block
+    kDistance,        // the distance of a match whose length is known
+    kCopy,            // a match being copied
     kEnd,
     kCorrupt,
   };

@@ -4,23 +4,24 @@
 // several rounds, by the clock and by the process's CPU time (which a busy shared machine
 // disturbs less), and checks both outputs against the original.
 //
-//   deflate64_bench [file to use as the data | MiB of made-up data, default 128] [rounds, default 3]
+//   deflate64_bench [file to use as the data | MiB of made-up data, default 128] [rounds, default
+//   3]
 //
 // Made-up data is a mix like a folder of documents and programs: text from a few thousand
 // words, records of small numbers, and a tenth random bytes. Needs 7z on the path.
+#include <unistd.h>
+
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "archive/Bytes.h"
 #include "archive/Deflate64.h"
@@ -35,8 +36,8 @@ namespace fs = std::filesystem;
 std::string MadeUp(size_t size) {
   std::mt19937 random(1);
   std::vector<std::string> words(3000);
-  const char* syllables[] = {"ar", "chi", "ve", "de", "fla", "te", "win", "dow", "mem", "ber",
-                             "zip", "pro", "gram", "file", "da", "ta", "str", "eam", "in", "on"};
+  const char* syllables[] = {"ar",  "chi", "ve",   "de",   "fla", "te", "win", "dow", "mem", "ber",
+                             "zip", "pro", "gram", "file", "da",  "ta", "str", "eam", "in",  "on"};
   for (std::string& w : words) {
     for (unsigned n = 1 + random() % 4; n > 0; --n) w += syllables[random() % std::size(syllables)];
   }
@@ -78,8 +79,10 @@ std::string ReadAll(const fs::path& path) {
 std::string SevenZipDeflate64(const std::string& data) {
   fs::path dir = fs::temp_directory_path() / ("deflate64-bench-" + std::to_string(getpid()));
   fs::create_directories(dir);
-  std::ofstream(dir / "data", std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
-  std::string command = "cd '" + dir.string() + "' && 7z a -tzip -mm=Deflate64 a.zip data >/dev/null";
+  std::ofstream(dir / "data", std::ios::binary)
+      .write(data.data(), static_cast<std::streamsize>(data.size()));
+  std::string command =
+      "cd '" + dir.string() + "' && 7z a -tzip -mm=Deflate64 a.zip data >/dev/null";
   int status = std::system(command.c_str());
   std::string zip = ReadAll(dir / "a.zip");
   fs::remove_all(dir);
@@ -94,15 +97,17 @@ std::string SevenZipDeflate64(const std::string& data) {
     std::exit(1);
   }
   const auto* local = reinterpret_cast<const unsigned char*>(zip.data()) + entry.localOffset;
-  return zip.substr(entry.localOffset + 30 + archive::Load16(local + 26) + archive::Load16(local + 28),
-                    entry.compressedSize);
+  return zip.substr(
+      entry.localOffset + 30 + archive::Load16(local + 26) + archive::Load16(local + 28),
+      entry.compressedSize);
 }
 
 std::string ZlibDeflate(const std::string& data) {
   archive::Deflater deflater(6);
   std::string out;
-  deflater.Compress(data.data(), data.size(), true,
-                    [&](const unsigned char* p, size_t n) { out.append(reinterpret_cast<const char*>(p), n); });
+  deflater.Compress(data.data(), data.size(), true, [&](const unsigned char* p, size_t n) {
+    out.append(reinterpret_cast<const char*>(p), n);
+  });
   return out;
 }
 

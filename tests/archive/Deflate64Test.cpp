@@ -56,9 +56,12 @@ struct Feeding {
   std::function<std::pair<Pieces, Pieces>()> pieces;
 };
 const Feeding kFeedings[] = {
-    {"whole", [] { return std::pair<Pieces, Pieces>([] { return SIZE_MAX; }, [] { return 1u << 20; }); }},
-    {"one byte in, one byte out", [] { return std::pair<Pieces, Pieces>([] { return 1; }, [] { return 1; }); }},
-    {"random pieces", [] {
+    {"whole",
+     [] { return std::pair<Pieces, Pieces>([] { return SIZE_MAX; }, [] { return 1u << 20; }); }},
+    {"one byte in, one byte out",
+     [] { return std::pair<Pieces, Pieces>([] { return 1; }, [] { return 1; }); }},
+    {"random pieces",
+     [] {
        auto random = std::make_shared<std::mt19937>(7);
        Pieces piece = [random] { return size_t{1} + (*random)() % 5000; };
        return std::pair<Pieces, Pieces>(piece, piece);
@@ -112,8 +115,9 @@ std::string Random(size_t size, unsigned seed) {
 }
 
 std::string Text(size_t size, unsigned seed) {
-  static const char* kWords[] = {"zip ", "member ", "window ", "the ", "of ", "64 ", "deflate\n",
-                                 "archive ", "Parcelo ", "and ", "stream ", "a ", "bits, "};
+  static const char* kWords[] = {"zip ",    "member ",   "window ",  "the ",     "of ",
+                                 "64 ",     "deflate\n", "archive ", "Parcelo ", "and ",
+                                 "stream ", "a ",        "bits, "};
   std::mt19937 random(seed);
   std::string s;
   while (s.size() < size) s += kWords[random() % std::size(kWords)];
@@ -125,24 +129,25 @@ std::string Text(size_t size, unsigned seed) {
 std::optional<std::string> SevenZip(const std::string& data, const std::string& options) {
   TempDir dir;
   WriteFile(dir / "m", data);
-  std::string command = "cd '" + dir.path().string() + "' && 7z a -tzip -mm=Deflate64 " +
-                        options + " a.zip m >/dev/null 2>&1";
+  std::string command = "cd '" + dir.path().string() + "' && 7z a -tzip -mm=Deflate64 " + options +
+                        " a.zip m >/dev/null 2>&1";
   if (std::system(command.c_str()) != 0) return std::nullopt;
   std::string zip = ReadFile(dir / "a.zip");
   archive::MemoryStream stream(zip);
   archive::Entry entry = archive::ReadDirectory(stream).entries.at(0);
   EXPECT_EQ(entry.method, 9);
   const auto* local = reinterpret_cast<const unsigned char*>(zip.data()) + entry.localOffset;
-  return zip.substr(entry.localOffset + 30 + archive::Load16(local + 26) + archive::Load16(local + 28),
-                    entry.compressedSize);
+  return zip.substr(
+      entry.localOffset + 30 + archive::Load16(local + 26) + archive::Load16(local + 28),
+      entry.compressedSize);
 }
 
 struct SevenZipCase {
   const char* what;
   std::string data;
   const char* options;
-  int firstBlock;        // the type of the stream's first block, as 7z chooses it
-  double maxRatio;       // compressed / data at most, to show long matches were used
+  int firstBlock;   // the type of the stream's first block, as 7z chooses it
+  double maxRatio;  // compressed / data at most, to show long matches were used
 };
 
 TEST(Deflate64, DecodesWhat7zWrites) {
@@ -150,7 +155,8 @@ TEST(Deflate64, DecodesWhat7zWrites) {
   std::string far = Random(40000, 1), farther = Random(60000, 2);
   const SevenZipCase cases[] = {
       {"text over several window slides (dynamic)", Text(1500000, 3), "", 2, 0.5},
-      {"repeats 40000 and 60000 bytes back", far + far + far + farther + farther + farther, "", 0, 0.4},
+      {"repeats 40000 and 60000 bytes back", far + far + far + farther + farther + farther, "", 0,
+       0.4},
       {"long runs of zeros between text", Text(5000, 4) + std::string(300000, '\0') + Text(5000, 5),
        "", 2, 0.05},
       {"random, then text (stored, then dynamic)", Random(150000, 7) + Text(160000, 6), "", 0, 0.9},
@@ -188,7 +194,8 @@ TEST(Deflate64, DecodesWhat7zWrites) {
     EXPECT_EQ(decoder.Decode(&next, &inSize, &to, &outSize), Result::kEnd);
     EXPECT_EQ(inSize, 64u);
     // Cut in half: what comes out is a prefix, and the stream never ends.
-    Decoded cut = Feed(stream->substr(0, stream->size() / 2), [] { return 999; }, [] { return 777; });
+    Decoded cut = Feed(
+        stream->substr(0, stream->size() / 2), [] { return 999; }, [] { return 777; });
     EXPECT_EQ(cut.result, Result::kProgress);
     EXPECT_EQ(cut.left, 0u);
     EXPECT_EQ(cut.out, c.data.substr(0, cut.out.size()));
@@ -203,10 +210,14 @@ TEST(Deflate64, LongLengthsAndFarDistances) {
     size_t length, distance;  // what they mean
   };
   const Match matches[] = {
-      {285, 16, 0, 30, 0, 3, 32769},           {285, 16, 65535, 31, 16383, 65538, 65536},
-      {285, 16, 255, 31, 0, 258, 49153},       {284, 5, 31, 29, 8191, 258, 32768},
-      {285, 16, 256, 0, 0, 259, 1},            {285, 16, 65535, 31, 16383, 65538, 65536},
-      {285, 16, 65535, 30, 16383, 65538, 49152}, {285, 16, 65535, 4, 1, 65538, 6},
+      {285, 16, 0, 30, 0, 3, 32769},
+      {285, 16, 65535, 31, 16383, 65538, 65536},
+      {285, 16, 255, 31, 0, 258, 49153},
+      {284, 5, 31, 29, 8191, 258, 32768},
+      {285, 16, 256, 0, 0, 259, 1},
+      {285, 16, 65535, 31, 16383, 65538, 65536},
+      {285, 16, 65535, 30, 16383, 65538, 49152},
+      {285, 16, 65535, 4, 1, 65538, 6},
   };
   std::string expected = Random(40000, 12) + Random(30000, 13);
   Bits bits;
@@ -214,7 +225,8 @@ TEST(Deflate64, LongLengthsAndFarDistances) {
   bits.Put(1, 1).Put(1, 2);
   for (const Match& m : matches) {
     bits.Fixed(m.lengthSymbol).Put(m.lengthExtra, m.lengthExtraBits);
-    bits.Code(m.distanceSymbol, 5).Put(m.distanceExtra, m.distanceSymbol < 4 ? 0 : m.distanceSymbol / 2 - 1);
+    bits.Code(m.distanceSymbol, 5)
+        .Put(m.distanceExtra, m.distanceSymbol < 4 ? 0 : m.distanceSymbol / 2 - 1);
     for (size_t i = 0; i < m.length; ++i) expected += expected[expected.size() - m.distance];
   }
   bits.Fixed(256);
@@ -223,7 +235,8 @@ TEST(Deflate64, LongLengthsAndFarDistances) {
     auto [in, room] = feeding.pieces();
     Decoded d = Feed(bits.bytes, in, room);
     EXPECT_EQ(d.result, Result::kEnd);
-    EXPECT_TRUE(d.out == expected) << "got " << d.out.size() << " of " << expected.size() << " bytes";
+    EXPECT_TRUE(d.out == expected)
+        << "got " << d.out.size() << " of " << expected.size() << " bytes";
   }
 }
 
@@ -239,60 +252,81 @@ TEST(Deflate64, RefusesBrokenStreams) {
   const Case cases[] = {
       {"block type 3", Bits().Put(1, 1).Put(3, 2).bytes, Result::kCorrupt, ""},
       {"stored length not matching its complement",
-       Bits().Put(1, 1).Put(0, 2).Put(0, 5).Put(5, 16).Put(5, 16).bytes + "hello", Result::kCorrupt, ""},
-      {"distance before the start", Bits().Put(1, 1).Put(1, 2).Fixed('a').Fixed(257).Code(1, 5).bytes,
-       Result::kCorrupt, ""},
-      {"distance 65536 after 65535 bytes",
-       Bits().Stored(std::string(65535, 'x'), false).Put(1, 1).Put(1, 2).Fixed(257).Code(31, 5).Put(16383, 14).bytes,
-       Result::kCorrupt, ""},
-      {"symbol 286 in a fixed block", Bits().Put(1, 1).Put(1, 2).Fixed(286).bytes, Result::kCorrupt, ""},
-      {"287 literal/length codes", Bits().Dynamic(287, 1, {1, 0, 1, 0}).bytes, Result::kCorrupt, ""},
-      {"over-subscribed code-length code", Bits().Dynamic(257, 1, std::vector<unsigned>(19, 1)).bytes,
-       Result::kCorrupt, ""},
-      {"incomplete code-length code", Bits().Dynamic(257, 1, {1, 0, 0, 0}).bytes, Result::kCorrupt, ""},
-      {"a repeat with no length before it", repeatsAndZeros().Code(0, 1).Put(0, 2).bytes, Result::kCorrupt,
+       Bits().Put(1, 1).Put(0, 2).Put(0, 5).Put(5, 16).Put(5, 16).bytes + "hello", Result::kCorrupt,
        ""},
+      {"distance before the start",
+       Bits().Put(1, 1).Put(1, 2).Fixed('a').Fixed(257).Code(1, 5).bytes, Result::kCorrupt, ""},
+      {"distance 65536 after 65535 bytes",
+       Bits()
+           .Stored(std::string(65535, 'x'), false)
+           .Put(1, 1)
+           .Put(1, 2)
+           .Fixed(257)
+           .Code(31, 5)
+           .Put(16383, 14)
+           .bytes,
+       Result::kCorrupt, ""},
+      {"symbol 286 in a fixed block", Bits().Put(1, 1).Put(1, 2).Fixed(286).bytes, Result::kCorrupt,
+       ""},
+      {"287 literal/length codes", Bits().Dynamic(287, 1, {1, 0, 1, 0}).bytes, Result::kCorrupt,
+       ""},
+      {"over-subscribed code-length code",
+       Bits().Dynamic(257, 1, std::vector<unsigned>(19, 1)).bytes, Result::kCorrupt, ""},
+      {"incomplete code-length code", Bits().Dynamic(257, 1, {1, 0, 0, 0}).bytes, Result::kCorrupt,
+       ""},
+      {"a repeat with no length before it", repeatsAndZeros().Code(0, 1).Put(0, 2).bytes,
+       Result::kCorrupt, ""},
       // Code-length symbols 18 ("0"), 1 ("10") and 16 ("11"): literals 0 and 256 one bit long,
       // then a repeat of three where only the one distance length is left.
-      {"code lengths past HLIT + HDIST", [] {
+      {"code lengths past HLIT + HDIST",
+       [] {
          std::vector<unsigned> order(18, 0);
          order[0] = order[17] = 2;
          order[2] = 1;
          Bits bits = Bits().Dynamic(257, 1, order);
-         bits.Code(2, 2).Code(0, 1).Put(127, 7).Code(0, 1).Put(106, 7).Code(2, 2).Code(3, 2).Put(0, 2);
+         bits.Code(2, 2).Code(0, 1).Put(127, 7).Code(0, 1).Put(106, 7).Code(2, 2).Code(3, 2).Put(0,
+                                                                                                 2);
          return bits.bytes;
-       }(), Result::kCorrupt, ""},
-      {"no end-of-block code", repeatsAndZeros().Code(1, 1).Put(127, 7).Code(1, 1).Put(109, 7).bytes,
+       }(),
        Result::kCorrupt, ""},
+      {"no end-of-block code",
+       repeatsAndZeros().Code(1, 1).Put(127, 7).Code(1, 1).Put(109, 7).bytes, Result::kCorrupt, ""},
       // Code-length symbols 1 ("0") and 18 ("1"); then every literal/length one bit long.
-      {"over-subscribed literal/length code", [] {
+      {"over-subscribed literal/length code",
+       [] {
          std::vector<unsigned> order(18, 0);
          order[2] = order[17] = 1;
          Bits bits = Bits().Dynamic(257, 1, order);
          for (int i = 0; i < 258; ++i) bits.Code(0, 1);
          return bits.bytes;
-       }(), Result::kCorrupt, ""},
+       }(),
+       Result::kCorrupt, ""},
       // Code-length symbols 18 ("0"), 1 ("10") and 2 ("11").
-      {"incomplete literal/length code (literals 0 and 256, two bits each)", [] {
+      {"incomplete literal/length code (literals 0 and 256, two bits each)",
+       [] {
          std::vector<unsigned> order(18, 0);
          order[15] = order[17] = 2;
          order[2] = 1;
          Bits bits = Bits().Dynamic(257, 1, order);
          bits.Code(3, 2).Code(0, 1).Put(127, 7).Code(0, 1).Put(106, 7).Code(3, 2).Code(2, 2);
          return bits.bytes;
-       }(), Result::kCorrupt, ""},
-      {"a distance the block has no code for", [] {
+       }(),
+       Result::kCorrupt, ""},
+      {"a distance the block has no code for",
+       [] {
          std::vector<unsigned> order(18, 0);
          order[15] = order[17] = 2;
          order[2] = 1;
          Bits bits = Bits().Dynamic(258, 1, order);
-         bits.Code(2, 2).Code(0, 1).Put(127, 7).Code(0, 1).Put(106, 7).Code(3, 2).Code(3, 2).Code(2, 2);
+         bits.Code(2, 2).Code(0, 1).Put(127, 7).Code(0, 1).Put(106, 7).Code(3, 2).Code(3, 2).Code(
+             2, 2);
          return bits.Code(0, 1).Code(3, 2).Code(1, 1).bytes;  // literal 0, length 3, distance "1"
-       }(), Result::kCorrupt, ""},
-      {"cut off inside a block", Bits().Put(1, 1).Put(1, 2).Fixed('a').Fixed('b').bytes, Result::kProgress,
-       "ab"},
-      {"cut off inside a stored block", Bits().Stored("hello", true).bytes.substr(0, 8), Result::kProgress,
-       "hel"},
+       }(),
+       Result::kCorrupt, ""},
+      {"cut off inside a block", Bits().Put(1, 1).Put(1, 2).Fixed('a').Fixed('b').bytes,
+       Result::kProgress, "ab"},
+      {"cut off inside a stored block", Bits().Stored("hello", true).bytes.substr(0, 8),
+       Result::kProgress, "hel"},
       {"nothing at all", "", Result::kProgress, ""},
   };
   for (const Case& c : cases) {
