@@ -38,6 +38,7 @@ struct EndCandidate {
   bool valid = false;
   bool exact = false;   // offsets are right as stored (no prefix to account for)
   std::string error;    // why it was not usable
+  bool damaged = false; // unusable in a way that condemns the archive, not just this record
   uint64_t count = 0;
   uint64_t centralStart = 0;
   uint64_t centralLimit = 0;  // the end record, or the Zip64 end record
@@ -64,7 +65,6 @@ EndCandidate Evaluate(Stream& in, uint64_t position, const unsigned char* record
                    std::min<size_t>(commentSize, available - kEndSize));
 
   c.centralLimit = position;
-  bool needZip64 = count == kMax16 || centralSize == kMax32 || centralOffset == kMax32;
   unsigned char locator[kZip64LocatorSize];
   bool haveLocator = false;
   if (position >= kZip64LocatorSize) {
@@ -101,8 +101,13 @@ EndCandidate Evaluate(Stream& in, uint64_t position, const unsigned char* record
       centralOffset = r.U64();
       c.zip64 = true;
       c.centralLimit = recordAt;
-    } else if (needZip64) {
-      c.error = "the Zip64 end record is missing";
+    } else {
+      // A locator that leads nowhere is damage even where the classic record would do:
+      // readers that follow it and readers that ignore it would see different archives.
+      c.error = declared + kZip64EndSize > locatorPosition
+                    ? "the Zip64 end locator points outside the archive"
+                    : "the Zip64 end locator does not point at a Zip64 end record";
+      c.damaged = true;
       return c;
     }
   }
@@ -151,6 +156,7 @@ EndCandidate FindEnd(Stream& in) {
   if (candidates.empty()) {
     throw ArchiveError(Fault::kNotZip, "no end-of-central-directory record: not a Zip archive");
   }
+  if (candidates.front().damaged) Damaged(candidates.front().error);
   // Candidates run from the end of the file backwards. Offsets that are right as stored
   // beat offsets that need a prefix; among equals the record nearest the end wins. This
   // one reading is used for listing and extracting alike.

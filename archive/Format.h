@@ -20,8 +20,16 @@ constexpr uint32_t kMaxCommentSize = 0xFFFF;
 
 constexpr uint16_t kMethodStored = 0;
 constexpr uint16_t kMethodDeflated = 8;
+constexpr uint16_t kMethodDeflate64 = 9;
+constexpr uint16_t kMethodBzip2 = 12;
+constexpr uint16_t kMethodLzma = 14;
+constexpr uint16_t kMethodZstdDeprecated = 20;  // Zstandard's first number, still met
+constexpr uint16_t kMethodZstd = 93;
+constexpr uint16_t kMethodXz = 95;
+constexpr uint16_t kMethodPpmd = 98;
 
 constexpr uint16_t kFlagEncrypted = 0x0001;
+constexpr uint16_t kFlagLzmaEndMarker = 0x0002;  // with method 14
 constexpr uint16_t kFlagDescriptor = 0x0008;
 constexpr uint16_t kFlagStrongEncryption = 0x0040;
 constexpr uint16_t kFlagUtf8 = 0x0800;
@@ -51,6 +59,9 @@ constexpr uint16_t kVersionZip64 = 45;    // 4.5: Zip64 extensions
 // size. The slack lets tiny members through, whose stream overhead dominates.
 constexpr uint64_t kMaxDeflateRatio = 1100;
 constexpr uint64_t kRatioSlackBytes = 64 * 1024;
+// Deflate64's longest match, 65538 bytes, costs at least 18 bits (a 1-bit length code, its
+// 16 extra bits and a 1-bit distance code): about 29,128:1.
+constexpr uint64_t kMaxDeflate64Ratio = 29200;
 
 // Longest member name we extract, counted in UTF-8 bytes, and longest single component.
 constexpr size_t kMaxNameBytes = 4096;

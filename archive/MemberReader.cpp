@@ -5,6 +5,7 @@
 
 #include "archive/Bytes.h"
 #include "archive/Format.h"
+#include "archive/Methods.h"
 #include "archive/Status.h"
 #include "archive/Zlib.h"
 
@@ -31,8 +32,10 @@ void CheckReadable(const Entry& entry) {
   if (entry.IsEncrypted()) {
     throw ArchiveError(Fault::kUnsupported, "it is encrypted, which is not supported");
   }
-  if (entry.method != kMethodStored && entry.method != kMethodDeflated) {
+  if (!IsReadableMethod(entry.method)) {
+    std::string name = MethodName(entry.method);
     throw ArchiveError(Fault::kUnsupported, "compression method " + std::to_string(entry.method) +
+                                                (name.empty() ? "" : " (" + name + ")") +
                                                 " is not supported");
   }
   if (entry.overlaps) {
@@ -43,11 +46,12 @@ void CheckReadable(const Entry& entry) {
   if (entry.method == kMethodStored && entry.compressedSize != entry.uncompressedSize) {
     Bad("it is stored, but its two sizes differ");
   }
-  if (entry.method == kMethodDeflated && entry.uncompressedSize > kRatioSlackBytes &&
-      (entry.uncompressedSize - kRatioSlackBytes) / kMaxDeflateRatio > entry.compressedSize) {
-    throw ArchiveError(Fault::kUnsafe,
-                       "its declared size is more than " + std::to_string(kMaxDeflateRatio) +
-                           " times its compressed size, which deflate cannot reach");
+  std::optional<uint64_t> ratio = MaxRatio(entry.method);
+  if (ratio && entry.uncompressedSize > kRatioSlackBytes &&
+      (entry.uncompressedSize - kRatioSlackBytes) / *ratio > entry.compressedSize) {
+    throw ArchiveError(Fault::kUnsafe, "its declared size is more than " + std::to_string(*ratio) +
+                                           " times its compressed size, which " +
+                                           MethodName(entry.method) + " cannot reach");
   }
 }
 
@@ -96,8 +100,8 @@ MemberReader::MemberReader(Stream& archive, const Entry& entry)
   if (dataEnd > archive_.Size()) Bad("the archive is cut off inside its data");
   inputPosition_ = dataStart;
   inputRemaining_ = entry.compressedSize;
-  if (entry.method == kMethodDeflated) {
-    decoder_ = std::make_unique<Inflater>();
+  if (entry.method != kMethodStored) {
+    decoder_ = MakeDecoder(entry);
     input_.resize(static_cast<size_t>(std::min<uint64_t>(kInputBufferSize, inputRemaining_ + 1)));
   }
 }
@@ -173,7 +177,7 @@ size_t MemberReader::ReadDecoded(unsigned char* out, size_t size) {
         Finish();
         return 0;
       }
-      Bad("its compressed data ends before the deflate stream does");
+      Bad("its compressed data ends before its stream does");
     }
   }
 }

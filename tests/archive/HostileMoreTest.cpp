@@ -144,7 +144,7 @@ std::vector<Case> Cases() {
     RawArchive zip;
     zip.members = {m, Stored("ok", "ok")};
     return zip.Build();
-  }, UnzipStatus::kMemberError, "ends before the deflate stream does", {{"ok", "ok"}});
+  }, UnzipStatus::kMemberError, "ends before its stream does", {{"ok", "ok"}});
   add("a deflated member with no compressed bytes", [] {
     RawMember m = Deflated("nothing", "something");
     m.data = std::string();

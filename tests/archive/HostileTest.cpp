@@ -344,13 +344,13 @@ TEST_F(HostileTest, LocalHeaderThatDisagreesWithTheCentralOne) {
 TEST_F(HostileTest, EncryptionAndUnknownMethodsAreRefusedOthersProcessed) {
   RawMember encrypted = Plain("secret.txt", "xxxxxxxxxxxxxxxx");
   encrypted.flags = 1;
-  RawMember bzip2 = Plain("bzip2.bin", "BZh9");
-  bzip2.method = 12;
+  RawMember ppmd = Plain("ppmd.bin", "\x07\x00");
+  ppmd.method = 98;
   RawArchive zip;
-  zip.members = {encrypted, bzip2, Plain("open.txt", "open")};
+  zip.members = {encrypted, ppmd, Plain("open.txt", "open")};
   EXPECT_EQ(Run(zip), UnzipStatus::kUnsupported);
   ExpectMessage("secret.txt: it is encrypted");
-  ExpectMessage("bzip2.bin: compression method 12 is not supported");
+  ExpectMessage("ppmd.bin: compression method 98 (PPMd) is not supported");
   EXPECT_EQ(Inside(), (std::map<std::string, std::string>{{"open.txt", "open"}}));
 }
 

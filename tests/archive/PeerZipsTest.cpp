@@ -90,9 +90,6 @@ const Refusal kRefusals[] = {
     {"libzip/filename_duplicate.zip", UnzipStatus::kMemberError, "one name twice"},
     {"libzip/test-cp437.zip", UnzipStatus::kMemberError, "control characters in names"},
     {"libzip/test-cp437-comment-utf-8.zip", UnzipStatus::kMemberError, "control characters"},
-    {"libarchive/test_read_format_zip_bzip2.zipx", UnzipStatus::kUnsupported, "bzip2"},
-    {"libarchive/test_read_format_zip_bzip2_multi.zipx", UnzipStatus::kUnsupported, "bzip2"},
-    {"libzip/testbzip2.zip", UnzipStatus::kUnsupported, "bzip2"},
 #ifdef _WIN32
     // "ПРИВЕТ" and "привет": one file to Windows, so the second would overwrite the first.
     {"libarchive/test_read_format_zip_filename_utf8_ru.zip", UnzipStatus::kMemberError,

@@ -1,0 +1,237 @@
+// Members of every method beyond deflate, encoded here with the methods' own libraries:
+// they extract byte for byte, and each way a stream can lie is refused with the member's
+// file absent and the rest extracted.
+#include <gtest/gtest.h>
+
+#include <bzlib.h>
+#include <lzma.h>
+#include <zstd.h>
+
+#include <functional>
+
+#include "archive/Format.h"
+#include "archive/Unzip.h"
+#include "tests/archive/TestSupport.h"
+
+namespace {
+
+using archive::UnzipStatus;
+using namespace testing_support;
+using namespace archive::format;
+using Files = std::map<std::string, std::string>;
+
+std::string Bzip2(const std::string& plain) {
+  std::string out(plain.size() + plain.size() / 100 + 600, '\0');
+  unsigned size = static_cast<unsigned>(out.size());
+  EXPECT_EQ(BZ2_bzBuffToBuffCompress(out.data(), &size, const_cast<char*>(plain.data()),
+                                     static_cast<unsigned>(plain.size()), 1, 0, 0),
+            BZ_OK);
+  out.resize(size);
+  return out;
+}
+
+// The Zip's LZMA: version, size of the properties, the properties, then raw LZMA1, with or
+// without its end marker.
+std::string Lzma(const std::string& plain, bool endMarker) {
+  lzma_options_lzma options;
+  lzma_lzma_preset(&options, 1);
+  options.ext_flags = endMarker ? LZMA_LZMA1EXT_ALLOW_EOPM : 0;
+  lzma_filter filters[] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
+  lzma_filter plainLzma1 = {LZMA_FILTER_LZMA1, &options};
+  std::string out = std::string("\x09\x14\x05\x00", 4) + std::string(5, '\0');
+  lzma_properties_encode(&plainLzma1, reinterpret_cast<uint8_t*>(&out[4]));
+  size_t start = out.size();
+  out.resize(start + plain.size() + plain.size() / 2 + 1024);
+  size_t position = start;
+  EXPECT_EQ(lzma_raw_buffer_encode(filters, nullptr,
+                                   reinterpret_cast<const uint8_t*>(plain.data()), plain.size(),
+                                   reinterpret_cast<uint8_t*>(out.data()), &position, out.size()),
+            LZMA_OK);
+  out.resize(position);
+  return out;
+}
+
+std::string Xz(const std::string& plain) {
+  std::string out(plain.size() + plain.size() / 2 + 1024, '\0');
+  size_t position = 0;
+  EXPECT_EQ(lzma_easy_buffer_encode(1, LZMA_CHECK_CRC64, nullptr,
+                                    reinterpret_cast<const uint8_t*>(plain.data()), plain.size(),
+                                    reinterpret_cast<uint8_t*>(out.data()), &position, out.size()),
+            LZMA_OK);
+  out.resize(position);
+  return out;
+}
+
+std::string Zstd(const std::string& plain) {
+  std::string out(ZSTD_compressBound(plain.size()), '\0');
+  size_t size = ZSTD_compress(out.data(), out.size(), plain.data(), plain.size(), 3);
+  EXPECT_FALSE(ZSTD_isError(size));
+  out.resize(size);
+  return out;
+}
+
+struct Method {
+  const char* name;
+  uint16_t number;
+  uint16_t flags;
+  std::function<std::string(const std::string&)> encode;
+};
+
+const Method kMethods[] = {
+    {"bzip2", kMethodBzip2, 0, Bzip2},
+    {"lzma_marker", kMethodLzma, kFlagLzmaEndMarker, [](auto& p) { return Lzma(p, true); }},
+    {"lzma_no_marker", kMethodLzma, 0, [](auto& p) { return Lzma(p, false); }},
+    {"xz", kMethodXz, 0, Xz},
+    {"zstd", kMethodZstd, 0, Zstd},
+};
+
+// Text with long-range repeats and a stretch of noise: every part of each coder is used.
+std::string Sample(size_t size) {
+  std::string text;
+  uint32_t seed = 7;
+  while (text.size() < size) {
+    seed = seed * 1103515245 + 12345;
+    if (seed % 5 == 0) {
+      text += static_cast<char>(seed >> 16);
+    } else {
+      text += "line " + std::to_string(seed % 97) + " of the sample\n";
+    }
+  }
+  text.resize(size);
+  return text;
+}
+
+RawMember Encoded(const Method& method, const std::string& name, const std::string& plain) {
+  RawMember m;
+  m.name = name;
+  m.plain = plain;
+  m.method = method.number;
+  m.flags = method.flags;
+  m.data = method.encode(plain);
+  return m;
+}
+
+RawMember Ok() {
+  RawMember m;
+  m.name = "ok";
+  m.plain = "ok";
+  return m;
+}
+
+class MethodTest : public ::testing::TestWithParam<Method> {
+ protected:
+  UnzipStatus Extract(const std::vector<RawMember>& members) {
+    RawArchive zip;
+    zip.members = members;
+    return ExtractBytes(dir, zip.Build(), recorder);
+  }
+  Files Inside() { return fs::exists(dir / "out") ? Tree(dir / "out") : Files{}; }
+
+  TempDir dir;
+  Recorder recorder;
+};
+
+TEST_P(MethodTest, ExtractsByteForByte) {
+  // Empty, tiny, and larger than the reader's output buffer and (bzip2) one block.
+  const std::string big = Sample(1 << 20);
+  EXPECT_EQ(Extract({Encoded(GetParam(), "empty", ""), Encoded(GetParam(), "tiny", "x"),
+                     Encoded(GetParam(), "big.txt", big)}),
+            UnzipStatus::kOk)
+      << recorder.messages;
+  EXPECT_EQ(Inside(), (Files{{"empty", ""}, {"tiny", "x"}, {"big.txt", big}}));
+}
+
+TEST_P(MethodTest, ALyingStreamIsRefusedAndTheRestExtracted) {
+  const std::string plain = Sample(200000);
+  const std::string stream = GetParam().encode(plain);
+  struct Lie {
+    const char* what;
+    std::function<void(RawMember&)> apply;
+  };
+  const Lie lies[] = {
+      {"truncated", [&](RawMember& m) { m.data = stream.substr(0, stream.size() / 2); }},
+      {"corrupt", [&](RawMember& m) {
+         std::string bad = stream;
+         for (size_t i = bad.size() / 3; i < bad.size() / 3 + 64; ++i) bad[i] ^= 0x5A;
+         m.data = bad;
+       }},
+      // The CRC fits the bytes up to the declared size, so only the length can tell.
+      {"longer than declared", [&](RawMember& m) {
+         m.uncompressedSize = plain.size() - 1000;
+         m.crc = Crc(plain.substr(0, plain.size() - 1000));
+       }},
+      {"declared larger than the stream", [&](RawMember& m) {
+         m.uncompressedSize = plain.size() + 1000;
+       }},
+  };
+  for (const Lie& lie : lies) {
+    SCOPED_TRACE(lie.what);
+    RawMember member = Encoded(GetParam(), "lie.txt", plain);
+    lie.apply(member);
+    Recorder fresh;
+    recorder = fresh;
+    fs::remove_all(dir / "out");
+    UnzipStatus status = Extract({member, Ok()});
+    EXPECT_EQ(status, UnzipStatus::kMemberError) << recorder.messages;
+    EXPECT_NE(recorder.messages.find("lie.txt"), std::string::npos) << recorder.messages;
+    EXPECT_EQ(Inside(), (Files{{"ok", "ok"}}));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods, MethodTest, ::testing::ValuesIn(kMethods),
+                         [](const ::testing::TestParamInfo<Method>& p) { return p.param.name; });
+
+TEST(MethodLimits, RefusedMethodsSayWhich) {
+  TempDir dir;
+  RawArchive zip;
+  RawMember ppmd = Ok();
+  ppmd.name = "p.txt";
+  ppmd.method = kMethodPpmd;
+  RawMember unknown = Ok();
+  unknown.name = "u.txt";
+  unknown.method = 77;
+  zip.members = {ppmd, unknown, Ok()};
+  Recorder recorder;
+  EXPECT_EQ(ExtractBytes(dir, zip.Build(), recorder), UnzipStatus::kUnsupported);
+  EXPECT_NE(recorder.messages.find("p.txt: compression method 98 (PPMd) is not supported"),
+            std::string::npos)
+      << recorder.messages;
+  EXPECT_NE(recorder.messages.find("u.txt: compression method 77 is not supported"),
+            std::string::npos);
+  EXPECT_EQ(Tree(dir / "out"), (Files{{"ok", "ok"}}));
+}
+
+TEST(MethodLimits, HighlyCompressedMembersAreNotTakenForBombs) {
+  // 16 MiB of zeros shrink far beyond deflate's ratio; only the declared size bounds them.
+  const std::string zeros(16 << 20, '\0');
+  for (const Method& method : {kMethods[0], kMethods[3], kMethods[4]}) {
+    SCOPED_TRACE(method.name);
+    TempDir dir;
+    RawArchive zip;
+    zip.members = {Encoded(method, "zeros", zeros)};
+    ASSERT_GT(zeros.size() / zip.members[0].data->size(), archive::format::kMaxDeflateRatio);
+    Recorder recorder;
+    EXPECT_EQ(ExtractBytes(dir, zip.Build(), recorder), UnzipStatus::kOk) << recorder.messages;
+    EXPECT_EQ(fs::file_size(dir / "out/zeros"), zeros.size());
+  }
+}
+
+TEST(MethodLimits, AnLzmaDictionaryBeyondTheLimitIsRefusedNotAllocated) {
+  const std::string plain = Sample(300u << 20 >> 8);
+  RawMember member = Encoded(kMethods[1], "wide.txt", plain);
+  // A 1 GiB dictionary for a member that declares 256 MiB: more than any member needs.
+  (*member.data)[5] = 0;
+  (*member.data)[6] = 0;
+  (*member.data)[7] = 0;
+  (*member.data)[8] = 0x40;
+  member.uncompressedSize = 256u << 20;
+  TempDir dir;
+  RawArchive zip;
+  zip.members = {member, Ok()};
+  Recorder recorder;
+  EXPECT_EQ(ExtractBytes(dir, zip.Build(), recorder), UnzipStatus::kUnsupported);
+  EXPECT_NE(recorder.messages.find("MiB of memory"), std::string::npos) << recorder.messages;
+  EXPECT_EQ(Tree(dir / "out"), (Files{{"ok", "ok"}}));
+}
+
+}  // namespace
