@@ -13,8 +13,9 @@
 namespace archive {
 
 // Throws ArchiveError when `entry` may not be read at all: kUnsupported for encryption or a
-// method other than stored and deflate; kUnsafe for overlapping members and sizes beyond
-// the deflate ratio; kBadMember for damaged headers. Call before creating any output.
+// method not read (IsReadableMethod); kUnsafe for overlapping members and sizes beyond
+// the method's ratio (MaxRatio); kBadMember for damaged headers. Call before creating any
+// output.
 void CheckReadable(const Entry& entry);
 
 class MemberReader {

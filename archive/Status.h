@@ -39,7 +39,7 @@ enum class UnzipStatus : int {
   kNoMatch = 11,           // an include pattern matched no member
   kDiskFull = 50,          // the disk filled up; extraction stopped
   kCancelled = 80,         // the service callback asked to stop
-  kUnsupported = 81        // a member uses encryption or a method other than stored/deflate
+  kUnsupported = 81        // a member uses encryption or a method this engine does not read
 };
 
 // Several members may fail for different reasons; the caller sees the most serious one,

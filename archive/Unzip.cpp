@@ -9,6 +9,7 @@
 #include <set>
 
 #include "archive/FileSystem.h"
+#include "archive/Format.h"
 #include "archive/MemberReader.h"
 #include "archive/Names.h"
 #include "archive/ParallelDeflate.h"
@@ -37,6 +38,13 @@ UnzipStatus StatusOf(Fault fault) {
     case Fault::kCancelled: return UnzipStatus::kCancelled;
     default: return UnzipStatus::kMemberError;
   }
+}
+
+// What is printed for a member written: deflate's verb for the deflate family, as unzip
+// prints it, and the plain one for the rest.
+std::string WrittenLine(const Entry& entry) {
+  bool inflated = entry.method == format::kMethodDeflated || entry.method == format::kMethodDeflate64;
+  return (inflated ? "  inflating: " : " extracting: ") + entry.name;
 }
 
 std::string CommentText(const std::string& raw) {
@@ -220,7 +228,7 @@ void Extraction::Publish(Slot& slot, ExtractWriters::Result result) {
                          UnzipStatus::kMemberError);
     return;
   }
-  Info((entry.method == 0 ? " extracting: " : "  inflating: ") + entry.name);
+  Info(WrittenLine(entry));
 }
 
 UnzipStatus Extraction::Finish() {
@@ -413,7 +421,7 @@ UnzipStatus Extraction::Extract(const Entry& entry) {
     }
     return Refuse(entry, e.what(), StatusOf(e.fault()));
   }
-  Info((entry.method == 0 ? " extracting: " : "  inflating: ") + entry.name);
+  Info(WrittenLine(entry));
   return UnzipStatus::kOk;
 }
 
@@ -423,6 +431,27 @@ std::string ListLine(const Entry& e) {
                 e.dosTime.Year(), e.dosTime.Month(), e.dosTime.Day(), e.dosTime.Hour(),
                 e.dosTime.Minute());
   return line + e.name + "\n";
+}
+
+// Methods beyond deflate have no ratio limit (a gigabyte of zeros fits in kilobytes), so an
+// archive's declared sizes are held against the free space before anything is written.
+// Members that will be refused anyway do not count.
+std::string RoomFor(const std::vector<const Entry*>& selected, const fs::path& folder) {
+  uint64_t needed = 0;
+  for (const Entry* e : selected) {
+    if (e->IsDirectory()) continue;
+    try {
+      CheckReadable(*e);
+    } catch (const ArchiveError&) {
+      continue;
+    }
+    needed = needed > UINT64_MAX - e->uncompressedSize ? UINT64_MAX : needed + e->uncompressedSize;
+  }
+  std::error_code ec;
+  fs::space_info space = fs::space(folder, ec);
+  if (ec || space.available >= needed) return {};
+  return "the members need " + std::to_string(needed) + " bytes, but the disk of " +
+         Quoted(folder) + " has " + std::to_string(space.available) + " bytes free";
 }
 
 UnzipStatus Run(const UnzipRequest& request, UnzipEvents& events, UnzipTotals* totals) {
@@ -492,6 +521,14 @@ UnzipStatus Run(const UnzipRequest& request, UnzipEvents& events, UnzipTotals* t
     if (!fs::is_directory(request.targetDir, ec)) {
       events.Message("error: cannot create the folder " + Quoted(request.targetDir) + "\n");
       return Worse(status, UnzipStatus::kMemberError);
+    }
+  }
+
+  if (request.mode == UnzipRequest::Mode::kExtract && !request.toOutput) {
+    std::string why = RoomFor(selected, request.targetDir.empty() ? fs::path(".") : request.targetDir);
+    if (!why.empty()) {
+      events.Message("error: " + why + "\n");
+      return Worse(status, UnzipStatus::kDiskFull);
     }
   }
 

@@ -1,12 +1,23 @@
 // Listing, testing and extracting an archive: what unzip32.dll does, without Windows.
 //
 // Archives are hostile input. The limits this engine holds them to:
+//  - Methods: stored, deflate (8), Deflate64 (9), bzip2 (12), LZMA (14), Zstandard (93, and
+//    20, its earlier number) and xz (95) are read; PPMd (98), other numbers and encrypted
+//    members are refused (see Methods.h).
 //  - Ratio: a deflated member may declare at most 1100 times its compressed size plus
-//    64 KiB (format::kMaxDeflateRatio, kRatioSlackBytes). Deflate cannot pass about 1032:1,
-//    so a larger claim is a lie and the member is refused before anything is written; a
-//    true stream is cut off at its declared size (never more output than declared, so no
-//    more than the ratio allows), and members that share or overlap compressed bytes are
-//    refused, so an archive yields at most about 1100 times its own size.
+//    64 KiB (format::kMaxDeflateRatio, kRatioSlackBytes), a Deflate64 member 29,200 times
+//    (kMaxDeflate64Ratio). Deflate cannot pass about 1032:1, Deflate64 about 29,128:1, so
+//    a larger claim is a lie and the member is refused before anything is written. bzip2,
+//    LZMA, xz and Zstandard legitimately reach far more (a gigabyte of zeros in kilobytes),
+//    so they have no ratio limit. For every method a true stream is cut off at its
+//    declared size (never more output than declared), members that share or overlap
+//    compressed bytes are refused, and before extracting, the declared sizes of the
+//    members to be written are added up: more than the target's free space refuses the
+//    whole run (kDiskFull) with nothing written.
+//  - Decoder memory: fixed by the method, never by a declared size; an LZMA dictionary is
+//    cut to the member's size, and a member needing more than 128 MiB to decode (LZMA
+//    dictionary, xz memory, Zstandard window: kMaxDecoderMemory) is refused as
+//    unsupported. bzip2 takes at most about 3.6 MiB, Deflate64 its 64 KiB window.
 //  - Sizes and counts: memory never follows a declared size or count. Buffers are fixed
 //    (256 KiB for copying, 64 KiB of compressed input, the end record is looked for in the
 //    last 128 KiB); a member count is believed only as far as the central directory's real
@@ -90,9 +101,11 @@ class UnzipEvents {
 //   kDirectoryError  the central directory is damaged; nothing was extracted
 //   kNotFound        the archive does not exist, cannot be opened or is not a Zip archive
 //   kNoMatch         an include pattern matched no member
-//   kDiskFull        the disk filled up; extraction stopped there
+//   kDiskFull        the disk filled up; extraction stopped there. Or the members' declared
+//                    sizes exceed the target's free space; nothing was extracted
 //   kCancelled       UnzipEvents::Done returned false
-//   kUnsupported     a member is encrypted or uses a method other than stored or deflate
+//   kUnsupported     a member is encrypted, uses a method not read (see above), or needs
+//                    more decoder memory than allowed
 // When several apply, the numerically largest is returned. A failed member never leaves a
 // partial file: each file is written under a temporary name and renamed when verified.
 // `totals` (optional) receives the sums over the selected members.

@@ -41,8 +41,8 @@ extern "C" {
 #define UNZIP32_NO_MATCH 11       /* an include pattern matched no member */
 #define UNZIP32_DISK_FULL 50      /* the disk filled up; extraction stopped there */
 #define UNZIP32_CANCELLED 80      /* the service callback returned non-zero */
-#define UNZIP32_UNSUPPORTED 81    /* a member is encrypted or uses a method other than
-                                     stored and deflate */
+#define UNZIP32_UNSUPPORTED 81    /* a member is encrypted, uses PPMd or an unknown
+                                     method, or needs more memory than allowed */
 
 /* Receives one message: `length` characters at `text`, followed by a NUL. Messages are
    lines ending in "\n". Errors always come; other lines only with Quiet 0. With ToStdout
@@ -62,8 +62,11 @@ typedef int(WINAPI* UnzipPasswordProc)(char* buffer, int size, const char* promp
      month, day, year, hour, minute    the member's DOS time stamp (year with 4 digits)
      flag             'd' for a folder, ' ' for a file
      name             the member's name in ANSI
-     method           "Stored", "Defl:N" (or "Defl:X", "Defl:F", "Defl:S" by the level
-                      the archive records), or "Unk:NNN" for other method numbers
+     method           "Stored"; "Defl:N" (or "Defl:X", "Defl:F", "Defl:S" by the level
+                      the archive records); "Deflate64" (method 9), "BZip2" (12),
+                      "LZMA" (14), "Zstd" (93, and 20, its earlier number), "XZ" (95);
+                      "PPMd" (98, listed but never extracted); "Unk:NNN" for any other
+                      method number
      crc              the CRC-32 the archive records
      encrypted        'E' for an encrypted member, ' ' otherwise */
 typedef void(WINAPI* UnzipEntryProc)(unsigned long uncompressedSize,
@@ -156,20 +159,26 @@ int WINAPI UzpVersion2(UnzipVersionInfo* info) UNZIP32_NOEXCEPT;
      UNZIP32_OK              every selected member was handled
      UNZIP32_WARNING         symbolic-link members were skipped (never created)
      UNZIP32_MEMBER_ERROR    a member failed its checks (damaged data, CRC or size error,
-                             corrupt deflate data) or was refused (unsafe name, a link or
+                             corrupt compressed data) or was refused (unsafe name, a link or
                              folder in the way, data overlapping another member, a size
-                             beyond what deflate can reach, a duplicate name), or its file
-                             could not be written; the other members were handled
+                             beyond what deflate or Deflate64 can reach, a duplicate name),
+                             or its file could not be written; the other members were
+                             handled
      UNZIP32_DIRECTORY_ERROR the central directory is damaged; nothing was handled
      UNZIP32_NO_MEMORY       out of memory
      UNZIP32_NOT_FOUND       the archive does not exist, cannot be opened, ZipFileName is
                              NULL or empty, or the file is not a Zip archive
      UNZIP32_PARAMETERS      `options` is NULL or a count is negative
      UNZIP32_NO_MATCH        an include pattern matched no member
-     UNZIP32_DISK_FULL       the disk filled up; extraction stopped
+     UNZIP32_DISK_FULL       the disk filled up, and extraction stopped; or the members'
+                             declared sizes add up to more than the target's free space,
+                             and nothing was extracted
      UNZIP32_CANCELLED       UnzipServiceProc returned non-zero; extraction stopped
-     UNZIP32_UNSUPPORTED     a member is encrypted or uses another method than stored or
-                             deflate; the other members were handled */
+     UNZIP32_UNSUPPORTED     a member is encrypted, uses PPMd (98) or a method number not
+                             listed at UnzipEntryProc, or needs more than 128 MiB to decode
+                             (an LZMA dictionary, an xz or Zstandard window); the other
+                             members were handled. Read: stored, deflate, Deflate64,
+                             bzip2, LZMA, Zstandard and xz */
 int WINAPI Wiz_SingleEntryUnzip(int includeCount, char** includeNames, int excludeCount,
                                 char** excludeNames, UnzipOptions* options,
                                 UnzipCallbacks* callbacks) UNZIP32_NOEXCEPT;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/Methods.h"
 #include "archive/Unzip.h"
 #include "internal/AnsiText.h"
 
@@ -44,6 +45,8 @@ std::string MethodText(const archive::Entry& entry) {
     static constexpr char kLevels[] = {'N', 'X', 'F', 'S'};
     return std::string("Defl:") + kLevels[(entry.flags >> 1) & 3];
   }
+  std::string name = archive::MethodName(entry.method);
+  if (!name.empty()) return name;
   char text[16];
   std::snprintf(text, sizeof text, "Unk:%03u", static_cast<unsigned>(entry.method));
   return text;

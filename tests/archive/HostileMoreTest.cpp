@@ -234,6 +234,27 @@ std::vector<Case> Cases() {
     zip.zip64CentralOffset = 0x7FFFFFFFFFFFFFF0ull;
     return zip.Build();
   }, UnzipStatus::kDirectoryError, "not where the end record says", {});
+  // A locator that leads nowhere: readers that follow it and readers that ignore it would
+  // read two different archives.
+  for (uint64_t target : {uint64_t{1} << 40, uint64_t{0}}) {
+    add(target ? "a Zip64 locator pointing outside the file"
+               : "a Zip64 locator pointing at no Zip64 end record",
+        [target] {
+          RawArchive zip;
+          zip.members = {Stored("a", "a")};
+          std::string bytes = zip.Build();
+          unsigned char locator[20] = {};
+          archive::Store32(locator, 0x07064b50);
+          archive::Store64(locator + 8, target);
+          archive::Store32(locator + 16, 1);
+          size_t end = bytes.rfind("PK\x05\x06");
+          return bytes.insert(end, reinterpret_cast<const char*>(locator), sizeof locator);
+        },
+        UnzipStatus::kDirectoryError,
+        target ? "the Zip64 end locator points outside the archive"
+               : "the Zip64 end locator does not point at a Zip64 end record",
+        {});
+  }
   add("a truncated central directory", [] {
     RawArchive zip;
     zip.members = {Stored("a", "a"), Stored("b", "b")};

@@ -235,3 +235,23 @@ TEST(MethodLimits, AnLzmaDictionaryBeyondTheLimitIsRefusedNotAllocated) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MethodLimits, DeclaredSizesBeyondTheFreeSpaceStopTheRunBeforeAnyWrite) {
+  // Zstandard has no ratio to lie against: only the target's free space bounds the claim.
+  RawMember huge = Encoded(kMethods[4], "huge", "tiny");
+  huge.uncompressedSize = uint64_t{1} << 60;
+  huge.zip64 = true;
+  TempDir dir;
+  RawArchive zip;
+  zip.members = {Ok(), huge};
+  Recorder recorder;
+  EXPECT_EQ(ExtractBytes(dir, zip.Build(), recorder), UnzipStatus::kDiskFull);
+  EXPECT_NE(recorder.messages.find("the members need 1152921504606846978 bytes"),
+            std::string::npos)
+      << recorder.messages;
+  EXPECT_EQ(Tree(dir / "out"), Files{});
+}
+
+}  // namespace
