@@ -223,6 +223,96 @@ std::optional<int64_t> Entry::ModifiedUnix() const {
   return DosToUnix(dosTime);
 }
 
+namespace {
+
+// Reads the central header at `*position` (the stream stands there), with its name, extra
+// fields and comment, and moves `*position` past it. `variable` is reused between calls.
+Entry ReadCentralHeader(Stream& in, const EndCandidate& end, uint64_t* position,
+                        std::string& variable) {
+  unsigned char header[kCentralHeaderSize];
+  if (*position + kCentralHeaderSize > end.centralLimit ||
+      ReadFull(in, header, sizeof header) != sizeof header) {
+    Damaged("the central directory is cut off");
+  }
+  ByteCursor h(header, sizeof header);
+  if (h.U32() != kCentralSignature) Damaged("a central directory header is damaged");
+  Entry e;
+  e.versionMadeBy = h.U16();
+  e.versionNeeded = h.U16();
+  e.flags = h.U16();
+  e.method = h.U16();
+  e.dosTime.time = h.U16();
+  e.dosTime.date = h.U16();
+  e.crc = h.U32();
+  uint32_t compressed32 = h.U32();
+  uint32_t uncompressed32 = h.U32();
+  uint16_t nameSize = h.U16();
+  uint16_t extraSize = h.U16();
+  uint16_t commentSize = h.U16();
+  uint32_t disk = h.U16();
+  e.internalAttributes = h.U16();
+  e.externalAttributes = h.U32();
+  uint32_t offset32 = h.U32();
+  *position += kCentralHeaderSize;
+
+  size_t variableSize = size_t{nameSize} + extraSize + commentSize;
+  if (*position + variableSize > end.centralLimit) {
+    Damaged("a central directory header runs past the end of the directory");
+  }
+  variable.resize(variableSize);
+  if (ReadFull(in, variable.data(), variableSize) != variableSize) {
+    Damaged("the central directory is cut off");
+  }
+  *position += variableSize;
+  std::string_view fields(variable);
+  e.rawName.assign(fields.substr(0, nameSize));
+  e.comment.assign(fields.substr(size_t{nameSize} + extraSize, commentSize));
+  e.name = DecodeName(e.rawName, (e.flags & kFlagUtf8) != 0, &e.nameValid);
+
+  e.compressedSize = compressed32;
+  e.uncompressedSize = uncompressed32;
+  e.localOffset = offset32;
+  ParseExtra(fields.substr(nameSize, extraSize), e, uncompressed32 == kMax32,
+             compressed32 == kMax32, offset32 == kMax32, disk == kMax16, &disk);
+  if (disk != 0 && e.damage.empty()) e.damage = "the member is on another disk";
+  e.localOffset = SaturatingAdd(e.localOffset, end.base);
+  return e;
+}
+
+// Each member's bytes must end before the next member's local header starts, and the last
+// before the central directory. Members that share bytes are marked; they are refused later.
+void MarkBounds(std::vector<Entry>& entries, uint64_t centralStart) {
+  std::vector<size_t> order(entries.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::sort(order.begin(), order.end(),
+            [&](size_t a, size_t b) { return entries[a].localOffset < entries[b].localOffset; });
+  for (size_t k = 0; k < order.size(); ++k) {
+    Entry& e = entries[order[k]];
+    uint64_t limit = centralStart;
+    bool shared = false;
+    if (k + 1 < order.size()) {
+      uint64_t next = entries[order[k + 1]].localOffset;
+      if (next == e.localOffset) {
+        shared = true;
+      } else {
+        limit = std::min(limit, next);
+      }
+    }
+    if (k > 0 && entries[order[k - 1]].localOffset == e.localOffset) shared = true;
+    uint64_t minimumEnd =
+        SaturatingAdd(SaturatingAdd(e.localOffset, kLocalHeaderSize + e.rawName.size()),
+                      e.compressedSize);
+    e.dataLimit = limit;
+    if (e.localOffset >= centralStart) {
+      if (e.damage.empty()) e.damage = "its local header offset points past the member data";
+    } else {
+      e.overlaps = shared || minimumEnd > limit;
+    }
+  }
+}
+
+}  // namespace
+
 Directory ReadDirectory(Stream& in) {
   EndCandidate end = FindEnd(in);
   Directory dir;
@@ -241,88 +331,10 @@ Directory ReadDirectory(Stream& in) {
   uint64_t position = end.centralStart;
   std::string variable;
   for (uint64_t i = 0; i < end.count; ++i) {
-    unsigned char header[kCentralHeaderSize];
-    if (position + kCentralHeaderSize > end.centralLimit ||
-        ReadFull(in, header, sizeof header) != sizeof header) {
-      Damaged("the central directory is cut off");
-    }
-    ByteCursor h(header, sizeof header);
-    if (h.U32() != kCentralSignature) Damaged("a central directory header is damaged");
-    Entry e;
-    e.versionMadeBy = h.U16();
-    e.versionNeeded = h.U16();
-    e.flags = h.U16();
-    e.method = h.U16();
-    e.dosTime.time = h.U16();
-    e.dosTime.date = h.U16();
-    e.crc = h.U32();
-    uint32_t compressed32 = h.U32();
-    uint32_t uncompressed32 = h.U32();
-    uint16_t nameSize = h.U16();
-    uint16_t extraSize = h.U16();
-    uint16_t commentSize = h.U16();
-    uint32_t disk = h.U16();
-    e.internalAttributes = h.U16();
-    e.externalAttributes = h.U32();
-    uint32_t offset32 = h.U32();
-    position += kCentralHeaderSize;
-
-    size_t variableSize = size_t{nameSize} + extraSize + commentSize;
-    if (position + variableSize > end.centralLimit) {
-      Damaged("a central directory header runs past the end of the directory");
-    }
-    variable.resize(variableSize);
-    if (ReadFull(in, variable.data(), variableSize) != variableSize) {
-      Damaged("the central directory is cut off");
-    }
-    position += variableSize;
-    std::string_view fields(variable);
-    e.rawName.assign(fields.substr(0, nameSize));
-    e.comment.assign(fields.substr(size_t{nameSize} + extraSize, commentSize));
-    e.name = DecodeName(e.rawName, (e.flags & kFlagUtf8) != 0, &e.nameValid);
-
-    e.compressedSize = compressed32;
-    e.uncompressedSize = uncompressed32;
-    e.localOffset = offset32;
-    ParseExtra(fields.substr(nameSize, extraSize), e, uncompressed32 == kMax32,
-               compressed32 == kMax32, offset32 == kMax32, disk == kMax16, &disk);
-    if (disk != 0 && e.damage.empty()) e.damage = "the member is on another disk";
-    uint64_t local = SaturatingAdd(e.localOffset, end.base);
-    e.localOffset = local;
-    dir.entries.push_back(std::move(e));
+    dir.entries.push_back(ReadCentralHeader(in, end, &position, variable));
   }
   dir.centralEnd = position;
-
-  // Each member's bytes must end before the next member's local header starts, and the
-  // last before the central directory. Members that share bytes are refused later.
-  std::vector<size_t> order(dir.entries.size());
-  std::iota(order.begin(), order.end(), size_t{0});
-  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-    return dir.entries[a].localOffset < dir.entries[b].localOffset;
-  });
-  for (size_t k = 0; k < order.size(); ++k) {
-    Entry& e = dir.entries[order[k]];
-    uint64_t limit = end.centralStart;
-    bool shared = false;
-    if (k + 1 < order.size()) {
-      uint64_t next = dir.entries[order[k + 1]].localOffset;
-      if (next == e.localOffset) {
-        shared = true;
-      } else {
-        limit = std::min(limit, next);
-      }
-    }
-    if (k > 0 && dir.entries[order[k - 1]].localOffset == e.localOffset) shared = true;
-    uint64_t minimumEnd =
-        SaturatingAdd(SaturatingAdd(e.localOffset, kLocalHeaderSize + e.rawName.size()),
-                      e.compressedSize);
-    e.dataLimit = limit;
-    if (e.localOffset >= end.centralStart) {
-      if (e.damage.empty()) e.damage = "its local header offset points past the member data";
-    } else {
-      e.overlaps = shared || minimumEnd > limit;
-    }
-  }
+  MarkBounds(dir.entries, end.centralStart);
   return dir;
 }
 

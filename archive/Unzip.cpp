@@ -1,5 +1,6 @@
 #include "archive/Unzip.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <deque>
@@ -112,7 +113,20 @@ class Extraction {
   void Publish(Slot& slot, ExtractWriters::Result result);
 
   UnzipStatus Test(const Entry& entry);
+  // Where a member goes, as the phases of Extract find it.
+  struct Target {
+    std::vector<std::string> parts;  // the path's components under the target folder
+    std::string key;                 // their folded form, to find names used twice
+    fs::path path;
+    bool isDirectory = false;
+    bool exists = false;             // a file is there already
+  };
+  // Extracts one member in three phases: Resolve its name to a target, LookInTheWay of
+  // that target, WriteFile. The first two return a status when the member ends there.
   UnzipStatus Extract(const Entry& entry);
+  std::optional<UnzipStatus> Resolve(const Entry& entry, Target& target);
+  std::optional<UnzipStatus> LookInTheWay(const Entry& entry, Target& target);
+  UnzipStatus WriteFile(const Entry& entry, const Target& target);
   UnzipStatus Refuse(const Entry& entry, const std::string& why, UnzipStatus status) {
     Problem((status == UnzipStatus::kWarning ? "skipping: " : "error: ") + entry.name + ": " + why);
     return status;
@@ -280,32 +294,47 @@ UnzipStatus Extraction::Test(const Entry& entry) {
 }
 
 UnzipStatus Extraction::Extract(const Entry& entry) {
+  Target target;
+  if (std::optional<UnzipStatus> done = Resolve(entry, target)) return *done;
+  if (target.isDirectory) {
+    std::string why = Folders(target.parts, target.parts.size());
+    if (!why.empty()) return Refuse(entry, why, UnzipStatus::kMemberError);
+    Info("   creating: " + entry.name);
+    return UnzipStatus::kOk;
+  }
+  try {
+    CheckReadable(entry);
+  } catch (const ArchiveError& e) {
+    return Refuse(entry, e.what(), StatusOf(e.fault()));
+  }
+  if (std::optional<UnzipStatus> done = LookInTheWay(entry, target)) return *done;
+  return WriteFile(entry, target);
+}
+
+std::optional<UnzipStatus> Extraction::Resolve(const Entry& entry, Target& target) {
   if (!entry.nameValid) return Refuse(entry, "the name is not valid UTF-8", UnzipStatus::kMemberError);
   SafeName safe = CheckMemberName(entry.name);
   if (!safe.ok) return Refuse(entry, "unsafe name: " + safe.reason, UnzipStatus::kMemberError);
   if (entry.IsSymlink()) {
     return Refuse(entry, "symbolic links are not created", UnzipStatus::kWarning);
   }
-  const bool isDirectory = entry.IsDirectory() || safe.isDirectory;
-  std::vector<std::string> parts = safe.components;
+  target.isDirectory = entry.IsDirectory() || safe.isDirectory;
+  std::vector<std::string>& parts = target.parts;
+  parts = safe.components;
   if (parts.empty()) return UnzipStatus::kOk;  // "./": the target folder itself
   if (!request_.useFolders) {
-    if (isDirectory) return UnzipStatus::kOk;
+    if (target.isDirectory) return UnzipStatus::kOk;
     parts = {parts.back()};
   }
   if (request_.spaceToUnderscore) {
-    for (auto& part : parts) {
-      for (char& c : part) {
-        if (c == ' ') c = '_';
-      }
-    }
+    for (auto& part : parts) std::replace(part.begin(), part.end(), ' ', '_');
   }
 
   // A name that the file system takes for an earlier one (on Windows, names that differ
   // only in case) would overwrite it; the first one wins.
-  std::string key;
+  std::string& key = target.key;
   for (const auto& part : parts) key += (key.empty() ? "" : "/") + NameKey(part);
-  if (isDirectory) {
+  if (target.isDirectory) {
     if (files_.count(key)) {
       return Refuse(entry, "a file of the same name is in the archive", UnzipStatus::kMemberError);
     }
@@ -318,47 +347,39 @@ UnzipStatus Extraction::Extract(const Entry& entry) {
     files_.insert(key);
   }
 
-  fs::path target = request_.targetDir;
-  for (const auto& part : parts) target /= Utf8ToPath(part);
-  if (PathTooLong(target)) {
+  target.path = request_.targetDir;
+  for (const auto& part : parts) target.path /= Utf8ToPath(part);
+  if (PathTooLong(target.path)) {
     return Refuse(entry, "the path would be too long for this system", UnzipStatus::kMemberError);
   }
+  return std::nullopt;
+}
 
-  if (isDirectory) {
-    std::string why = Folders(parts, parts.size());
-    if (!why.empty()) return Refuse(entry, why, UnzipStatus::kMemberError);
-    Info("   creating: " + entry.name);
-    return UnzipStatus::kOk;
-  }
-
-  try {
-    CheckReadable(entry);
-  } catch (const ArchiveError& e) {
-    return Refuse(entry, e.what(), StatusOf(e.fault()));
-  }
-
+std::optional<UnzipStatus> Extraction::LookInTheWay(const Entry& entry, Target& target) {
   // In a folder this run created nothing can be in the way (names used twice were refused
-  // above), so the look is saved. Should something appear meanwhile, the file is created
+  // before), so the look is saved. Should something appear meanwhile, the file is created
   // exclusively and never through it.
   std::error_code ec;
-  const bool inNewFolder = parts.size() > 1 && newFolders_.count(key.substr(0, key.rfind('/')));
+  const std::vector<std::string>& parts = target.parts;
+  const bool inNewFolder =
+      parts.size() > 1 && newFolders_.count(target.key.substr(0, target.key.rfind('/')));
   fs::file_status existing(fs::file_type::not_found);
-  if (!inNewFolder) existing = fs::symlink_status(target, ec);
+  if (!inNewFolder) existing = fs::symlink_status(target.path, ec);
   if (fs::is_symlink(existing)) {
-    return Refuse(entry, "a link is in the way at " + Quoted(target), UnzipStatus::kMemberError);
+    return Refuse(entry, "a link is in the way at " + Quoted(target.path), UnzipStatus::kMemberError);
   }
   if (fs::exists(existing) && !fs::is_regular_file(existing)) {
-    return Refuse(entry, "a folder or device is in the way at " + Quoted(target),
+    return Refuse(entry, "a folder or device is in the way at " + Quoted(target.path),
                   UnzipStatus::kMemberError);
   }
-  bool exists = fs::exists(existing);
-  if (request_.freshen && !exists) return UnzipStatus::kOk;
-  if (exists && (request_.onlyNewer || request_.freshen)) {
-    auto fileTime = FileModifiedUnix(target);
+  target.exists = fs::exists(existing);
+  if (request_.freshen && !target.exists) return UnzipStatus::kOk;
+  if (target.exists && (request_.onlyNewer || request_.freshen)) {
+    auto fileTime = FileModifiedUnix(target.path);
     auto memberTime = entry.ModifiedUnix();
     if (fileTime && memberTime && *memberTime <= *fileTime) return UnzipStatus::kOk;
-  } else if (exists && !request_.overwrite) {
-    if (!request_.confirmReplace || !events_.ConfirmReplace(target)) {
+  } else if (target.exists && !request_.overwrite) {
+    if (!request_.confirmReplace || !events_.ConfirmReplace(target.path)) {
       Info("   skipping: " + entry.name + " (the file exists)");
       return UnzipStatus::kOk;
     }
@@ -379,11 +400,15 @@ UnzipStatus Extraction::Extract(const Entry& entry) {
   }
   std::string why = Folders(parts, parts.size() - 1);
   if (!why.empty()) return Refuse(entry, why, UnzipStatus::kMemberError);
+  return std::nullopt;
+}
 
+UnzipStatus Extraction::WriteFile(const Entry& entry, const Target& target) {
+  const std::vector<std::string>& parts = target.parts;
   if (writers_ && entry.uncompressedSize >= kWorkerMinBytes) {
     std::string folder;
     for (size_t i = 0; i + 1 < parts.size(); ++i) folder += NameKey(parts[i]) + "/";
-    writers_->Start(entry, target, std::hash<std::string>()(folder), !exists);
+    writers_->Start(entry, target.path, std::hash<std::string>()(folder), !target.exists);
     started_ = true;
     return UnzipStatus::kOk;
   }
@@ -391,10 +416,10 @@ UnzipStatus Extraction::Extract(const Entry& entry) {
     // Written now, published in member order after the files the workers are writing.
     ExtractWriters::Result result;
     result.entry = &entry;
-    result.target = target;
+    result.target = target.path;
     try {
-      result.temp = WriteVerified(archive_, entry, target, buffer_, !exists);
-      if (result.temp == target) {
+      result.temp = WriteVerified(archive_, entry, target.path, buffer_, !target.exists);
+      if (result.temp == target.path) {
         result.temp.clear();
         result.published = true;
       }
@@ -406,12 +431,12 @@ UnzipStatus Extraction::Extract(const Entry& entry) {
     written_ = std::move(result);
     return UnzipStatus::kOk;
   }
-  fs::path temp;
+  std::error_code ec;
   try {
-    temp = WriteVerified(archive_, entry, target, buffer_);
-    if (!ReplaceWith(temp, target, ec)) {
+    fs::path temp = WriteVerified(archive_, entry, target.path, buffer_);
+    if (!ReplaceWith(temp, target.path, ec)) {
       RemoveQuietly(temp);
-      return Refuse(entry, "cannot write " + Quoted(target) + ": " + ec.message(),
+      return Refuse(entry, "cannot write " + Quoted(target.path) + ": " + ec.message(),
                     UnzipStatus::kMemberError);
     }
   } catch (const ArchiveError& e) {
