@@ -188,6 +188,20 @@ void ParseExtra(std::string_view extra, Entry& entry, bool needUncompressed, boo
       if (field.overrun()) entry.damage = "the Zip64 extra field lacks a size or offset";
       continue;
     }
+    if (id == kExtraNtfs && size >= 4) {
+      field.Skip(4);  // reserved
+      while (field.remaining() >= 4) {
+        uint16_t tag = field.U16();
+        uint16_t tagSize = field.U16();
+        if (tagSize > field.remaining()) break;
+        ByteCursor value(field.Bytes(tagSize));
+        if (tag == kNtfsTimesTag && tagSize >= 24) {
+          entry.ntfsModified = value.U64();
+          entry.ntfsAccessed = value.U64();
+          entry.ntfsCreated = value.U64();
+        }
+      }
+    }
     if (id == kExtraTimestamp && size >= 5) {
       uint8_t present = field.U8();
       if (present & 1) entry.modifiedUnix = static_cast<int32_t>(field.U32());

@@ -28,6 +28,10 @@ struct Entry {
   uint16_t internalAttributes = 0;
   uint32_t externalAttributes = 0;
   std::optional<int64_t> modifiedUnix;  // from the extended-timestamp extra
+  // From the NTFS extra field, in 100 ns steps since 1601 (see FileFacts.h); 0 = absent.
+  uint64_t ntfsModified = 0;
+  uint64_t ntfsAccessed = 0;
+  uint64_t ntfsCreated = 0;
   std::string extra;     // central extra fields other than Zip64, kept for copying
   std::string comment;
   // Set when the header is unusable: a Zip64 field missing, an extra field that runs past

@@ -36,6 +36,8 @@ constexpr uint16_t kFlagUtf8 = 0x0800;
 constexpr uint16_t kFlagMaskedHeaders = 0x2000;  // central directory encryption
 
 constexpr uint16_t kExtraZip64 = 0x0001;
+constexpr uint16_t kExtraNtfs = 0x000A;       // NTFS times, 100 ns steps since 1601
+constexpr uint16_t kNtfsTimesTag = 0x0001;    // its attribute holding the three times
 constexpr uint16_t kExtraTimestamp = 0x5455;  // "UT": Unix times in seconds, UTC
 
 constexpr uint32_t kMax32 = 0xFFFFFFFF;

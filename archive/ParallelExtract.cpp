@@ -5,6 +5,7 @@
 #include <new>
 
 #include "archive/DosTime.h"
+#include "archive/FileFacts.h"
 #include "archive/FileSystem.h"
 #include "archive/MemberReader.h"
 #include "archive/Names.h"
@@ -43,10 +44,10 @@ fs::path WriteVerified(Stream& archive, const Entry& entry, const fs::path& targ
   try {
     for (size_t n; (n = reader.Read(buffer.data(), buffer.size())) > 0;) out->Write(buffer.data(), n);
     // Through the open file: setting the time by name afterwards opens it once more.
-    auto when = entry.ModifiedUnix();
-    bool timed = !when || out->SetModifiedUnix(*when);
+    FileTimes times = MemberTimes(entry);
+    bool timed = times.modified == 0 || out->SetTimes(times);
     out->Close();
-    if (!timed) SetFileModifiedUnix(temp, *when);
+    if (!timed) SetPathTimes(temp, times);
   } catch (...) {
     out.reset();
     RemoveQuietly(temp);

@@ -1,5 +1,7 @@
 #include "archive/Stream.h"
 
+#include "archive/FileFacts.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -11,7 +13,6 @@
 #ifdef _WIN32
 #include <io.h>
 #include <share.h>
-#include <sys/utime.h>
 #include <unistd.h>
 #else
 #include <unistd.h>
@@ -269,19 +270,9 @@ void FileStream::Flush() {
   WriteAt(bufferStart_, Buffer(), length);
 }
 
-bool FileStream::SetModifiedUnix(int64_t unixSeconds) {
+bool FileStream::SetTimes(const FileTimes& times) {
   Flush();
-#ifdef _WIN32
-  struct __utimbuf64 times;
-  times.actime = unixSeconds;
-  times.modtime = unixSeconds;
-  return _futime64(descriptor_, &times) == 0;
-#else
-  struct timespec times[2];
-  times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(unixSeconds);
-  times[0].tv_nsec = times[1].tv_nsec = 0;
-  return ::futimens(descriptor_, times) == 0;
-#endif
+  return SetDescriptorTimes(descriptor_, times);
 }
 
 uint64_t FileStream::Size() {

@@ -11,6 +11,8 @@
 
 namespace archive {
 
+struct FileTimes;
+
 class Stream {
  public:
   virtual ~Stream() = default;
@@ -83,9 +85,9 @@ class FileStream : public Stream {
   uint64_t Size() override;
   void Truncate(uint64_t size) override;
   void Flush() override;
-  // Flushes and sets the file's modification time (Unix seconds) through the open file:
-  // cheaper than setting it by name afterwards. Returns false when the system refuses.
-  bool SetModifiedUnix(int64_t unixSeconds);
+  // Flushes and sets the file's known times through the open file: cheaper than setting
+  // them by name afterwards. Returns false when the system refuses.
+  bool SetTimes(const FileTimes& times);
   // Flushes and closes; throws when the last bytes cannot be written. The destructor
   // closes without reporting, for the error paths.
   void Close();

@@ -9,6 +9,7 @@
 #include <optional>
 #include <set>
 
+#include "archive/FileFacts.h"
 #include "archive/FileSystem.h"
 #include "archive/Format.h"
 #include "archive/MemberReader.h"
@@ -132,6 +133,8 @@ class Extraction {
     return status;
   }
   void CopyTo(MemberReader& reader, Stream* out);
+  // Restores a written member's attributes; a folder's, with its times, wait for Finish.
+  void Restore(const Entry& entry, const fs::path& path, bool isFolder);
 
   const UnzipRequest& request_;
   UnzipEvents& events_;
@@ -142,6 +145,11 @@ class Extraction {
   std::set<std::string> madeFolders_;  // keys of folders known to be real folders
   // Keys of the folders this run created: what is in them, this run put there.
   std::set<std::string> newFolders_;
+  struct FolderFacts {
+    const Entry* entry;
+    fs::path path;
+  };
+  std::vector<FolderFacts> folderFacts_;  // folder members made, in member order
   std::unique_ptr<ExtractWriters> writers_;
   std::deque<Slot> slots_;
   std::string* capture_ = nullptr;  // where messages go while a member waits its turn
@@ -242,12 +250,30 @@ void Extraction::Publish(Slot& slot, ExtractWriters::Result result) {
                          UnzipStatus::kMemberError);
     return;
   }
+  Restore(entry, result.target, false);
   Info(WrittenLine(entry));
+}
+
+void Extraction::Restore(const Entry& entry, const fs::path& path, bool isFolder) {
+  // Set last: a read-only attribute on a folder would stop its files being written.
+  if (isFolder) {
+    folderFacts_.push_back({&entry, path});
+  } else if (uint32_t attributes = MemberAttributes(entry)) {
+    SetDosAttributes(path, attributes, false);
+  }
 }
 
 UnzipStatus Extraction::Finish() {
   Report(0);
   Drop();
+  // Folder times after their contents: writing a file changes its folder's time.
+  for (auto it = folderFacts_.rbegin(); it != folderFacts_.rend(); ++it) {
+    FileTimes times = MemberTimes(*it->entry);
+    if (times.modified != 0) SetPathTimes(it->path, times);
+    if (uint32_t attributes = MemberAttributes(*it->entry)) {
+      SetDosAttributes(it->path, attributes, true);
+    }
+  }
   return status_;
 }
 
@@ -299,6 +325,7 @@ UnzipStatus Extraction::Extract(const Entry& entry) {
   if (target.isDirectory) {
     std::string why = Folders(target.parts, target.parts.size());
     if (!why.empty()) return Refuse(entry, why, UnzipStatus::kMemberError);
+    Restore(entry, target.path, true);
     Info("   creating: " + entry.name);
     return UnzipStatus::kOk;
   }
@@ -446,6 +473,7 @@ UnzipStatus Extraction::WriteFile(const Entry& entry, const Target& target) {
     }
     return Refuse(entry, e.what(), StatusOf(e.fault()));
   }
+  Restore(entry, target.path, false);
   Info(WrittenLine(entry));
   return UnzipStatus::kOk;
 }

@@ -1,0 +1,100 @@
+// Times and attributes across extraction: the most precise time a member carries wins,
+// folders get theirs after their files, and on Windows read-only, hidden and system
+// come back.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "archive/Bytes.h"
+#include "archive/FileFacts.h"
+#include "archive/Format.h"
+#include "tests/archive/TestSupport.h"
+
+namespace {
+
+using archive::FileTime;
+using archive::UnzipStatus;
+using namespace testing_support;
+
+std::string NtfsExtra(FileTime modified, FileTime accessed, FileTime created) {
+  archive::ByteBuilder b;
+  b.U16(archive::format::kExtraNtfs).U16(32).U32(0).U16(1).U16(24);
+  b.U64(modified).U64(accessed).U64(created);
+  return b.str();
+}
+
+RawMember Member(const std::string& name, const std::string& content) {
+  RawMember m;
+  m.name = name;
+  m.plain = content;
+  return m;
+}
+
+// The modification time of a file or folder, in the NTFS unit.
+FileTime ModifiedOf(const fs::path& path) {
+#ifdef _WIN32
+  auto facts = archive::ReadFileFacts(path);
+  return facts ? facts->times.modified : 0;
+#else
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) return 0;
+  return archive::UnixToFileTime(info.st_mtim.tv_sec) + info.st_mtim.tv_nsec / 100;
+#endif
+}
+
+const FileTime kPrecise = archive::UnixToFileTime(1500000000) + 1234567;  // .1234567 s
+
+TEST(FileFactsTest, TheMostPreciseTimeWinsAndFoldersKeepTheirs) {
+  RawMember ntfs = Member("dir/ntfs.txt", "n");
+  ntfs.centralExtra = NtfsExtra(kPrecise, kPrecise + 10, kPrecise - 10);
+  // A Unix timestamp and a DOS time as well: the NTFS time still wins.
+  archive::ByteBuilder ut;
+  ut.U16(archive::format::kExtraTimestamp).U16(5).U8(1).U32(1600000000);
+  ntfs.centralExtra += ut.str();
+  RawMember unix = Member("dir/unix.txt", "u");
+  unix.centralExtra = ut.str();
+  RawMember folder = Member("dir/", "");
+  folder.centralExtra = NtfsExtra(kPrecise - 70000000, 0, 0);  // 7 s earlier
+  RawArchive zip;
+  zip.members = {folder, ntfs, unix, Member("dir/later.txt", "written after the folder")};
+  TempDir dir;
+  Recorder recorder;
+  ASSERT_EQ(ExtractBytes(dir, zip.Build(), recorder), UnzipStatus::kOk) << recorder.messages;
+  EXPECT_EQ(ModifiedOf(dir / "out/dir/ntfs.txt"), kPrecise);
+  EXPECT_EQ(ModifiedOf(dir / "out/dir/unix.txt"), archive::UnixToFileTime(1600000000));
+  EXPECT_EQ(ModifiedOf(dir / "out/dir"), kPrecise - 70000000);
+}
+
+#ifdef _WIN32
+TEST(FileFactsTest, ReadOnlyHiddenAndSystemComeBackOnWindows) {
+  const uint32_t kinds[] = {archive::kDosReadOnly, archive::kDosHidden, archive::kDosSystem,
+                            archive::kDosReadOnly | archive::kDosHidden};
+  RawArchive zip;
+  for (uint32_t kind : kinds) {
+    RawMember m = Member("f" + std::to_string(kind), "x");
+    m.external = kind | 0x20;
+    zip.members.push_back(m);
+  }
+  // A read-only folder still takes its files.
+  RawMember folder = Member("locked/", "");
+  folder.external = 0x10 | archive::kDosReadOnly;
+  zip.members.push_back(folder);
+  zip.members.push_back(Member("locked/inside.txt", "in"));
+  TempDir dir;
+  Recorder recorder;
+  ASSERT_EQ(ExtractBytes(dir, zip.Build(), recorder), UnzipStatus::kOk) << recorder.messages;
+  for (uint32_t kind : kinds) {
+    auto facts = archive::ReadFileFacts(dir / ("out/f" + std::to_string(kind)));
+    ASSERT_TRUE(facts);
+    EXPECT_EQ(facts->attributes & archive::kRestoredAttributes, kind);
+    archive::SetDosAttributes(dir / ("out/f" + std::to_string(kind)), 0, false);  // to clean up
+  }
+  EXPECT_EQ(ReadFile(dir / "out/locked/inside.txt"), "in");
+  auto locked = archive::ReadFileFacts(dir / "out/locked");
+  ASSERT_TRUE(locked);
+  EXPECT_EQ(locked->attributes & archive::kDosReadOnly, archive::kDosReadOnly);
+  archive::SetDosAttributes(dir / "out/locked", 0, true);
+}
+#endif
+
+}  // namespace
