@@ -75,9 +75,10 @@ TEST(FileFactsTest, ReadOnlyHiddenAndSystemComeBackOnWindows) {
     m.external = kind | 0x20;
     zip.members.push_back(m);
   }
-  // A read-only folder still takes its files.
+  // A read-only folder still takes its files. (Wine keeps no read-only bit on folders, so
+  // its hidden bit shows that the folder's attributes were set, after its files.)
   RawMember folder = Member("locked/", "");
-  folder.external = 0x10 | archive::kDosReadOnly;
+  folder.external = 0x10 | archive::kDosReadOnly | archive::kDosHidden;
   zip.members.push_back(folder);
   zip.members.push_back(Member("locked/inside.txt", "in"));
   TempDir dir;
@@ -92,7 +93,7 @@ TEST(FileFactsTest, ReadOnlyHiddenAndSystemComeBackOnWindows) {
   EXPECT_EQ(ReadFile(dir / "out/locked/inside.txt"), "in");
   auto locked = archive::ReadFileFacts(dir / "out/locked");
   ASSERT_TRUE(locked);
-  EXPECT_EQ(locked->attributes & archive::kDosReadOnly, archive::kDosReadOnly);
+  EXPECT_EQ(locked->attributes & archive::kDosHidden, archive::kDosHidden);
   archive::SetDosAttributes(dir / "out/locked", 0, true);
 }
 #endif
