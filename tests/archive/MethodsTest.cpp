@@ -255,3 +255,38 @@ TEST(MethodLimits, DeclaredSizesBeyondTheFreeSpaceStopTheRunBeforeAnyWrite) {
 }
 
 }  // namespace
+
+namespace {
+
+// Deflated members up to 2 MiB are inflated whole, larger ones stream: both sides of the
+// bound give the same bytes and the same verdicts.
+TEST(DeflateWholeOrStreamed, BothSidesOfTheBoundAgree) {
+  constexpr size_t kBound = 2 << 20;
+  for (size_t size : {kBound - 1, kBound, kBound + 1}) {
+    SCOPED_TRACE(size);
+    const std::string plain = Sample(size);
+    RawMember good;
+    good.name = "good";
+    good.plain = plain;
+    good.method = 8;
+    RawMember longer = good;  // the stream goes on past the declared size
+    longer.name = "longer";
+    longer.uncompressedSize = size - 100;
+    longer.crc = Crc(plain.substr(0, size - 100));
+    RawMember cut = good;  // the stream lacks its end, and the bytes are short
+    cut.name = "cut";
+    cut.data = Deflate(plain).substr(0, Deflate(plain).size() - 20);
+    TempDir dir;
+    RawArchive zip;
+    zip.members = {good, longer, cut};
+    Recorder recorder;
+    EXPECT_EQ(ExtractBytes(dir, zip.Build(), recorder), UnzipStatus::kMemberError);
+    EXPECT_NE(recorder.messages.find("longer: it holds more data than its declared size"),
+              std::string::npos)
+        << recorder.messages;
+    EXPECT_NE(recorder.messages.find("cut: "), std::string::npos) << recorder.messages;
+    EXPECT_EQ(Tree(dir / "out"), (Files{{"good", plain}}));
+  }
+}
+
+}  // namespace
