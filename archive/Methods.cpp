@@ -9,6 +9,7 @@
 #include <zstd.h>
 #include <zstd_errors.h>
 
+#include "archive/Deflate64.h"
 #include "archive/Directory.h"
 #include "archive/Format.h"
 #include "archive/Status.h"
@@ -232,6 +233,7 @@ bool IsReadableMethod(uint16_t method) {
   switch (method) {
     case kMethodStored:
     case kMethodDeflated:
+    case kMethodDeflate64:
     case kMethodBzip2:
     case kMethodLzma:
     case kMethodZstdDeprecated:
@@ -265,6 +267,7 @@ std::optional<uint64_t> MaxRatio(uint16_t method) {
 std::unique_ptr<Decoder> MakeDecoder(const Entry& entry) {
   switch (entry.method) {
     case kMethodDeflated: return std::make_unique<Inflater>();
+    case kMethodDeflate64: return std::make_unique<Deflate64Decoder>();
     case kMethodBzip2: return std::make_unique<Bzip2Decoder>();
     case kMethodLzma:
       return std::make_unique<LzmaDecoder>(entry.uncompressedSize,
