@@ -309,14 +309,15 @@ void FilePrefetcher::Add(File file) {
 
 void FilePrefetcher::Schedule() {
   const size_t maxFiles = 8 * static_cast<size_t>(engine_.workers());
-  while (next_ < files_.size() && slots_.size() < maxFiles &&
+  while (!files_.empty() && slots_.size() < maxFiles &&
          (slots_.empty() ||
-          bytesAhead_ + files_[next_].sizeHint <= ParallelDeflate::kPrefetchBytes)) {
+          bytesAhead_ + files_.front().sizeHint <= ParallelDeflate::kPrefetchBytes)) {
     // A deque keeps its elements in place as it grows and shrinks at the ends: the
     // workers hold pointers to them.
-    slots_.push_back(Slot{&files_[next_++], false, {}});
+    slots_.push_back(Slot{std::move(files_.front()), false, {}});
+    files_.pop_front();
     Slot* slot = &slots_.back();
-    bytesAhead_ += slot->file->sizeHint;
+    bytesAhead_ += slot->file.sizeHint;
     ++running_;
     engine_.pool().Submit([this, slot](unsigned worker) { Work(worker, slot); });
   }
@@ -331,7 +332,7 @@ void FilePrefetcher::Work(unsigned worker, Slot* slot) {
     result.message = std::move(message);
   };
   try {
-    result = Prefetch(worker, *slot->file);
+    result = Prefetch(worker, slot->file);
   } catch (const ArchiveError& e) {
     failed(e.what());
   } catch (const std::bad_alloc&) {
@@ -366,21 +367,21 @@ PrefetchedFile FilePrefetcher::Prefetch(unsigned worker, const File& listed) {
 std::optional<PrefetchedFile> FilePrefetcher::Take(size_t key) {
   std::unique_lock<std::mutex> lock(mutex_);
   // Files skipped over: those submitted finish first, the others are never read.
-  while (!slots_.empty() && slots_.front().file->key < key) {
+  while (!slots_.empty() && slots_.front().file.key < key) {
     Slot& front = slots_.front();
     finished_.wait(lock, [&front] { return front.done; });
-    bytesAhead_ -= front.file->sizeHint;
+    bytesAhead_ -= front.file.sizeHint;
     slots_.pop_front();
   }
   if (slots_.empty()) {
-    while (next_ < files_.size() && files_[next_].key < key) ++next_;
+    while (!files_.empty() && files_.front().key < key) files_.pop_front();
     Schedule();
   }
-  if (slots_.empty() || slots_.front().file->key != key) return std::nullopt;
+  if (slots_.empty() || slots_.front().file.key != key) return std::nullopt;
   Slot& front = slots_.front();
   finished_.wait(lock, [&front] { return front.done; });
   PrefetchedFile result = std::move(front.result);
-  bytesAhead_ -= front.file->sizeHint;
+  bytesAhead_ -= front.file.sizeHint;
   slots_.pop_front();
   Schedule();
   return result;

@@ -201,7 +201,7 @@ class FilePrefetcher {
  private:
   // A file submitted to the workers and not taken yet.
   struct Slot {
-    const File* file = nullptr;
+    File file;
     bool done = false;
     PrefetchedFile result;
   };
@@ -211,9 +211,10 @@ class FilePrefetcher {
   PrefetchedFile Prefetch(unsigned worker, const File& listed);
 
   ParallelDeflate& engine_;
-  std::deque<File> files_;  // a deque keeps them in place as it grows: slots point at them
+  // Files leave the list when submitted and are dropped when taken: by the ten thousand
+  // their paths weigh.
+  std::deque<File> files_;   // listed and not submitted yet, in list order
   const Opener open_;
-  size_t next_ = 0;          // the first file not submitted
   std::deque<Slot> slots_;   // submitted and untaken, in list order
   uint64_t bytesAhead_ = 0;  // listed sizes of the files in slots_
   size_t running_ = 0;       // tasks submitted and not finished

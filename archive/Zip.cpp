@@ -12,6 +12,7 @@
 #include <new>
 #include <optional>
 #include <thread>
+#include <unordered_map>
 
 #include "archive/Directory.h"
 #include "archive/FileSystem.h"
@@ -111,7 +112,7 @@ class Collector {
   }
 
   // The names seen are needed only while collecting; by the thousand they weigh.
-  void ForgetNames() { std::map<std::string, size_t>().swap(byName_); }
+  void ForgetNames() { std::unordered_multimap<size_t, size_t>().swap(byName_); }
 
   // For a collection on another thread: `inputs` grows under `lock`, and `found` hears of
   // each new one after it is stored.
@@ -192,9 +193,13 @@ class Collector {
   void AddInput(const fs::path& source, const std::string& member, bool isDirectory,
                 uint64_t size, int64_t modified) {
     std::string key = NameKey(member);
-    auto found = byName_.find(key);
-    if (found != byName_.end()) {
-      const Input& earlier = inputs[found->second];
+    const size_t hash = std::hash<std::string>{}(key);
+    const Input* earlierPtr = nullptr;
+    for (auto [at, end] = byName_.equal_range(hash); at != end && !earlierPtr; ++at) {
+      if (NameKey(inputs[at->second].member) == key) earlierPtr = &inputs[at->second];
+    }
+    if (earlierPtr) {
+      const Input& earlier = *earlierPtr;
       std::error_code ec;
       if (fs::equivalent(earlier.source, source, ec) ||
           (isDirectory && earlier.isDirectory)) {
@@ -212,7 +217,7 @@ class Collector {
     input.size = size;
     input.modified = modified;
     size_t index = inputs.size();
-    byName_.emplace(key, index);
+    byName_.emplace(hash, index);
     if (lock_) {
       std::lock_guard<std::mutex> guard(*lock_);
       inputs.push_back(std::move(input));
@@ -231,7 +236,8 @@ class Collector {
   ZipEvents& events_;
   fs::path archive_;
   uint64_t archiveSize_ = 0;  // a file of another size is not the archive
-  std::map<std::string, size_t> byName_;
+  // Hashes of the names seen, to their inputs: a fraction of the memory of the names.
+  std::unordered_multimap<size_t, size_t> byName_;
   fs::path temp_;
   std::mutex* lock_ = nullptr;
   std::function<void(size_t)> found_;
