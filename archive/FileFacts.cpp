@@ -20,6 +20,11 @@ FileTime UnixToFileTime(int64_t unixSeconds) {
   return since1601 <= 0 ? 1 : static_cast<FileTime>(since1601) * kTicksPerSecond;
 }
 
+int64_t FileTimeToUnix(FileTime time) {
+  int64_t seconds = static_cast<int64_t>(time / kTicksPerSecond);
+  return seconds - kSecondsFrom1601To1970;
+}
+
 FileTimes MemberTimes(const Entry& entry) {
   if (entry.ntfsModified != 0) return {entry.ntfsModified, entry.ntfsAccessed, entry.ntfsCreated};
   FileTimes times;

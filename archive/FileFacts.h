@@ -17,6 +17,7 @@ struct Entry;
 // 100 ns steps since 1601-01-01 UTC, as the NTFS extra field and Windows store times.
 using FileTime = uint64_t;
 FileTime UnixToFileTime(int64_t unixSeconds);
+int64_t FileTimeToUnix(FileTime time);  // whole seconds, rounded down
 
 // A time of 0 is one not known.
 struct FileTimes {
@@ -50,8 +51,10 @@ struct FileFacts {
   uint32_t attributes = 0;  // DOS attributes as Windows reports them
   FileTimes times;
 };
-// On Windows the attributes and times of a file or folder (not following a link);
-// elsewhere, and when it cannot be read, nullopt.
+// What packing stores of them: read-only, hidden, system and archive.
+constexpr uint32_t kStoredAttributes = kRestoredAttributes | 0x20;
+// On Windows the attributes and times of a file or folder; elsewhere, and when it cannot be
+// read, nullopt.
 std::optional<FileFacts> ReadFileFacts(const std::filesystem::path& path);
 
 }  // namespace archive

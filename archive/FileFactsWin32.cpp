@@ -1,9 +1,14 @@
-// The Windows half of FileFacts.h: the one part of the engine that calls Windows itself,
-// because the C runtime sets neither hidden nor system, nor times finer than a second.
+// The Windows half of FileFacts.h, and the Windows folder listing that brings the facts
+// along: the one part of the engine that calls Windows itself, because the C runtime sets
+// neither hidden nor system, nor reads or sets times finer than a second.
 #include "archive/FileFacts.h"
+
+#include <cerrno>
 
 #include <io.h>
 #include <windows.h>
+
+#include "archive/FileSystem.h"
 
 namespace archive {
 
@@ -63,6 +68,41 @@ std::optional<FileFacts> ReadFileFacts(const std::filesystem::path& path) {
   facts.times = {FromFiletime(data.ftLastWriteTime), FromFiletime(data.ftLastAccessTime),
                  FromFiletime(data.ftCreationTime)};
   return facts;
+}
+
+std::vector<FolderChild> ListFolder(const std::filesystem::path& folder, std::error_code& ec) {
+  ec.clear();
+  std::vector<FolderChild> children;
+  WIN32_FIND_DATAW found;
+  // The basic level skips the short names, which nothing here needs.
+  HANDLE search = FindFirstFileExW((folder / L"*").c_str(), FindExInfoBasic, &found,
+                                   FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (search == INVALID_HANDLE_VALUE) {
+    // An empty folder has "." at least; only a folder that cannot be read gets here.
+    ec = std::error_code(static_cast<int>(GetLastError()), std::system_category());
+    return children;
+  }
+  do {
+    std::wstring_view name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    FolderChild child;
+    child.name = std::wstring(name);
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      child.kind = FolderChild::Kind::kLink;
+    } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      child.kind = FolderChild::Kind::kFolder;
+    } else {
+      child.kind = FolderChild::Kind::kFile;
+      child.size = uint64_t{found.nFileSizeHigh} << 32 | found.nFileSizeLow;
+    }
+    child.attributes = found.dwFileAttributes;
+    child.times = {FromFiletime(found.ftLastWriteTime), FromFiletime(found.ftLastAccessTime),
+                   FromFiletime(found.ftCreationTime)};
+    child.modified = FileTimeToUnix(child.times.modified);
+    children.push_back(std::move(child));
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return children;
 }
 
 }  // namespace archive

@@ -82,41 +82,7 @@ void RemoveQuietly(const fs::path& path) {
   fs::remove(path, ec);
 }
 
-#ifdef _WIN32
-
-std::vector<FolderChild> ListFolder(const fs::path& folder, std::error_code& ec) {
-  ec.clear();
-  std::vector<FolderChild> children;
-  struct _wfinddata64_t found;
-  intptr_t search = _wfindfirst64((folder / L"*").c_str(), &found);
-  if (search == -1) {
-    // An empty folder has "." at least; only a folder that cannot be read gets here.
-    ec = std::error_code(errno, std::generic_category());
-    return children;
-  }
-  // The runtime hands over the system's attributes as they are: the reparse flag included.
-  constexpr unsigned kReparsePoint = 0x400;
-  do {
-    std::wstring name = found.name;
-    if (name == L"." || name == L"..") continue;
-    FolderChild child;
-    child.name = name;
-    if (found.attrib & kReparsePoint) {
-      child.kind = FolderChild::Kind::kLink;
-    } else if (found.attrib & _A_SUBDIR) {
-      child.kind = FolderChild::Kind::kFolder;
-    } else {
-      child.kind = FolderChild::Kind::kFile;
-      child.size = static_cast<uint64_t>(found.size);
-    }
-    child.modified = found.time_write;
-    children.push_back(std::move(child));
-  } while (_wfindnext64(search, &found) == 0);
-  _findclose(search);
-  return children;
-}
-
-#else
+#ifndef _WIN32  // Windows: FileFactsWin32.cpp, where the listing brings the facts
 
 std::vector<FolderChild> ListFolder(const fs::path& folder, std::error_code& ec) {
   ec.clear();

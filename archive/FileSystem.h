@@ -10,6 +10,7 @@
 #include <system_error>
 #include <vector>
 
+#include "archive/FileFacts.h"
 #include "archive/Stream.h"
 
 namespace archive {
@@ -41,6 +42,9 @@ struct FolderChild {
   Kind kind = Kind::kOther;
   uint64_t size = 0;       // for files
   int64_t modified = 0;    // Unix seconds, for files and folders
+  // On Windows: the DOS attributes and the three times, as packing stores them.
+  uint32_t attributes = 0;
+  FileTimes times;
 };
 
 // The children of `folder` ("." and ".." left out), in the order the system gives them.

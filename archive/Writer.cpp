@@ -29,6 +29,15 @@ std::string TimestampExtra(int64_t modifiedUnix) {
   return b.str();
 }
 
+// The NTFS extra field: its reserved word, then the one attribute holding the three times.
+std::string NtfsExtra(const FileTimes& times) {
+  if (times.modified == 0) return {};
+  ByteBuilder b;
+  b.U16(kExtraNtfs).U16(32).U32(0).U16(kNtfsTimesTag).U16(24);
+  b.U64(times.modified).U64(times.accessed).U64(times.created);
+  return b.str();
+}
+
 uint16_t NameFlags(const std::string& name) { return IsAscii(name) ? 0 : kFlagUtf8; }
 
 // Reads from a source whose failures must be told apart from the output's.
@@ -69,9 +78,11 @@ ZipWriter::CentralRecord ZipWriter::NewRecord(const NewMember& member, uint16_t 
   r.method = method;
   r.dosTime = UnixToDos(member.modifiedUnix);
   r.localOffset = position_;
-  r.externalAttributes = externalAttributes;
+  // Known attributes replace the default archive bit; the folder bit stays the writer's.
+  r.externalAttributes = member.attributes == 0 ? externalAttributes
+                         : (externalAttributes & kDosDirectory) | (member.attributes & kStoredAttributes);
   r.name = member.name;
-  r.extra = TimestampExtra(member.modifiedUnix);
+  r.extra = TimestampExtra(member.modifiedUnix) + NtfsExtra(member.times);
   return r;
 }
 

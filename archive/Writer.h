@@ -7,10 +7,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "archive/Directory.h"
 #include "archive/DosTime.h"
+#include "archive/FileFacts.h"
 #include "archive/Stream.h"
 
 namespace archive {
@@ -20,8 +22,17 @@ struct DeflateTotals;
 struct PrefetchedFile;
 
 struct NewMember {
+  NewMember(std::string memberName, int64_t modified, uint32_t dosAttributes = 0,
+            FileTimes fileTimes = {})
+      : name(std::move(memberName)), modifiedUnix(modified), attributes(dosAttributes),
+        times(fileTimes) {}
+
   std::string name;  // UTF-8 with '/' between folders; folders end in '/'
   int64_t modifiedUnix = 0;
+  // Where known (Windows): the DOS attributes, of which kStoredAttributes go into the
+  // external attributes, and the times, which go into an NTFS extra field.
+  uint32_t attributes = 0;
+  FileTimes times;
 };
 
 class ZipWriter {

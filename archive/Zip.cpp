@@ -15,6 +15,7 @@
 #include <unordered_map>
 
 #include "archive/Directory.h"
+#include "archive/FileFacts.h"
 #include "archive/FileSystem.h"
 #include "archive/Names.h"
 #include "archive/ParallelDeflate.h"
@@ -40,6 +41,7 @@ struct Input {
   bool isDirectory = false;
   uint64_t size = 0;
   int64_t modified = 0;
+  FileFacts facts;  // on Windows: what is stored beside the DOS time
 };
 
 bool HasWildcard(const std::string& text) { return text.find_first_of("*?") != std::string::npos; }
@@ -90,7 +92,8 @@ class Collector {
     std::string member = MemberName(shown);
     if (fs::is_directory(status)) {
       if (!request_.junkPaths && !request_.noDirEntries && !member.empty()) {
-        AddInput(source, member + "/", true, 0, FileModifiedUnix(source).value_or(0));
+        AddInput(source, member + "/", true, 0, FileModifiedUnix(source).value_or(0),
+                 ReadFileFacts(source).value_or(FileFacts{}));
       }
       if (request_.recurse) Walk(source, member);
       return;
@@ -108,7 +111,8 @@ class Collector {
       Missing(source, "no name to store it under");
       return;
     }
-    AddInput(source, member, false, size, FileModifiedUnix(source).value_or(0));
+    AddInput(source, member, false, size, FileModifiedUnix(source).value_or(0),
+             ReadFileFacts(source).value_or(FileFacts{}));
   }
 
   // The names seen are needed only while collecting; by the thousand they weigh.
@@ -170,14 +174,15 @@ class Collector {
                                                : member + "/" + PathToUtf8(child.name);
       if (child.kind == Kind::kFolder) {
         if (!request_.junkPaths && !request_.noDirEntries) {
-          AddInput(source, childMember + "/", true, 0, child.modified);
+          AddInput(source, childMember + "/", true, 0, child.modified,
+                   {child.attributes, child.times});
         }
         Walk(source, childMember);
       } else if (child.kind == Kind::kFile) {
         bool maybeOurs = child.size == archiveSize_ || child.name == temp_.filename();
         if (maybeOurs && IsArchiveItself(source)) continue;
         AddInput(source, request_.junkPaths ? PathToUtf8(child.name) : childMember, false,
-                 child.size, child.modified);
+                 child.size, child.modified, {child.attributes, child.times});
       }
     }
   }
@@ -191,7 +196,7 @@ class Collector {
   }
 
   void AddInput(const fs::path& source, const std::string& member, bool isDirectory,
-                uint64_t size, int64_t modified) {
+                uint64_t size, int64_t modified, const FileFacts& facts) {
     std::string key = NameKey(member);
     const size_t hash = std::hash<std::string>{}(key);
     const Input* earlierPtr = nullptr;
@@ -216,6 +221,7 @@ class Collector {
     input.isDirectory = isDirectory;
     input.size = size;
     input.modified = modified;
+    input.facts = facts;
     size_t index = inputs.size();
     byName_.emplace(hash, index);
     if (lock_) {
@@ -612,7 +618,7 @@ ZipStatus Job::Write(Plan& plan, const std::string& oldComment) {
 }
 
 bool Job::AddMember(ZipWriter& writer, const Input& input, std::optional<PrefetchedFile> ready) {
-  NewMember member{input.member, input.modified};
+  NewMember member{input.member, input.modified, input.facts.attributes, input.facts.times};
   if (input.isDirectory) {
     writer.AddDirectory(member);
     return true;

@@ -136,7 +136,10 @@ int WINAPI ZpSetOptions(const ZipOptions* options) ZIP32_NOEXCEPT;
    every failure the previous archive is untouched and the temporary file removed.
    Member names: the path as given without drive, root and "." or ".." parts, or the bare
    file name with JunkDir. Methods: deflate, or stored where deflate does not shrink the
-   data. Zip64 records are written exactly when needed.
+   data. Zip64 records are written exactly when needed. Each member keeps its file's
+   read-only, hidden, system and archive attributes (external attributes) and its
+   modification, access and creation times (an NTFS extra field, to 100 ns, beside the DOS
+   time and a Unix timestamp).
    Returns:
      ZIP32_OK            the archive was written (or was already up to date)
      ZIP32_BAD_ARCHIVE   the existing file is not a readable Zip archive; left unchanged

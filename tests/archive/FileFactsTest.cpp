@@ -7,7 +7,9 @@
 
 #include "archive/Bytes.h"
 #include "archive/FileFacts.h"
+#include "archive/Directory.h"
 #include "archive/Format.h"
+#include "archive/Zip.h"
 #include "tests/archive/TestSupport.h"
 
 namespace {
@@ -95,6 +97,55 @@ TEST(FileFactsTest, ReadOnlyHiddenAndSystemComeBackOnWindows) {
   ASSERT_TRUE(locked);
   EXPECT_EQ(locked->attributes & archive::kDosHidden, archive::kDosHidden);
   archive::SetDosAttributes(dir / "out/locked", 0, true);
+}
+
+// Packing on Windows stores what extraction restores: a round trip through both keeps the
+// attributes and all three times to the 100 ns.
+TEST(FileFactsTest, PackingOnWindowsStoresAttributesAndNtfsTimes) {
+  TempDir dir;
+  fs::create_directories(dir / "in/sub");
+  WriteFile(dir / "in/plain.txt", "plain");
+  WriteFile(dir / "in/sub/secret.txt", "hidden and read-only");
+  const archive::FileTimes times{kPrecise, kPrecise + 5, kPrecise - 5};
+  ASSERT_TRUE(archive::SetPathTimes(dir / "in/sub/secret.txt", times));
+  ASSERT_TRUE(archive::SetDosAttributes(dir / "in/sub/secret.txt",
+                                        archive::kDosHidden | archive::kDosReadOnly, false));
+  // Wine keeps no creation time of its own: what is stored is what the system reports.
+  auto source = archive::ReadFileFacts(dir / "in/sub/secret.txt");
+  ASSERT_TRUE(source);
+  EXPECT_EQ(source->times.modified, times.modified);
+  archive::ZipRequest request;
+  request.archive = dir / "a.zip";
+  request.rootDir = dir / "in";
+  request.names = {"plain.txt", "sub"};
+  request.recurse = true;
+  Recorder recorder;
+  ASSERT_EQ(archive::RunZip(request, recorder), archive::ZipStatus::kOk) << recorder.messages;
+
+  auto stream = archive::FileStream::TryOpen(dir / "a.zip", archive::FileStream::Mode::kRead, nullptr);
+  ASSERT_TRUE(stream);
+  archive::Directory zip = archive::ReadDirectory(*stream);
+  std::map<std::string, const archive::Entry*> byName;
+  for (const auto& e : zip.entries) byName[e.name] = &e;
+  ASSERT_TRUE(byName.count("sub/secret.txt") && byName.count("plain.txt") && byName.count("sub/"));
+  const archive::Entry& secret = *byName["sub/secret.txt"];
+  EXPECT_EQ(secret.externalAttributes & 0xFF, 0x20u | archive::kDosHidden | archive::kDosReadOnly);
+  EXPECT_EQ(secret.ntfsModified, times.modified);
+  EXPECT_EQ(secret.ntfsCreated, source->times.created);
+  EXPECT_NE(secret.ntfsAccessed, 0u);
+  EXPECT_EQ(byName["plain.txt"]->externalAttributes & archive::kRestoredAttributes, 0u);
+  EXPECT_EQ(byName["sub/"]->externalAttributes & 0x10u, 0x10u);
+  archive::SetDosAttributes(dir / "in/sub/secret.txt", 0, false);  // to clean up
+  stream.reset();
+
+  Recorder unzipped;
+  ASSERT_EQ(ExtractBytes(dir, ReadFile(dir / "a.zip"), unzipped), UnzipStatus::kOk);
+  auto back = archive::ReadFileFacts(dir / "out/sub/secret.txt");
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->attributes & archive::kRestoredAttributes, archive::kDosHidden | archive::kDosReadOnly);
+  EXPECT_EQ(back->times.modified, times.modified);
+  EXPECT_EQ(back->times.created, source->times.created);
+  archive::SetDosAttributes(dir / "out/sub/secret.txt", 0, false);
 }
 #endif
 

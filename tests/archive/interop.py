@@ -408,6 +408,41 @@ def test_methods(engine, base):
         same_tree(corpus, out, f"{what}, extracted by us")
 
 
+def test_facts(engine, base):
+    """Under Wine: attributes and times as Windows tools keep them, both ways. 7z reads the
+    read-only bit and the NTFS times we store; we restore the ones 7z stores (-mtc=on)."""
+    src = os.path.join(base, "src")
+    os.makedirs(src)
+    stamps = {"ro.txt": 1600000000123456700, "plain.txt": 1500000000765432100}
+    for name, ns in stamps.items():
+        p = os.path.join(src, name)
+        with open(p, "wb") as f:
+            f.write(name.encode())
+        os.utime(p, ns=(ns, ns))
+    os.chmod(os.path.join(src, "ro.txt"), 0o444)
+    ours = os.path.join(base, "ours.zip")
+    engine.zip(ours, sorted(stamps), src, options=())
+    listing = run(["7z", "l", "-slt", ours], what="7z l -slt").stdout.decode()
+    for name, attributes in (("ro.txt", "RA"), ("plain.txt", "A")):
+        block = listing.split("Path = " + name + "\n", 1)[-1].split("\n\n", 1)[0]
+        when = time.strftime("%Y-%m-%d %H:%M:%S", time.gmtime(stamps[name] // 10**9))
+        fraction = "%07d" % (stamps[name] % 10**9 // 100)
+        check(f"Modified = {when}.{fraction}" in block, f"7z sees {name}'s time otherwise:\n{block}")
+        check(f"Attributes = {attributes}\n" in block + "\n", f"7z sees {name}'s attributes otherwise:\n{block}")
+    theirs = os.path.join(base, "7z.zip")
+    run(["7z", "a", "-tzip", "-mtc=on", theirs, "."], cwd=src, what="7z a -mtc=on")
+    out = os.path.join(base, "out")
+    engine.unzip(theirs, out)
+    for name, ns in stamps.items():
+        check(os.stat(os.path.join(out, name)).st_mtime_ns == ns, f"{name}: 7z's time not restored")
+    # Wine shows the read-only attribute as a file without write permission.
+    writable = lambda name: os.stat(os.path.join(out, name)).st_mode & 0o222 != 0
+    check(not writable("ro.txt"), "ro.txt: read-only not restored")
+    check(writable("plain.txt"), "plain.txt: made read-only")
+    for folder in (src, out):
+        os.chmod(os.path.join(folder, "ro.txt"), 0o644)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--tool", required=True, help="ziptool, or dllcli.exe with --wine")
@@ -426,6 +461,7 @@ def main():
                     ("cp437", lambda b: test_cp437(engine, b)),
                     ("empty", lambda b: test_empty(engine, b)),
                     ("methods", lambda b: test_methods(engine, b)),
+                    ("facts", lambda b: test_facts(engine, b) if args.wine else None),
                     ("many", lambda b: test_many(engine, b, args.many)))
         if args.big:
             sections = (("big", lambda b: test_big(engine, b)),)
