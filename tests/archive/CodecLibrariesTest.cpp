@@ -24,16 +24,6 @@ struct Codec {
   std::optional<std::string> (*decompress)(const std::string& packed, size_t size);
 };
 
-std::string BzipCompress(const std::string& plain) {
-  std::string out(plain.size() + plain.size() / 100 + 600, '\0');
-  unsigned size = static_cast<unsigned>(out.size());
-  EXPECT_EQ(BZ2_bzBuffToBuffCompress(out.data(), &size, const_cast<char*>(plain.data()),
-                                     static_cast<unsigned>(plain.size()), 9, 0, 0),
-            BZ_OK);
-  out.resize(size);
-  return out;
-}
-
 std::optional<std::string> BzipDecompress(const std::string& packed, size_t size) {
   std::string out(size, '\0');
   unsigned got = static_cast<unsigned>(size);
@@ -41,17 +31,6 @@ std::optional<std::string> BzipDecompress(const std::string& packed, size_t size
                                  static_cast<unsigned>(packed.size()), 0, 0) != BZ_OK ||
       got != size)
     return std::nullopt;
-  return out;
-}
-
-std::string XzCompress(const std::string& plain) {
-  std::string out(lzma_stream_buffer_bound(plain.size()), '\0');
-  size_t pos = 0;
-  EXPECT_EQ(lzma_easy_buffer_encode(6, LZMA_CHECK_CRC64, nullptr,
-                                    reinterpret_cast<const uint8_t*>(plain.data()), plain.size(),
-                                    reinterpret_cast<uint8_t*>(out.data()), &pos, out.size()),
-            LZMA_OK);
-  out.resize(pos);
   return out;
 }
 
@@ -65,14 +44,6 @@ std::optional<std::string> XzDecompress(const std::string& packed, size_t size) 
                                 out.size()) != LZMA_OK ||
       pos != size)
     return std::nullopt;
-  return out;
-}
-
-std::string ZstdCompress(const std::string& plain) {
-  std::string out(ZSTD_compressBound(plain.size()), '\0');
-  size_t n = ZSTD_compress(out.data(), out.size(), plain.data(), plain.size(), 3);
-  EXPECT_FALSE(ZSTD_isError(n)) << ZSTD_getErrorName(n);
-  out.resize(ZSTD_isError(n) ? 0 : n);
   return out;
 }
 
@@ -105,9 +76,9 @@ std::optional<std::string> LibdeflateDecompress(const std::string& packed, size_
 }
 
 const Codec kCodecs[] = {
-    {"bzip2", BzipCompress, BzipDecompress},
-    {"xz", XzCompress, XzDecompress},
-    {"zstd", ZstdCompress, ZstdDecompress},
+    {"bzip2", testing_support::Bzip2, BzipDecompress},
+    {"xz", testing_support::Xz, XzDecompress},
+    {"zstd", testing_support::Zstd, ZstdDecompress},
     {"libdeflate", LibdeflateCompress, LibdeflateDecompress},
 };
 

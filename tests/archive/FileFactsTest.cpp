@@ -25,13 +25,6 @@ std::string NtfsExtra(FileTime modified, FileTime accessed, FileTime created) {
   return b.str();
 }
 
-RawMember Member(const std::string& name, const std::string& content) {
-  RawMember m;
-  m.name = name;
-  m.plain = content;
-  return m;
-}
-
 // The modification time of a file or folder, in the NTFS unit.
 FileTime ModifiedOf(const fs::path& path) {
 #ifdef _WIN32
@@ -47,18 +40,18 @@ FileTime ModifiedOf(const fs::path& path) {
 const FileTime kPrecise = archive::UnixToFileTime(1500000000) + 1234567;  // .1234567 s
 
 TEST(FileFactsTest, TheMostPreciseTimeWinsAndFoldersKeepTheirs) {
-  RawMember ntfs = Member("dir/ntfs.txt", "n");
+  RawMember ntfs = Stored("dir/ntfs.txt", "n");
   ntfs.centralExtra = NtfsExtra(kPrecise, kPrecise + 10, kPrecise - 10);
   // A Unix timestamp and a DOS time as well: the NTFS time still wins.
   archive::ByteBuilder ut;
   ut.U16(archive::format::kExtraTimestamp).U16(5).U8(1).U32(1600000000);
   ntfs.centralExtra += ut.str();
-  RawMember unix = Member("dir/unix.txt", "u");
+  RawMember unix = Stored("dir/unix.txt", "u");
   unix.centralExtra = ut.str();
-  RawMember folder = Member("dir/", "");
+  RawMember folder = Stored("dir/", "");
   folder.centralExtra = NtfsExtra(kPrecise - 70000000, 0, 0);  // 7 s earlier
   RawArchive zip;
-  zip.members = {folder, ntfs, unix, Member("dir/later.txt", "written after the folder")};
+  zip.members = {folder, ntfs, unix, Stored("dir/later.txt", "written after the folder")};
   TempDir dir;
   Recorder recorder;
   ASSERT_EQ(ExtractBytes(dir, zip.Build(), recorder), UnzipStatus::kOk) << recorder.messages;
@@ -73,16 +66,16 @@ TEST(FileFactsTest, ReadOnlyHiddenAndSystemComeBackOnWindows) {
                             archive::kDosReadOnly | archive::kDosHidden};
   RawArchive zip;
   for (uint32_t kind : kinds) {
-    RawMember m = Member("f" + std::to_string(kind), "x");
+    RawMember m = Stored("f" + std::to_string(kind), "x");
     m.external = kind | 0x20;
     zip.members.push_back(m);
   }
   // A read-only folder still takes its files. (Wine keeps no read-only bit on folders, so
   // its hidden bit shows that the folder's attributes were set, after its files.)
-  RawMember folder = Member("locked/", "");
+  RawMember folder = Stored("locked/", "");
   folder.external = 0x10 | archive::kDosReadOnly | archive::kDosHidden;
   zip.members.push_back(folder);
-  zip.members.push_back(Member("locked/inside.txt", "in"));
+  zip.members.push_back(Stored("locked/inside.txt", "in"));
   TempDir dir;
   Recorder recorder;
   ASSERT_EQ(ExtractBytes(dir, zip.Build(), recorder), UnzipStatus::kOk) << recorder.messages;

@@ -18,19 +18,6 @@ using archive::UnzipStatus;
 using namespace testing_support;
 using Files = std::map<std::string, std::string>;
 
-RawMember Stored(const std::string& name, const std::string& content) {
-  RawMember m;
-  m.name = name;
-  m.plain = content;
-  return m;
-}
-
-RawMember Deflated(const std::string& name, const std::string& content) {
-  RawMember m = Stored(name, content);
-  m.method = 8;
-  return m;
-}
-
 struct Case {
   const char* what;
   std::function<std::string()> build;  // the archive's bytes

@@ -41,19 +41,6 @@ class HostileTest : public ::testing::Test {
   std::string bytes_;
 };
 
-RawMember Plain(const std::string& name, const std::string& content) {
-  RawMember m;
-  m.name = name;
-  m.plain = content;
-  return m;
-}
-
-RawMember Deflated(const std::string& name, const std::string& content) {
-  RawMember m = Plain(name, content);
-  m.method = 8;
-  return m;
-}
-
 struct HostileName {
   std::string name;
   const char* why;  // a part of the message
@@ -63,7 +50,7 @@ class HostileNameTest : public HostileTest, public ::testing::WithParamInterface
 
 TEST_P(HostileNameTest, IsRefusedAndTheRestExtracted) {
   RawArchive zip;
-  zip.members = {Plain("ok.txt", "fine"), Plain(GetParam().name, "evil")};
+  zip.members = {Stored("ok.txt", "fine"), Stored(GetParam().name, "evil")};
   EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
   ExpectMessage(GetParam().why);
   EXPECT_EQ(Inside(), (std::map<std::string, std::string>{{"ok.txt", "fine"}}));
@@ -104,7 +91,7 @@ const HostileName kHostileNames[] = {
 INSTANTIATE_TEST_SUITE_P(Names, HostileNameTest, ::testing::ValuesIn(kHostileNames));
 
 TEST_F(HostileTest, NonUtf8NameFlaggedUtf8IsRefused) {
-  RawMember m = Plain("caf\xE9.txt", "x");
+  RawMember m = Stored("caf\xE9.txt", "x");
   m.flags = 0x0800;
   RawArchive zip;
   zip.members = {m};
@@ -114,11 +101,11 @@ TEST_F(HostileTest, NonUtf8NameFlaggedUtf8IsRefused) {
 }
 
 TEST_F(HostileTest, SymbolicLinkMembersAreNeverCreated) {
-  RawMember link = Plain("link", "../../outside.txt");
+  RawMember link = Stored("link", "../../outside.txt");
   link.madeBy = (3 << 8) | 20;              // Unix
   link.external = 0120777u << 16;           // symbolic link
   RawArchive zip;
-  zip.members = {link, Plain("link/inside.txt", "stays inside")};
+  zip.members = {link, Stored("link/inside.txt", "stays inside")};
   EXPECT_EQ(Run(zip), UnzipStatus::kWarning);
   ExpectMessage("symbolic links are not created");
   // "link" became an ordinary folder; nothing went through to outside.txt.
@@ -134,7 +121,7 @@ TEST_F(HostileTest, NeverWritesThroughALinkInTheTarget) {
   fs::create_directory_symlink(dir / "elsewhere", dir / "out/link", ec);
   if (ec) GTEST_SKIP() << "this system cannot make links: " << ec.message();
   RawArchive zip;
-  zip.members = {Plain("link/x.txt", "through"), Plain("link", "over the link")};
+  zip.members = {Stored("link/x.txt", "through"), Stored("link", "over the link")};
   EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
   ExpectMessage("a link is in the way");
   EXPECT_TRUE(fs::is_empty(dir / "elsewhere"));
@@ -144,8 +131,8 @@ TEST_F(HostileTest, NeverWritesThroughALinkInTheTarget) {
 TEST_F(HostileTest, NeverWritesOverAFolder) {
   fs::create_directories(dir / "out/taken/keep");
   RawArchive zip;
-  zip.members = {Plain("taken", "would replace a folder"), Plain("d/", ""), Plain("d", "file"),
-                 Plain("f", "file"), Plain("f/", "")};
+  zip.members = {Stored("taken", "would replace a folder"), Stored("d/", ""), Stored("d", "file"),
+                 Stored("f", "file"), Stored("f/", "")};
   EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
   ExpectMessage("a folder or device is in the way");
   ExpectMessage("a folder of the same name");
@@ -156,8 +143,8 @@ TEST_F(HostileTest, NeverWritesOverAFolder) {
 
 TEST_F(HostileTest, DuplicateNamesKeepTheFirst) {
   RawArchive zip;
-  zip.members = {Plain("same.txt", "first"), Plain("SAME.txt", "second"),
-                 Plain("same.txt", "third")};
+  zip.members = {Stored("same.txt", "first"), Stored("SAME.txt", "second"),
+                 Stored("same.txt", "third")};
   EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
   ExpectMessage("appears twice");
 #ifdef _WIN32
@@ -189,8 +176,8 @@ TEST_F(HostileTest, MembersSharingOneLocalHeaderAreRefused) {
 }
 
 TEST_F(HostileTest, MemberWhoseDataCoversTheNextIsRefused) {
-  RawMember a = Plain("a.txt", "aaaa");
-  RawMember b = Plain("b.txt", "bbbb");
+  RawMember a = Stored("a.txt", "aaaa");
+  RawMember b = Stored("b.txt", "bbbb");
   // a's compressed size claims b's local header and data as its own.
   a.compressedSize = 4 + 30 + 5 + 4;
   a.uncompressedSize = a.compressedSize;
@@ -225,7 +212,7 @@ TEST_F(HostileTest, DataShorterThanDeclaredIsRefused) {
 }
 
 TEST_F(HostileTest, StoredSizesThatDisagreeAreRefused) {
-  RawMember stored = Plain("stored.txt", "0123456789");
+  RawMember stored = Stored("stored.txt", "0123456789");
   stored.uncompressedSize = 5;
   RawArchive zip;
   zip.members = {stored};
@@ -248,7 +235,7 @@ TEST_F(HostileTest, CrcMismatchLeavesNoFile) {
   RawMember bad = Deflated("crc.txt", std::string(50000, 'c'));
   bad.crc = 0x12345678;
   RawArchive zip;
-  zip.members = {bad, Plain("good.txt", "good")};
+  zip.members = {bad, Stored("good.txt", "good")};
   EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
   ExpectMessage("CRC error");
   EXPECT_EQ(Inside(), (std::map<std::string, std::string>{{"good.txt", "good"}}));
@@ -268,7 +255,7 @@ TEST_F(HostileTest, CorruptDeflateStreamLeavesNoFile) {
 
 TEST_F(HostileTest, TruncatedArchiveIsNotAnArchive) {
   RawArchive zip;
-  zip.members = {Plain("a.txt", std::string(1000, 'a'))};
+  zip.members = {Stored("a.txt", std::string(1000, 'a'))};
   std::string full = zip.Build();
   for (size_t keep : {size_t{0}, size_t{10}, full.size() / 2, full.size() - 1}) {
     bytes_ = full.substr(0, keep);
@@ -278,7 +265,7 @@ TEST_F(HostileTest, TruncatedArchiveIsNotAnArchive) {
 }
 
 TEST_F(HostileTest, MemberDataPastTheEndOfFile) {
-  RawMember m = Plain("a.txt", std::string(1000, 'a'));
+  RawMember m = Stored("a.txt", std::string(1000, 'a'));
   m.offset = 900000;  // far beyond the file
   RawArchive zip;
   zip.members = {m};
@@ -289,24 +276,24 @@ TEST_F(HostileTest, MemberDataPastTheEndOfFile) {
 
 TEST_F(HostileTest, ImplausibleCountsAndOffsetsInTheEndRecord) {
   RawArchive count;
-  count.members = {Plain("a.txt", "a")};
+  count.members = {Stored("a.txt", "a")};
   count.count = 60000;
   EXPECT_EQ(Run(count), UnzipStatus::kDirectoryError);
   ExpectMessage("member count is larger");
 
   RawArchive offset;
-  offset.members = {Plain("a.txt", "a")};
+  offset.members = {Stored("a.txt", "a")};
   offset.centralOffset = 0x7FFFFFF0;
   EXPECT_EQ(Run(offset), UnzipStatus::kDirectoryError);
 
   RawArchive zip64;
-  zip64.members = {Plain("a.txt", "a")};
+  zip64.members = {Stored("a.txt", "a")};
   zip64.zip64Count = 1ull << 40;
   EXPECT_EQ(Run(zip64), UnzipStatus::kDirectoryError);
   ExpectMessage("member count is larger");
 
   RawArchive zip64Offset;
-  zip64Offset.members = {Plain("a.txt", "a")};
+  zip64Offset.members = {Stored("a.txt", "a")};
   zip64Offset.zip64Count = 1;
   zip64Offset.zip64CentralOffset = 1ull << 50;
   EXPECT_EQ(Run(zip64Offset), UnzipStatus::kDirectoryError);
@@ -314,26 +301,26 @@ TEST_F(HostileTest, ImplausibleCountsAndOffsetsInTheEndRecord) {
 }
 
 TEST_F(HostileTest, ExtraFieldThatOverrunsItsBlock) {
-  RawMember m = Plain("a.txt", "a");
+  RawMember m = Stored("a.txt", "a");
   archive::ByteBuilder extra;
   extra.U16(0x1234).U16(100).U32(0);  // claims 100 bytes, has 4
   m.centralExtra = extra.str();
   RawArchive zip;
-  zip.members = {m, Plain("b.txt", "b")};
+  zip.members = {m, Stored("b.txt", "b")};
   EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
   ExpectMessage("runs past the end of its block");
   EXPECT_EQ(Inside(), (std::map<std::string, std::string>{{"b.txt", "b"}}));
 }
 
 TEST_F(HostileTest, LocalHeaderThatDisagreesWithTheCentralOne) {
-  RawMember name = Plain("central.txt", "n");
+  RawMember name = Stored("central.txt", "n");
   name.localName = "other12.txt";  // same length, so only the name differs
-  RawMember method = Plain("method.txt", "m");
+  RawMember method = Stored("method.txt", "m");
   method.localMethod = 8;
-  RawMember crc = Plain("crc.txt", "c");
+  RawMember crc = Stored("crc.txt", "c");
   crc.localCrc = 1;
   RawArchive zip;
-  zip.members = {name, method, crc, Plain("fine.txt", "f")};
+  zip.members = {name, method, crc, Stored("fine.txt", "f")};
   EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
   ExpectMessage("central.txt: its local header gives a different name");
   ExpectMessage("method.txt: its local header gives a different compression method");
@@ -342,12 +329,12 @@ TEST_F(HostileTest, LocalHeaderThatDisagreesWithTheCentralOne) {
 }
 
 TEST_F(HostileTest, EncryptionAndUnknownMethodsAreRefusedOthersProcessed) {
-  RawMember encrypted = Plain("secret.txt", "xxxxxxxxxxxxxxxx");
+  RawMember encrypted = Stored("secret.txt", "xxxxxxxxxxxxxxxx");
   encrypted.flags = 1;
-  RawMember ppmd = Plain("ppmd.bin", "\x07\x00");
+  RawMember ppmd = Stored("ppmd.bin", "\x07\x00");
   ppmd.method = 98;
   RawArchive zip;
-  zip.members = {encrypted, ppmd, Plain("open.txt", "open")};
+  zip.members = {encrypted, ppmd, Stored("open.txt", "open")};
   EXPECT_EQ(Run(zip), UnzipStatus::kUnsupported);
   ExpectMessage("secret.txt: it is encrypted");
   ExpectMessage("ppmd.bin: compression method 98 (PPMd) is not supported");
@@ -356,9 +343,9 @@ TEST_F(HostileTest, EncryptionAndUnknownMethodsAreRefusedOthersProcessed) {
 
 TEST_F(HostileTest, SecondEndRecordInTheCommentListAndExtractAgree) {
   RawArchive inner;
-  inner.members = {Plain("fake.txt", "from the comment")};
+  inner.members = {Stored("fake.txt", "from the comment")};
   RawArchive outer;
-  outer.members = {Plain("real.txt", "real")};
+  outer.members = {Stored("real.txt", "real")};
   outer.comment = inner.Build();
   bytes_ = outer.Build();
   WriteFile(dir / "a.zip", bytes_);
@@ -394,7 +381,7 @@ TEST_F(HostileTest, LegitimateOdditiesStillWork) {
   cases[3].zip.zip64Count = 4;
   cases[4] = {"plain", {}};
   for (auto& c : cases) {
-    c.zip.members = {Plain("dir/", ""), descriptor, zip64, Plain("dir/stored.txt", "stored")};
+    c.zip.members = {Stored("dir/", ""), descriptor, zip64, Stored("dir/stored.txt", "stored")};
     Recorder events;
     TempDir scratch;
     EXPECT_EQ(ExtractBytes(scratch, c.zip.Build(), events), UnzipStatus::kOk)

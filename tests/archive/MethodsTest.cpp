@@ -3,9 +3,6 @@
 // file absent and the rest extracted.
 #include <gtest/gtest.h>
 
-#include <bzlib.h>
-#include <lzma.h>
-#include <zstd.h>
 
 #include <functional>
 
@@ -20,56 +17,6 @@ using namespace testing_support;
 using namespace archive::format;
 using Files = std::map<std::string, std::string>;
 
-std::string Bzip2(const std::string& plain) {
-  std::string out(plain.size() + plain.size() / 100 + 600, '\0');
-  unsigned size = static_cast<unsigned>(out.size());
-  EXPECT_EQ(BZ2_bzBuffToBuffCompress(out.data(), &size, const_cast<char*>(plain.data()),
-                                     static_cast<unsigned>(plain.size()), 1, 0, 0),
-            BZ_OK);
-  out.resize(size);
-  return out;
-}
-
-// The Zip's LZMA: version, size of the properties, the properties, then raw LZMA1, with or
-// without its end marker.
-std::string Lzma(const std::string& plain, bool endMarker) {
-  lzma_options_lzma options;
-  lzma_lzma_preset(&options, 1);
-  options.ext_flags = endMarker ? LZMA_LZMA1EXT_ALLOW_EOPM : 0;
-  lzma_filter filters[] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
-  lzma_filter plainLzma1 = {LZMA_FILTER_LZMA1, &options};
-  std::string out = std::string("\x09\x14\x05\x00", 4) + std::string(5, '\0');
-  lzma_properties_encode(&plainLzma1, reinterpret_cast<uint8_t*>(&out[4]));
-  size_t start = out.size();
-  out.resize(start + plain.size() + plain.size() / 2 + 1024);
-  size_t position = start;
-  EXPECT_EQ(lzma_raw_buffer_encode(filters, nullptr,
-                                   reinterpret_cast<const uint8_t*>(plain.data()), plain.size(),
-                                   reinterpret_cast<uint8_t*>(out.data()), &position, out.size()),
-            LZMA_OK);
-  out.resize(position);
-  return out;
-}
-
-std::string Xz(const std::string& plain) {
-  std::string out(plain.size() + plain.size() / 2 + 1024, '\0');
-  size_t position = 0;
-  EXPECT_EQ(lzma_easy_buffer_encode(1, LZMA_CHECK_CRC64, nullptr,
-                                    reinterpret_cast<const uint8_t*>(plain.data()), plain.size(),
-                                    reinterpret_cast<uint8_t*>(out.data()), &position, out.size()),
-            LZMA_OK);
-  out.resize(position);
-  return out;
-}
-
-std::string Zstd(const std::string& plain) {
-  std::string out(ZSTD_compressBound(plain.size()), '\0');
-  size_t size = ZSTD_compress(out.data(), out.size(), plain.data(), plain.size(), 3);
-  EXPECT_FALSE(ZSTD_isError(size));
-  out.resize(size);
-  return out;
-}
-
 struct Method {
   const char* name;
   uint16_t number;
@@ -79,8 +26,8 @@ struct Method {
 
 const Method kMethods[] = {
     {"bzip2", kMethodBzip2, 0, Bzip2},
-    {"lzma_marker", kMethodLzma, kFlagLzmaEndMarker, [](auto& p) { return Lzma(p, true); }},
-    {"lzma_no_marker", kMethodLzma, 0, [](auto& p) { return Lzma(p, false); }},
+    {"lzma_marker", kMethodLzma, kFlagLzmaEndMarker, [](auto& p) { return ZipLzma(p, true); }},
+    {"lzma_no_marker", kMethodLzma, 0, [](auto& p) { return ZipLzma(p, false); }},
     {"xz", kMethodXz, 0, Xz},
     {"zstd", kMethodZstd, 0, Zstd},
 };
@@ -108,13 +55,6 @@ RawMember Encoded(const Method& method, const std::string& name, const std::stri
   m.method = method.number;
   m.flags = method.flags;
   m.data = method.encode(plain);
-  return m;
-}
-
-RawMember Ok() {
-  RawMember m;
-  m.name = "ok";
-  m.plain = "ok";
   return m;
 }
 
@@ -171,7 +111,7 @@ TEST_P(MethodTest, ALyingStreamIsRefusedAndTheRestExtracted) {
     Recorder fresh;
     recorder = fresh;
     fs::remove_all(dir / "out");
-    UnzipStatus status = Extract({member, Ok()});
+    UnzipStatus status = Extract({member, Stored("ok", "ok")});
     EXPECT_EQ(status, UnzipStatus::kMemberError) << recorder.messages;
     EXPECT_NE(recorder.messages.find("lie.txt"), std::string::npos) << recorder.messages;
     EXPECT_EQ(Inside(), (Files{{"ok", "ok"}}));
@@ -184,13 +124,11 @@ INSTANTIATE_TEST_SUITE_P(Methods, MethodTest, ::testing::ValuesIn(kMethods),
 TEST(MethodLimits, RefusedMethodsSayWhich) {
   TempDir dir;
   RawArchive zip;
-  RawMember ppmd = Ok();
-  ppmd.name = "p.txt";
+  RawMember ppmd = Stored("p.txt", "ok");
   ppmd.method = kMethodPpmd;
-  RawMember unknown = Ok();
-  unknown.name = "u.txt";
+  RawMember unknown = Stored("u.txt", "ok");
   unknown.method = 77;
-  zip.members = {ppmd, unknown, Ok()};
+  zip.members = {ppmd, unknown, Stored("ok", "ok")};
   Recorder recorder;
   EXPECT_EQ(ExtractBytes(dir, zip.Build(), recorder), UnzipStatus::kUnsupported);
   EXPECT_NE(recorder.messages.find("p.txt: compression method 98 (PPMd) is not supported"),
@@ -227,7 +165,7 @@ TEST(MethodLimits, AnLzmaDictionaryBeyondTheLimitIsRefusedNotAllocated) {
   member.uncompressedSize = 256u << 20;
   TempDir dir;
   RawArchive zip;
-  zip.members = {member, Ok()};
+  zip.members = {member, Stored("ok", "ok")};
   Recorder recorder;
   EXPECT_EQ(ExtractBytes(dir, zip.Build(), recorder), UnzipStatus::kUnsupported);
   EXPECT_NE(recorder.messages.find("MiB of memory"), std::string::npos) << recorder.messages;
@@ -245,7 +183,7 @@ TEST(MethodLimits, DeclaredSizesBeyondTheFreeSpaceStopTheRunBeforeAnyWrite) {
   huge.zip64 = true;
   TempDir dir;
   RawArchive zip;
-  zip.members = {Ok(), huge};
+  zip.members = {Stored("ok", "ok"), huge};
   Recorder recorder;
   EXPECT_EQ(ExtractBytes(dir, zip.Build(), recorder), UnzipStatus::kDiskFull);
   EXPECT_NE(recorder.messages.find("the members need 1152921504606846978 bytes"),
@@ -265,10 +203,7 @@ TEST(DeflateWholeOrStreamed, BothSidesOfTheBoundAgree) {
   for (size_t size : {kBound - 1, kBound, kBound + 1}) {
     SCOPED_TRACE(size);
     const std::string plain = Sample(size);
-    RawMember good;
-    good.name = "good";
-    good.plain = plain;
-    good.method = 8;
+    RawMember good = Deflated("good", plain);
     RawMember longer = good;  // the stream goes on past the declared size
     longer.name = "longer";
     longer.uncompressedSize = size - 100;

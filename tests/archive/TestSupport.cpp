@@ -1,12 +1,17 @@
 #include "tests/archive/TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
 
+#include <bzlib.h>
+#include <lzma.h>
 #include <zlib.h>
+#include <zstd.h>
 
 #include "archive/Bytes.h"
 #include "archive/Names.h"
@@ -70,6 +75,66 @@ std::string Deflate(const std::string& plain, int level) {
   out.resize(z.total_out);
   deflateEnd(&z);
   return out;
+}
+
+std::string Bzip2(const std::string& plain) {
+  std::string out(plain.size() + plain.size() / 100 + 600, '\0');
+  unsigned size = static_cast<unsigned>(out.size());
+  EXPECT_EQ(BZ2_bzBuffToBuffCompress(out.data(), &size, const_cast<char*>(plain.data()),
+                                     static_cast<unsigned>(plain.size()), 1, 0, 0),
+            BZ_OK);
+  out.resize(size);
+  return out;
+}
+
+std::string ZipLzma(const std::string& plain, bool endMarker) {
+  lzma_options_lzma options;
+  lzma_lzma_preset(&options, 1);
+  options.ext_flags = endMarker ? LZMA_LZMA1EXT_ALLOW_EOPM : 0;
+  lzma_filter filters[] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
+  lzma_filter plainLzma1 = {LZMA_FILTER_LZMA1, &options};
+  std::string out = std::string("\x09\x14\x05\x00", 4) + std::string(5, '\0');
+  lzma_properties_encode(&plainLzma1, reinterpret_cast<uint8_t*>(&out[4]));
+  size_t position = out.size();
+  out.resize(position + plain.size() + plain.size() / 2 + 1024);
+  EXPECT_EQ(lzma_raw_buffer_encode(filters, nullptr,
+                                   reinterpret_cast<const uint8_t*>(plain.data()), plain.size(),
+                                   reinterpret_cast<uint8_t*>(out.data()), &position, out.size()),
+            LZMA_OK);
+  out.resize(position);
+  return out;
+}
+
+std::string Xz(const std::string& plain) {
+  std::string out(lzma_stream_buffer_bound(plain.size()), '\0');
+  size_t position = 0;
+  EXPECT_EQ(lzma_easy_buffer_encode(1, LZMA_CHECK_CRC64, nullptr,
+                                    reinterpret_cast<const uint8_t*>(plain.data()), plain.size(),
+                                    reinterpret_cast<uint8_t*>(out.data()), &position, out.size()),
+            LZMA_OK);
+  out.resize(position);
+  return out;
+}
+
+std::string Zstd(const std::string& plain) {
+  std::string out(ZSTD_compressBound(plain.size()), '\0');
+  size_t size = ZSTD_compress(out.data(), out.size(), plain.data(), plain.size(), 3);
+  EXPECT_FALSE(ZSTD_isError(size)) << ZSTD_getErrorName(size);
+  out.resize(ZSTD_isError(size) ? 0 : size);
+  return out;
+}
+
+RawMember Stored(const std::string& name, const std::string& content) {
+  RawMember m;
+  m.name = name;
+  m.plain = content;
+  return m;
+}
+
+RawMember Deflated(const std::string& name, const std::string& content) {
+  RawMember m = Stored(name, content);
+  m.method = 8;
+  return m;
 }
 
 uint32_t Crc(const std::string& bytes) {

@@ -38,6 +38,13 @@ std::string ReadFile(const fs::path& path);
 std::map<std::string, std::string> Tree(const fs::path& root);
 
 std::string Deflate(const std::string& plain, int level = 6);
+// The other methods' streams, as their own libraries write them (quick levels).
+std::string Bzip2(const std::string& plain);
+std::string Xz(const std::string& plain);
+std::string Zstd(const std::string& plain);
+// The Zip's LZMA: version, size of the properties, the properties, then raw LZMA1 with or
+// without its end marker.
+std::string ZipLzma(const std::string& plain, bool endMarker);
 uint32_t Crc(const std::string& bytes);
 
 // One member of a hand-built archive. Unset fields are derived from `plain` and `data`.
@@ -62,6 +69,9 @@ struct RawMember {
   std::optional<uint64_t> offset;      // central offset; with `shareLocal` no local copy
   bool shareLocal = false;
 };
+
+RawMember Stored(const std::string& name, const std::string& content);
+RawMember Deflated(const std::string& name, const std::string& content);
 
 struct RawArchive {
   std::vector<RawMember> members;
