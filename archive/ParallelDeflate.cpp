@@ -99,7 +99,8 @@ namespace {
 constexpr size_t kZlibBelow = 64;
 }  // namespace
 
-DeflateStates::DeflateStates(unsigned lanes, int level) : level_(level), states_(lanes) {}
+DeflateStates::DeflateStates(unsigned lanes, int level, int chunkLevel)
+    : level_(level), chunkLevel_(chunkLevel), states_(lanes) {}
 
 DeflateStates::~DeflateStates() = default;
 
@@ -133,7 +134,7 @@ void DeflateStates::Deflate(unsigned worker, const unsigned char* dictionary,
                             bool finish, std::vector<unsigned char>& out) {
   auto& state = states_.at(worker);
   if (!state) state = std::make_unique<State>();
-  z_stream& z = state->Zlib(level_);
+  z_stream& z = state->Zlib(chunkLevel_);
   if (dictionarySize > 0 &&
       deflateSetDictionary(&z, dictionary, static_cast<uInt>(dictionarySize)) != Z_OK) {
     throw ArchiveError(Fault::kWriteFailed, "deflate failed");
@@ -176,9 +177,10 @@ constexpr unsigned char kFinalEmptyBlock[] = {0x03, 0x00};
 
 }  // namespace
 
-ParallelDeflate::ParallelDeflate(int level, unsigned workers)
+ParallelDeflate::ParallelDeflate(int level, unsigned workers, int chunkLevel)
     : workers_(workers == 0 ? WorkerPool::DefaultWorkers() : workers),
-      states_(workers_ + 1, std::clamp(level, 1, 9)),
+      states_(workers_ + 1, std::clamp(level, 1, 9),
+              std::clamp(chunkLevel == 0 ? level : chunkLevel, 1, 9)),
       pool_(workers_) {}
 
 ParallelDeflate::~ParallelDeflate() = default;

@@ -73,8 +73,8 @@ class WorkerPool {
 // created on first use.
 class DeflateStates {
  public:
-  // `lanes` states, `level` 1 to 9 (zlib's scale).
-  DeflateStates(unsigned lanes, int level);
+  // `lanes` states; `level` (1 to 9) for libdeflate, `chunkLevel` (1 to 9) for zlib.
+  DeflateStates(unsigned lanes, int level, int chunkLevel);
   ~DeflateStates();
   DeflateStates(const DeflateStates&) = delete;
   DeflateStates& operator=(const DeflateStates&) = delete;
@@ -97,6 +97,7 @@ class DeflateStates {
  private:
   struct State;
   int level_;
+  int chunkLevel_;
   std::vector<std::unique_ptr<State>> states_;
 };
 
@@ -121,8 +122,9 @@ class ParallelDeflate {
   // Read-ahead of whole members, by their listed sizes.
   static constexpr uint64_t kPrefetchBytes = 2 * kWholeMemberBytes;
 
-  // `level` 1 to 9. With `workers` 0 the pool gets WorkerPool::DefaultWorkers().
-  explicit ParallelDeflate(int level, unsigned workers = 0);
+  // `level` 1 to 9, for whole members; `chunkLevel` for the chunks of larger ones (0: the
+  // same). With `workers` 0 the pool gets WorkerPool::DefaultWorkers().
+  explicit ParallelDeflate(int level, unsigned workers = 0, int chunkLevel = 0);
   ~ParallelDeflate();
   ParallelDeflate(const ParallelDeflate&) = delete;
   ParallelDeflate& operator=(const ParallelDeflate&) = delete;
