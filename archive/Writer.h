@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -122,7 +123,9 @@ class ZipWriter {
   unsigned workers_;
   uint64_t position_;
   uint64_t highWater_;
-  std::vector<CentralRecord> central_;
+  // A deque grows without moving what it holds: a vector of 70,000 records would at times
+  // hold twice their room, and briefly the old copy besides.
+  std::deque<CentralRecord> central_;
   Result last_;
   // Reused from member to member: the read buffer and the compressors.
   std::unique_ptr<unsigned char[]> piece_;
