@@ -19,109 +19,110 @@ constexpr const char* kNoFilesText = "There are no files in the list to Zip     
 // ---- Progress: an exact byte count, shown on the bar scaled so that it fits 32 bits ----------
 
 void Form1::StartProgress(uint64_t totalBytes) {
-    progress_ = ByteProgress(totalBytes);
-    savedMax_ = XP_ProgressBarBlue.Max();
-    tk::Guarded([&] {
-        XP_ProgressBarBlue.Max(progress_.Max());
-        XP_ProgressBarBlue.Value(0);
-    });
-    lastKeepAlive_ = GetTickCount();
+  progress_ = ByteProgress(totalBytes);
+  savedMax_ = XP_ProgressBarBlue.Max();
+  tk::Guarded([&] {
+    XP_ProgressBarBlue.Max(progress_.Max());
+    XP_ProgressBarBlue.Value(0);
+  });
+  lastKeepAlive_ = GetTickCount();
 }
 
 void Form1::AdvanceProgress(uint64_t bytes) {
-    int32_t value = progress_.Advance(bytes);
-    tk::Guarded([&] { XP_ProgressBarBlue.Value(value); });
-    KeepAlive();
+  int32_t value = progress_.Advance(bytes);
+  tk::Guarded([&] { XP_ProgressBarBlue.Value(value); });
+  KeepAlive();
 }
 
 // Leaves the bar full and gives Max back the value the file list or the listing left in it.
 void Form1::EndProgress() {
-    tk::Guarded([&] {
-        XP_ProgressBarBlue.Value(XP_ProgressBarBlue.Max());
-        XP_ProgressBarBlue.Max(savedMax_);
-    });
+  tk::Guarded([&] {
+    XP_ProgressBarBlue.Value(XP_ProgressBarBlue.Max());
+    XP_ProgressBarBlue.Max(savedMax_);
+  });
 }
 
 // Windows takes a window that has not looked at its queue for five seconds for hung and hides it
 // behind a ghost; peeking without removing anything shows that it is alive.
 void Form1::KeepAlive() {
-    DWORD now = GetTickCount();
-    if (now - lastKeepAlive_ < 200) return;
-    lastKeepAlive_ = now;
-    MSG msg;
-    PeekMessageA(&msg, hwnd(), 0, 0, PM_NOREMOVE);
+  DWORD now = GetTickCount();
+  if (now - lastKeepAlive_ < 200) return;
+  lastKeepAlive_ = now;
+  MSG msg;
+  PeekMessageA(&msg, hwnd(), 0, 0, PM_NOREMOVE);
 }
 
 // ---- Callbacks ---------------------------------------------------------------------------------
 
 void Form1::ZipPrinted(const std::string& text) {
-    libraryMessages_ += text;
-    Label2.Caption(Label2.Caption() + text);
+  libraryMessages_ += text;
+  Label2.Caption(Label2.Caption() + text);
 }
 
 void Form1::ZipProcessed(int32_t size) {
-    if (size > 0) AdvanceProgress(static_cast<uint64_t>(size));
+  if (size > 0) AdvanceProgress(static_cast<uint64_t>(size));
 }
 
 // ---- The workflow ------------------------------------------------------------------------------
 
 void Form1::cmdZip_Click() {
-    // A list that holds only an archive's members names no file to pack.
-    bool anyFile = false;
-    for (int i = 0; i < List1.ListCount() && !anyFile; ++i) anyFile = IsFilePath(List1.List(i));
-    if (!anyFile || zipFileCount == 0) {
-        tk::MsgBox(kNoFilesText, MB_OK | MB_ICONEXCLAMATION, tk::App::Title(), hwnd());
-        return;
+  // A list that holds only an archive's members names no file to pack.
+  bool anyFile = false;
+  for (int i = 0; i < List1.ListCount() && !anyFile; ++i) anyFile = IsFilePath(List1.List(i));
+  if (!anyFile || zipFileCount == 0) {
+    tk::MsgBox(kNoFilesText, MB_OK | MB_ICONEXCLAMATION, tk::App::Title(), hwnd());
+    return;
+  }
+  tk::Guarded([&] {
+    txtPath.Text("");
+    cFileDialog dialog;
+    dialog.flags(0);
+    dialog.hwnd(hwnd());
+    dialog.CancelError(tk::kFalse);
+    dialog.DialogTitle("Save Zip File as...");
+    dialog.DefaultExt("*.zip");
+    dialog.Filter("Zip File (*.zip)|*.zip");
+    dialog.ShowSave();
+    if (!dialog.FileName().empty()) txtPath.Text(dialog.FileName());
+    if (txtPath.Text().empty()) return;
+
+    Label1.Visible(false);
+    XP_ProgressBarBlue.Visible(true);
+    XP_ProgressBarBlue.Value(0);
+    zipCallbacks.Print = ziplib::CallbackAddress(&ziplib::ZipPrintCallback);
+    zipCallbacks.Password = ziplib::CallbackAddress(&ziplib::ZipPasswordCallback);
+    zipCallbacks.Comment = ziplib::CallbackAddress(&ziplib::ZipCommentCallback);
+    zipCallbacks.Service = ziplib::CallbackAddress(&ziplib::ZipServiceCallback);
+    zipOptions.JunkDir = 1;
+    std::string archive = txtPath.Text();
+
+    uint64_t total = 0;
+    for (int k = 0; k < zipFileCount; ++k) total += FileLength(zipNames[k]).value_or(0);
+    StartProgress(total);
+    libraryMessages_.clear();
+    int32_t status = ziplib::kLibraryMissing;
+    {
+      ziplib::Zip32 library;
+      ziplib::ZipEventsScope events(*this);
+      // The three results in turn: the first that is not 0 is the failure to report.
+      status = library.ZpInit(&zipCallbacks);
+      int32_t options = library.ZpSetOptions(zipOptions);
+      if (status == ZIP32_OK) status = options;
+      int32_t archived = library.ZpArchive(zipFileCount, archive, zipNames);
+      if (status == ZIP32_OK) status = archived;
+      if (!library.Loaded()) status = ziplib::kLibraryMissing;
     }
-    tk::Guarded([&] {
-        txtPath.Text("");
-        cFileDialog dialog;
-        dialog.flags(0);
-        dialog.hwnd(hwnd());
-        dialog.CancelError(tk::kFalse);
-        dialog.DialogTitle("Save Zip File as...");
-        dialog.DefaultExt("*.zip");
-        dialog.Filter("Zip File (*.zip)|*.zip");
-        dialog.ShowSave();
-        if (!dialog.FileName().empty()) txtPath.Text(dialog.FileName());
-        if (txtPath.Text().empty()) return;
-
-        Label1.Visible(false);
-        XP_ProgressBarBlue.Visible(true);
-        XP_ProgressBarBlue.Value(0);
-        zipCallbacks.Print = ziplib::CallbackAddress(&ziplib::ZipPrintCallback);
-        zipCallbacks.Password = ziplib::CallbackAddress(&ziplib::ZipPasswordCallback);
-        zipCallbacks.Comment = ziplib::CallbackAddress(&ziplib::ZipCommentCallback);
-        zipCallbacks.Service = ziplib::CallbackAddress(&ziplib::ZipServiceCallback);
-        zipOptions.JunkDir = 1;
-        std::string archive = txtPath.Text();
-
-        uint64_t total = 0;
-        for (int k = 0; k < zipFileCount; ++k) total += FileLength(zipNames[k]).value_or(0);
-        StartProgress(total);
-        libraryMessages_.clear();
-        int32_t status = ziplib::kLibraryMissing;
-        {
-            ziplib::Zip32 library;
-            ziplib::ZipEventsScope events(*this);
-            // The three results in turn: the first that is not 0 is the failure to report.
-            status = library.ZpInit(&zipCallbacks);
-            int32_t options = library.ZpSetOptions(zipOptions);
-            if (status == ZIP32_OK) status = options;
-            int32_t archived = library.ZpArchive(zipFileCount, archive, zipNames);
-            if (status == ZIP32_OK) status = archived;
-            if (!library.Loaded()) status = ziplib::kLibraryMissing;
-        }
-        if (status != ZIP32_OK) {
-            // Never an earlier run's success under this failure.
-            EndInFailure(GetFileNoPath(archive) + " was not created",
-                         "The Zip file " + archive + " could not be created.\r\n\r\n" +
-                             ZipFailureReason(libraryMessages_, status) + "     ");
-            return;
-        }
-        EndProgress();
-        Label1.Caption(GetFileNoPath(archive) + " successfully created and saved in " + GetPathNoFile(archive, true));
-        cmdOpenDir.Enabled(true);
-        Timer1.Enabled(true);
-    });
+    if (status != ZIP32_OK) {
+      // Never an earlier run's success under this failure.
+      EndInFailure(GetFileNoPath(archive) + " was not created",
+                   "The Zip file " + archive + " could not be created.\r\n\r\n" +
+                       ZipFailureReason(libraryMessages_, status) + "     ");
+      return;
+    }
+    EndProgress();
+    Label1.Caption(GetFileNoPath(archive) + " successfully created and saved in " +
+                   GetPathNoFile(archive, true));
+    cmdOpenDir.Enabled(true);
+    Timer1.Enabled(true);
+  });
 }

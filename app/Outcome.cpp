@@ -10,65 +10,73 @@ namespace {
 
 // The non-empty lines of a text, without their line ends.
 std::vector<std::string_view> Lines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) end = text.size();
-        if (end > start) lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
+  std::vector<std::string_view> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = text.size();
+    if (end > start) lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
 }
 
-bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
 
 std::string LinksText(uint32_t links) {
-    return links == 1 ? "1 symbolic link was skipped: links are not created."
-                      : std::to_string(links) + " symbolic links were skipped: links are not created.";
+  return links == 1
+             ? "1 symbolic link was skipped: links are not created."
+             : std::to_string(links) + " symbolic links were skipped: links are not created.";
 }
 
 }  // namespace
 
 std::string ZipFailureReason(const std::string& printed, int32_t status) {
-    auto lines = Lines(printed);
-    return lines.empty() ? ziplib::ZipStatusText(status) : std::string(lines.back());
+  auto lines = Lines(printed);
+  return lines.empty() ? ziplib::ZipStatusText(status) : std::string(lines.back());
 }
 
 std::string UnzipFailureReason(const std::string& printed, int32_t status) {
-    auto lines = Lines(printed);
-    for (std::string_view line : lines)
-        if (StartsWith(line, UNZIP32_FAILED_LINE)) return std::string(line);
-    return lines.empty() ? ziplib::UnzipStatusText(status) : std::string(lines.front());
+  auto lines = Lines(printed);
+  for (std::string_view line : lines)
+    if (StartsWith(line, UNZIP32_FAILED_LINE)) return std::string(line);
+  return lines.empty() ? ziplib::UnzipStatusText(status) : std::string(lines.front());
 }
 
 void MemberTally::Printed(const std::string& text) { pending_ += text; }
 
 void MemberTally::Handled(const std::string& name) {
-    const std::string failedLine = UNZIP32_FAILED_LINE + name + ": ";
-    const std::string skippedLine = UNZIP32_SKIPPED_LINE + name + ": ";
-    bool failed = false, skipped = false;
-    for (std::string_view line : Lines(pending_)) {
-        failed = failed || StartsWith(line, failedLine);
-        skipped = skipped || StartsWith(line, skippedLine);
-    }
-    pending_.clear();
-    if (failed) ++failed_;
-    else if (skipped) ++skippedLinks_;
-    else ++saved_;
+  const std::string failedLine = UNZIP32_FAILED_LINE + name + ": ";
+  const std::string skippedLine = UNZIP32_SKIPPED_LINE + name + ": ";
+  bool failed = false, skipped = false;
+  for (std::string_view line : Lines(pending_)) {
+    failed = failed || StartsWith(line, failedLine);
+    skipped = skipped || StartsWith(line, skippedLine);
+  }
+  pending_.clear();
+  if (failed)
+    ++failed_;
+  else if (skipped)
+    ++skippedLinks_;
+  else
+    ++saved_;
 }
 
-ExtractionReport ReportExtraction(int32_t status, const std::string& archive, const std::string& folder,
-                                  int listed, const MemberTally& tally, const std::string& reason) {
-    if (status == UNZIP32_OK) return {};
-    std::string counts = std::to_string(tally.Saved()) + " of " + std::to_string(listed);
-    if (status == UNZIP32_WARNING && tally.Failed() == 0) {
-        std::string why = tally.SkippedLinks() > 0 ? LinksText(tally.SkippedLinks()) : reason;
-        return {ExtractionReport::Kind::kWarning, "The Zip file " + archive + " was extracted into " + folder + ": " +
-                                                      counts + " files were saved.\r\n\r\n" + why + "     "};
-    }
-    std::string links = tally.SkippedLinks() > 0 ? "\r\n" + LinksText(tally.SkippedLinks()) : "";
-    return {ExtractionReport::Kind::kFailure, "The Zip file " + archive + " could not be extracted completely: " +
-                                                  counts + " files were saved in " + folder + ".\r\n\r\n" + reason +
-                                                  links + "     "};
+ExtractionReport ReportExtraction(int32_t status, const std::string& archive,
+                                  const std::string& folder, int listed, const MemberTally& tally,
+                                  const std::string& reason) {
+  if (status == UNZIP32_OK) return {};
+  std::string counts = std::to_string(tally.Saved()) + " of " + std::to_string(listed);
+  if (status == UNZIP32_WARNING && tally.Failed() == 0) {
+    std::string why = tally.SkippedLinks() > 0 ? LinksText(tally.SkippedLinks()) : reason;
+    return {ExtractionReport::Kind::kWarning, "The Zip file " + archive + " was extracted into " +
+                                                  folder + ": " + counts +
+                                                  " files were saved.\r\n\r\n" + why + "     "};
+  }
+  std::string links = tally.SkippedLinks() > 0 ? "\r\n" + LinksText(tally.SkippedLinks()) : "";
+  return {ExtractionReport::Kind::kFailure,
+          "The Zip file " + archive + " could not be extracted completely: " + counts +
+              " files were saved in " + folder + ".\r\n\r\n" + reason + links + "     "};
 }

@@ -17,29 +17,30 @@ std::string UnzipFailureReason(const std::string& printed, int32_t status);
 // before the service callback for that member, a member not handled completely being
 // named in one UNZIP32_FAILED_LINE or UNZIP32_SKIPPED_LINE line.
 class MemberTally {
-public:
-    // Text printed by the library, in any pieces.
-    void Printed(const std::string& text);
-    // The service callback for the member `name`: decides it by the lines printed since the
-    // previous one.
-    void Handled(const std::string& name);
+ public:
+  // Text printed by the library, in any pieces.
+  void Printed(const std::string& text);
+  // The service callback for the member `name`: decides it by the lines printed since the
+  // previous one.
+  void Handled(const std::string& name);
 
-    uint32_t Saved() const { return saved_; }
-    uint32_t Failed() const { return failed_; }
-    uint32_t SkippedLinks() const { return skippedLinks_; }
+  uint32_t Saved() const { return saved_; }
+  uint32_t Failed() const { return failed_; }
+  uint32_t SkippedLinks() const { return skippedLinks_; }
 
-private:
-    std::string pending_;
-    uint32_t saved_ = 0, failed_ = 0, skippedLinks_ = 0;
+ private:
+  std::string pending_;
+  uint32_t saved_ = 0, failed_ = 0, skippedLinks_ = 0;
 };
 
 // The message box that ends an extraction, if any.
 struct ExtractionReport {
-    enum class Kind { kNone, kWarning, kFailure } kind = Kind::kNone;
-    std::string text;
+  enum class Kind { kNone, kWarning, kFailure } kind = Kind::kNone;
+  std::string text;
 };
 
 // `status` is unzip32.dll's, `listed` the members the list shows, `folder` the target.
 // Skipped links alone are a warning about the links, not a failed extraction.
-ExtractionReport ReportExtraction(int32_t status, const std::string& archive, const std::string& folder,
-                                  int listed, const MemberTally& tally, const std::string& reason);
+ExtractionReport ReportExtraction(int32_t status, const std::string& archive,
+                                  const std::string& folder, int listed, const MemberTally& tally,
+                                  const std::string& reason);

@@ -7,17 +7,17 @@
 #include <string>
 
 class ByteProgress {
-public:
-    explicit ByteProgress(uint64_t totalBytes = 0);
-    // The bar's Max for the total: at least 1.
-    int32_t Max() const;
-    // The bar's Value for the bytes done so far.
-    int32_t Value() const;
-    // Counts more bytes done, never beyond the total; returns the new Value.
-    int32_t Advance(uint64_t bytes);
+ public:
+  explicit ByteProgress(uint64_t totalBytes = 0);
+  // The bar's Max for the total: at least 1.
+  int32_t Max() const;
+  // The bar's Value for the bytes done so far.
+  int32_t Value() const;
+  // Counts more bytes done, never beyond the total; returns the new Value.
+  int32_t Advance(uint64_t bytes);
 
-private:
-    uint64_t total_ = 0, done_ = 0, scale_ = 1;
+ private:
+  uint64_t total_ = 0, done_ = 0, scale_ = 1;
 };
 
 // The length of a file in bytes; nothing for a folder or a file whose length cannot be read.

@@ -5,7 +5,7 @@
 #include "platform/toolkit/Events.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    Form1 form;
-    if (!form.Load()) return 0;
-    return tk::RunMessageLoop();
+  Form1 form;
+  if (!form.Load()) return 0;
+  return tk::RunMessageLoop();
 }

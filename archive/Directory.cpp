@@ -36,9 +36,9 @@ bool SignatureAt(Stream& in, uint64_t position, uint32_t signature) {
 struct EndCandidate {
   uint64_t position = 0;
   bool valid = false;
-  bool exact = false;   // offsets are right as stored (no prefix to account for)
-  std::string error;    // why it was not usable
-  bool damaged = false; // unusable in a way that condemns the archive, not just this record
+  bool exact = false;    // offsets are right as stored (no prefix to account for)
+  std::string error;     // why it was not usable
+  bool damaged = false;  // unusable in a way that condemns the archive, not just this record
   uint64_t count = 0;
   uint64_t centralStart = 0;
   uint64_t centralLimit = 0;  // the end record, or the Zip64 end record
@@ -140,7 +140,8 @@ EndCandidate Evaluate(Stream& in, uint64_t position, const unsigned char* record
 
 EndCandidate FindEnd(Stream& in) {
   uint64_t size = in.Size();
-  if (size < kEndSize) throw ArchiveError(Fault::kNotZip, "the file is too short for a Zip archive");
+  if (size < kEndSize)
+    throw ArchiveError(Fault::kNotZip, "the file is too short for a Zip archive");
   uint64_t windowStart = size > kEndSearchWindow ? size - kEndSearchWindow : 0;
   std::vector<unsigned char> window(static_cast<size_t>(size - windowStart));
   in.Seek(windowStart);
@@ -150,8 +151,7 @@ EndCandidate FindEnd(Stream& in) {
   std::vector<EndCandidate> candidates;
   for (size_t i = window.size() - kEndSize + 1; i-- > 0;) {
     if (Load32(window.data() + i) != kEndSignature) continue;
-    candidates.push_back(
-        Evaluate(in, windowStart + i, window.data() + i, window.size() - i));
+    candidates.push_back(Evaluate(in, windowStart + i, window.data() + i, window.size() - i));
   }
   if (candidates.empty()) {
     throw ArchiveError(Fault::kNotZip, "no end-of-central-directory record: not a Zip archive");
@@ -313,9 +313,8 @@ void MarkBounds(std::vector<Entry>& entries, uint64_t centralStart) {
       }
     }
     if (k > 0 && entries[order[k - 1]].localOffset == e.localOffset) shared = true;
-    uint64_t minimumEnd =
-        SaturatingAdd(SaturatingAdd(e.localOffset, kLocalHeaderSize + e.rawName.size()),
-                      e.compressedSize);
+    uint64_t minimumEnd = SaturatingAdd(
+        SaturatingAdd(e.localOffset, kLocalHeaderSize + e.rawName.size()), e.compressedSize);
     e.dataLimit = limit;
     if (e.localOffset >= centralStart) {
       if (e.damage.empty()) e.damage = "its local header offset points past the member data";

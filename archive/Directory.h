@@ -32,7 +32,7 @@ struct Entry {
   uint64_t ntfsModified = 0;
   uint64_t ntfsAccessed = 0;
   uint64_t ntfsCreated = 0;
-  std::string extra;     // central extra fields other than Zip64, kept for copying
+  std::string extra;  // central extra fields other than Zip64, kept for copying
   std::string comment;
   // Set when the header is unusable: a Zip64 field missing, an extra field that runs past
   // its block. Such a member is listed but never extracted.
@@ -56,9 +56,9 @@ struct Entry {
 struct Directory {
   std::vector<Entry> entries;
   std::string comment;
-  uint64_t prefixSize = 0;      // bytes before the archive proper (a self-extractor stub)
-  uint64_t centralOffset = 0;   // absolute position of the first central header
-  uint64_t centralEnd = 0;      // absolute position just past the last central header
+  uint64_t prefixSize = 0;     // bytes before the archive proper (a self-extractor stub)
+  uint64_t centralOffset = 0;  // absolute position of the first central header
+  uint64_t centralEnd = 0;     // absolute position just past the last central header
   bool zip64 = false;
 };
 

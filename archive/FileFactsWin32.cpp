@@ -43,10 +43,9 @@ bool SetDescriptorTimes(int descriptor, const FileTimes& times) {
 
 bool SetPathTimes(const std::filesystem::path& path, const FileTimes& times) {
   // Backup semantics open folders; the reparse flag keeps a link from being followed.
-  HANDLE handle = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  HANDLE handle = CreateFileW(
+      path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   bool done = SetHandleTimes(handle, times);
   CloseHandle(handle);

@@ -20,8 +20,8 @@ namespace archive {
 
 namespace fs = std::filesystem;
 
-std::string EnsureFolders(const fs::path& root, const std::vector<std::string>& parts,
-                          size_t count, size_t* existing) {
+std::string EnsureFolders(const fs::path& root, const std::vector<std::string>& parts, size_t count,
+                          size_t* existing) {
   fs::path at = root;
   bool creating = false;
   if (existing) *existing = 0;
@@ -43,8 +43,8 @@ std::string EnsureFolders(const fs::path& root, const std::vector<std::string>& 
 
 std::unique_ptr<FileStream> CreateTempBeside(const fs::path& target, fs::path* tempPath) {
   static std::atomic<unsigned> counter{0};
-  unsigned seed = static_cast<unsigned>(
-      std::chrono::steady_clock::now().time_since_epoch().count() & 0xFFFFF);
+  unsigned seed =
+      static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count() & 0xFFFFF);
   int lastError = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
     char name[32];

@@ -40,8 +40,8 @@ struct FolderChild {
   enum class Kind { kFile, kFolder, kLink, kOther };
   std::filesystem::path name;  // the child's own name, without the folder
   Kind kind = Kind::kOther;
-  uint64_t size = 0;       // for files
-  int64_t modified = 0;    // Unix seconds, for files and folders
+  uint64_t size = 0;     // for files
+  int64_t modified = 0;  // Unix seconds, for files and folders
   // On Windows: the DOS attributes and the three times, as packing stores them.
   uint32_t attributes = 0;
   FileTimes times;

@@ -64,12 +64,12 @@ void CheckReadable(const Entry& entry) {
   }
 }
 
-MemberReader::MemberReader(Stream& archive, const Entry& entry)
-    : archive_(archive), entry_(entry) {
+MemberReader::MemberReader(Stream& archive, const Entry& entry) : archive_(archive), entry_(entry) {
   CheckReadable(entry);
   unsigned char header[kLocalHeaderSize];
   archive_.Seek(entry.localOffset);
-  if (ReadFull(archive_, header, sizeof header) != sizeof header) Bad("its local header is cut off");
+  if (ReadFull(archive_, header, sizeof header) != sizeof header)
+    Bad("its local header is cut off");
   ByteCursor h(header, sizeof header);
   if (h.U32() != kLocalSignature) Bad("its local header is missing or damaged");
   h.U16();
@@ -142,8 +142,8 @@ bool MemberReader::InflateWhole() {
   if (!inflater) throw std::bad_alloc();
   size_t used = 0;
   size_t made = 0;
-  libdeflate_result result = libdeflate_deflate_decompress_ex(
-      inflater.get(), in.data(), in.size(), out.data(), out.size(), &used, &made);
+  libdeflate_result result = libdeflate_deflate_decompress_ex(inflater.get(), in.data(), in.size(),
+                                                              out.data(), out.size(), &used, &made);
   if (result != LIBDEFLATE_SUCCESS || made != out.size()) return false;
   if (Crc32(0, out.data(), out.size()) != entry_.crc) return false;
   whole_ = std::move(out);

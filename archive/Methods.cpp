@@ -56,10 +56,15 @@ class Bzip2Decoder final : public Decoder {
     int result = BZ2_bzDecompress(&stream_);
     Advance(in, inSize, inPiece - stream_.avail_in, out, outSize, outPiece - stream_.avail_out);
     switch (result) {
-      case BZ_OK: return Result::kProgress;
-      case BZ_STREAM_END: ended_ = true; return Result::kEnd;
-      case BZ_MEM_ERROR: throw std::bad_alloc();
-      default: return Result::kCorrupt;
+      case BZ_OK:
+        return Result::kProgress;
+      case BZ_STREAM_END:
+        ended_ = true;
+        return Result::kEnd;
+      case BZ_MEM_ERROR:
+        throw std::bad_alloc();
+      default:
+        return Result::kCorrupt;
     }
   }
 
@@ -96,15 +101,22 @@ class LzmaStream {
     Bzip2Decoder::Advance(in, inSize, *inSize - stream_.avail_in, out, outSize,
                           *outSize - stream_.avail_out);
     switch (result) {
-      case LZMA_OK: return Decoder::Result::kProgress;
-      case LZMA_BUF_ERROR: return Decoder::Result::kProgress;  // the caller decides
-      case LZMA_STREAM_END: return Decoder::Result::kEnd;
-      case LZMA_MEM_ERROR: throw std::bad_alloc();
-      case LZMA_MEMLIMIT_ERROR: TooBig(std::string("its ") + method + " stream");
+      case LZMA_OK:
+        return Decoder::Result::kProgress;
+      case LZMA_BUF_ERROR:
+        return Decoder::Result::kProgress;  // the caller decides
+      case LZMA_STREAM_END:
+        return Decoder::Result::kEnd;
+      case LZMA_MEM_ERROR:
+        throw std::bad_alloc();
+      case LZMA_MEMLIMIT_ERROR:
+        TooBig(std::string("its ") + method + " stream");
       case LZMA_OPTIONS_ERROR:
-        throw ArchiveError(Fault::kUnsupported,
-                           std::string("its ") + method + " stream uses options this program does not read");
-      default: return Decoder::Result::kCorrupt;
+        throw ArchiveError(
+            Fault::kUnsupported,
+            std::string("its ") + method + " stream uses options this program does not read");
+      default:
+        return Decoder::Result::kCorrupt;
     }
   }
 
@@ -153,8 +165,8 @@ class LzmaDecoder final : public Decoder {
     uint32_t dictionary = props[1] | props[2] << 8 | props[3] << 16 | uint32_t{props[4]} << 24;
     // No match reaches farther back than the member's own size: a larger dictionary
     // would only be allocated, never used.
-    uint64_t needed = std::max<uint64_t>(LZMA_DICT_SIZE_MIN,
-                                         std::min<uint64_t>(dictionary, declaredSize_ + 1));
+    uint64_t needed =
+        std::max<uint64_t>(LZMA_DICT_SIZE_MIN, std::min<uint64_t>(dictionary, declaredSize_ + 1));
     if (needed > kMaxDecoderMemory) TooBig("its LZMA dictionary");
     options.dict_size = static_cast<uint32_t>(needed);
     // With the size known the decoder stops exactly there, marker or not; with a marker
@@ -216,12 +228,14 @@ class ZstdDecoder final : public Decoder {
     Bzip2Decoder::Advance(in, inSize, input.pos, out, outSize, output.pos);
     if (!ZSTD_isError(result)) return Result::kProgress;
     switch (ZSTD_getErrorCode(result)) {
-      case ZSTD_error_memory_allocation: throw std::bad_alloc();
-      case ZSTD_error_frameParameter_windowTooLarge: TooBig("its Zstandard window");
-      default: return Result::kCorrupt;
+      case ZSTD_error_memory_allocation:
+        throw std::bad_alloc();
+      case ZSTD_error_frameParameter_windowTooLarge:
+        TooBig("its Zstandard window");
+      default:
+        return Result::kCorrupt;
     }
   }
-
 
  private:
   ZSTD_DCtx* context_;
@@ -238,23 +252,34 @@ bool IsReadableMethod(uint16_t method) {
     case kMethodLzma:
     case kMethodZstdDeprecated:
     case kMethodZstd:
-    case kMethodXz: return true;
-    default: return false;
+    case kMethodXz:
+      return true;
+    default:
+      return false;
   }
 }
 
 std::string MethodName(uint16_t method) {
   switch (method) {
-    case kMethodStored: return "Stored";
-    case kMethodDeflated: return "Deflate";
-    case kMethodDeflate64: return "Deflate64";
-    case kMethodBzip2: return "BZip2";
-    case kMethodLzma: return "LZMA";
+    case kMethodStored:
+      return "Stored";
+    case kMethodDeflated:
+      return "Deflate";
+    case kMethodDeflate64:
+      return "Deflate64";
+    case kMethodBzip2:
+      return "BZip2";
+    case kMethodLzma:
+      return "LZMA";
     case kMethodZstdDeprecated:
-    case kMethodZstd: return "Zstd";
-    case kMethodXz: return "XZ";
-    case kMethodPpmd: return "PPMd";
-    default: return {};
+    case kMethodZstd:
+      return "Zstd";
+    case kMethodXz:
+      return "XZ";
+    case kMethodPpmd:
+      return "PPMd";
+    default:
+      return {};
   }
 }
 
@@ -266,18 +291,23 @@ std::optional<uint64_t> MaxRatio(uint16_t method) {
 
 std::unique_ptr<Decoder> MakeDecoder(const Entry& entry) {
   switch (entry.method) {
-    case kMethodDeflated: return std::make_unique<Inflater>();
-    case kMethodDeflate64: return std::make_unique<Deflate64Decoder>();
-    case kMethodBzip2: return std::make_unique<Bzip2Decoder>();
+    case kMethodDeflated:
+      return std::make_unique<Inflater>();
+    case kMethodDeflate64:
+      return std::make_unique<Deflate64Decoder>();
+    case kMethodBzip2:
+      return std::make_unique<Bzip2Decoder>();
     case kMethodLzma:
       return std::make_unique<LzmaDecoder>(entry.uncompressedSize,
                                            (entry.flags & kFlagLzmaEndMarker) != 0);
     case kMethodZstdDeprecated:
-    case kMethodZstd: return std::make_unique<ZstdDecoder>();
-    case kMethodXz: return std::make_unique<XzDecoder>();
+    case kMethodZstd:
+      return std::make_unique<ZstdDecoder>();
+    case kMethodXz:
+      return std::make_unique<XzDecoder>();
     default:
-      throw ArchiveError(Fault::kUnsupported,
-                         "compression method " + std::to_string(entry.method) + " is not supported");
+      throw ArchiveError(Fault::kUnsupported, "compression method " + std::to_string(entry.method) +
+                                                  " is not supported");
   }
 }
 

@@ -129,9 +129,9 @@ bool DeflateStates::DeflateWhole(unsigned worker, const unsigned char* data, siz
   return true;
 }
 
-void DeflateStates::Deflate(unsigned worker, const unsigned char* dictionary,
-                            size_t dictionarySize, const unsigned char* data, size_t size,
-                            bool finish, std::vector<unsigned char>& out) {
+void DeflateStates::Deflate(unsigned worker, const unsigned char* dictionary, size_t dictionarySize,
+                            const unsigned char* data, size_t size, bool finish,
+                            std::vector<unsigned char>& out) {
   auto& state = states_.at(worker);
   if (!state) state = std::make_unique<State>();
   z_stream& z = state->Zlib(chunkLevel_);
@@ -228,7 +228,8 @@ DeflateTotals ParallelDeflate::Compress(
       }
       chunk->input.resize(kChunkBytes);
       size_t got = 0;
-      for (size_t n; got < kChunkBytes && (n = read(chunk->input.data() + got, kChunkBytes - got)) > 0;) {
+      for (size_t n;
+           got < kChunkBytes && (n = read(chunk->input.data() + got, kChunkBytes - got)) > 0;) {
         got += n;
       }
       chunk->input.resize(got);
@@ -236,7 +237,8 @@ DeflateTotals ParallelDeflate::Compress(
       chunk->dictionary = tail;
       size_t keep = std::min(got, kDictionaryBytes);
       if (keep == kDictionaryBytes) tail.clear();
-      tail.insert(tail.end(), chunk->input.end() - static_cast<ptrdiff_t>(keep), chunk->input.end());
+      tail.insert(tail.end(), chunk->input.end() - static_cast<ptrdiff_t>(keep),
+                  chunk->input.end());
       if (tail.size() > kDictionaryBytes) tail.erase(tail.begin(), tail.end() - kDictionaryBytes);
       chunk->done = false;
       chunk->error = nullptr;
@@ -356,7 +358,8 @@ PrefetchedFile FilePrefetcher::Prefetch(unsigned worker, const File& listed) {
   PrefetchedFile result;
   int error = 0;
   std::unique_ptr<Stream> file =
-      open_ ? open_(listed.path, &error) : FileStream::TryOpen(listed.path, FileStream::Mode::kRead, &error);
+      open_ ? open_(listed.path, &error)
+            : FileStream::TryOpen(listed.path, FileStream::Mode::kRead, &error);
   if (!file) {
     result.outcome = PrefetchedFile::Outcome::kOpenFailed;
     result.error = error;

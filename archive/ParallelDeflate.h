@@ -89,8 +89,9 @@ class DeflateStates {
 
   // Compresses `size` bytes at `data` into `out` as one complete raw deflate stream, with
   // libdeflate at the same level (on headers, libraries and DLLs its levels 1 to 9 each
-  // compress 0.1 to 5 % smaller than zlib's); under 64 bytes with zlib. Returns false, leaving `out` empty, when that would not be smaller than
-  // `size` (the member is then stored). Throws std::bad_alloc.
+  // compress 0.1 to 5 % smaller than zlib's); under 64 bytes with zlib. Returns false, leaving
+  // `out` empty, when that would not be smaller than `size` (the member is then stored). Throws
+  // std::bad_alloc.
   bool DeflateWhole(unsigned worker, const unsigned char* data, size_t size,
                     std::vector<unsigned char>& out);
 
@@ -157,11 +158,11 @@ class ParallelDeflate {
 // A small file read and deflated ahead of the writer.
 struct PrefetchedFile {
   enum class Outcome {
-    kReady,      // `data` holds the member's bytes, deflated or (when that did not shrink
-                 // them) stored
-    kOpenFailed, // the file could not be opened; `error` is the errno value
-    kReadFailed, // reading failed; `message` says why
-    kTooLarge    // the file grew past kWholeMemberBytes: the writer reads it itself
+    kReady,       // `data` holds the member's bytes, deflated or (when that did not shrink
+                  // them) stored
+    kOpenFailed,  // the file could not be opened; `error` is the errno value
+    kReadFailed,  // reading failed; `message` says why
+    kTooLarge     // the file grew past kWholeMemberBytes: the writer reads it itself
   };
   Outcome outcome = Outcome::kReady;
   int error = 0;
@@ -177,7 +178,7 @@ struct PrefetchedFile {
 class FilePrefetcher {
  public:
   struct File {
-    size_t key;  // the caller's name for it, increasing along the list
+    size_t key;                               // the caller's name for it, increasing along the list
     std::filesystem::path::string_type path;  // native form: cheaper to hold by the thousand
     uint64_t sizeHint;
   };
@@ -215,7 +216,7 @@ class FilePrefetcher {
   ParallelDeflate& engine_;
   // Files leave the list when submitted and are dropped when taken: by the ten thousand
   // their paths weigh.
-  std::deque<File> files_;   // listed and not submitted yet, in list order
+  std::deque<File> files_;  // listed and not submitted yet, in list order
   const Opener open_;
   std::deque<Slot> slots_;   // submitted and untaken, in list order
   uint64_t bytesAhead_ = 0;  // listed sizes of the files in slots_

@@ -42,7 +42,8 @@ fs::path WriteVerified(Stream& archive, const Entry& entry, const fs::path& targ
     out = CreateTempBeside(target, &temp);
   }
   try {
-    for (size_t n; (n = reader.Read(buffer.data(), buffer.size())) > 0;) out->Write(buffer.data(), n);
+    for (size_t n; (n = reader.Read(buffer.data(), buffer.size())) > 0;)
+      out->Write(buffer.data(), n);
     // Through the open file: setting the time by name afterwards opens it once more.
     FileTimes times = MemberTimes(entry);
     bool timed = times.modified == 0 || out->SetTimes(times);
@@ -88,8 +89,7 @@ ExtractWriters::~ExtractWriters() {
 
 size_t ExtractWriters::Window() const { return 16 * perWorker_.size(); }
 
-void ExtractWriters::Start(const Entry& entry, const fs::path& target, size_t lane,
-                           bool publish) {
+void ExtractWriters::Start(const Entry& entry, const fs::path& target, size_t lane, bool publish) {
   auto job = std::make_unique<Job>();
   job->publish = publish;
   job->result.entry = &entry;
@@ -107,7 +107,8 @@ void ExtractWriters::Work(unsigned worker, Job* job) {
   PerWorker& mine = *perWorker_[worker];
   Result& r = job->result;
   try {
-    if (!mine.archive) mine.archive = std::make_unique<FileStream>(archive_, FileStream::Mode::kRead);
+    if (!mine.archive)
+      mine.archive = std::make_unique<FileStream>(archive_, FileStream::Mode::kRead);
     r.temp = WriteVerified(*mine.archive, *r.entry, r.target, mine.buffer, job->publish);
     std::error_code ec;
     if (r.temp == r.target) {

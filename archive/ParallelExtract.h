@@ -34,8 +34,8 @@ class WorkerPool;
 // size and CRC, and sets the file's time. Returns the temporary file's path. With `direct`
 // (nothing is at `target`) the file is created as `target` itself, which saves the rename;
 // the result then is `target`, and should something be there after all the member is
-// refused (kUnsafe) and that thing left as it was. On failure no file is left and ArchiveError is thrown (the
-// faults of MemberReader, and kWriteFailed or kDiskFull for the output).
+// refused (kUnsafe) and that thing left as it was. On failure no file is left and ArchiveError is
+// thrown (the faults of MemberReader, and kWriteFailed or kDiskFull for the output).
 std::filesystem::path WriteVerified(Stream& archive, const Entry& entry,
                                     const std::filesystem::path& target,
                                     std::vector<unsigned char>& buffer, bool direct = false);
@@ -63,8 +63,7 @@ class ExtractWriters {
   // (nothing is at `target`) the worker renames the file into place itself. Writes with the
   // same `lane` run one after the other: files created side by side in one folder contend
   // for it in the file system, files in different folders do not.
-  void Start(const Entry& entry, const std::filesystem::path& target, size_t lane,
-             bool publish);
+  void Start(const Entry& entry, const std::filesystem::path& target, size_t lane, bool publish);
   size_t pending() const { return jobs_.size(); }
   // Whether the oldest write has finished (false when none is pending).
   bool OldestDone();

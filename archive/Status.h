@@ -13,7 +13,7 @@ namespace archive {
 
 enum class ZipStatus : int {
   kOk = 0,
-  kFormatError = 3,        // the existing archive cannot be read as a Zip archive
+  kFormatError = 3,  // the existing archive cannot be read as a Zip archive
   kNoMemory = 4,
   kInternalError = 5,      // an unexpected failure inside the library
   kCancelled = 9,          // the service callback asked to stop
@@ -30,16 +30,16 @@ enum class ZipStatus : int {
 
 enum class UnzipStatus : int {
   kOk = 0,
-  kWarning = 1,            // everything readable was handled; links were not created
-  kMemberError = 2,        // a member failed or was refused; the others were processed
-  kDirectoryError = 3,     // the central directory is damaged; nothing was processed
+  kWarning = 1,         // everything readable was handled; links were not created
+  kMemberError = 2,     // a member failed or was refused; the others were processed
+  kDirectoryError = 3,  // the central directory is damaged; nothing was processed
   kNoMemory = 5,
-  kNotFound = 9,           // no such file, or not a Zip archive
-  kBadOptions = 10,        // invalid arguments
-  kNoMatch = 11,           // an include pattern matched no member
-  kDiskFull = 50,          // the disk filled up; extraction stopped
-  kCancelled = 80,         // the service callback asked to stop
-  kUnsupported = 81        // a member uses encryption or a method this engine does not read
+  kNotFound = 9,     // no such file, or not a Zip archive
+  kBadOptions = 10,  // invalid arguments
+  kNoMatch = 11,     // an include pattern matched no member
+  kDiskFull = 50,    // the disk filled up; extraction stopped
+  kCancelled = 80,   // the service callback asked to stop
+  kUnsupported = 81  // a member uses encryption or a method this engine does not read
 };
 
 // Several members may fail for different reasons; the caller sees the most serious one,
@@ -49,15 +49,15 @@ inline UnzipStatus Worse(UnzipStatus a, UnzipStatus b) {
 }
 
 enum class Fault {
-  kReadFailed,     // the operating system refused to read
-  kWriteFailed,    // the operating system refused to write
+  kReadFailed,   // the operating system refused to read
+  kWriteFailed,  // the operating system refused to write
   kDiskFull,
-  kNotFound,       // the archive does not exist or cannot be opened
-  kNotZip,         // no end-of-central-directory record
-  kDamaged,        // the central directory cannot be trusted
-  kBadMember,      // one member's header or data is wrong
-  kUnsupported,    // method or encryption we do not handle
-  kUnsafe,         // refused to protect the file system (name, link, overlap, ratio)
+  kNotFound,     // the archive does not exist or cannot be opened
+  kNotZip,       // no end-of-central-directory record
+  kDamaged,      // the central directory cannot be trusted
+  kBadMember,    // one member's header or data is wrong
+  kUnsupported,  // method or encryption we do not handle
+  kUnsafe,       // refused to protect the file system (name, link, overlap, ratio)
   kCancelled
 };
 

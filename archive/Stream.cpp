@@ -32,14 +32,20 @@ std::string Describe(int errorNumber) { return std::strerror(errorNumber); }
 int OpenDescriptor(const std::filesystem::path& path, FileStream::Mode mode) {
   int flags = 0;
   switch (mode) {
-    case FileStream::Mode::kRead: flags = O_RDONLY; break;
-    case FileStream::Mode::kCreateNew: flags = O_RDWR | O_CREAT | O_EXCL; break;
-    case FileStream::Mode::kCreateOrReplace: flags = O_RDWR | O_CREAT | O_TRUNC; break;
+    case FileStream::Mode::kRead:
+      flags = O_RDONLY;
+      break;
+    case FileStream::Mode::kCreateNew:
+      flags = O_RDWR | O_CREAT | O_EXCL;
+      break;
+    case FileStream::Mode::kCreateOrReplace:
+      flags = O_RDWR | O_CREAT | O_TRUNC;
+      break;
   }
 #ifdef _WIN32
   int descriptor = -1;
-  errno_t err = _wsopen_s(&descriptor, path.c_str(), flags | _O_BINARY | _O_NOINHERIT,
-                          _SH_DENYNO, _S_IREAD | _S_IWRITE);
+  errno_t err = _wsopen_s(&descriptor, path.c_str(), flags | _O_BINARY | _O_NOINHERIT, _SH_DENYNO,
+                          _S_IREAD | _S_IWRITE);
   if (err != 0) {
     errno = err;
     return -1;
@@ -98,7 +104,8 @@ void MemoryStream::Truncate(uint64_t size) {
 
 // Files opened for writing are new or emptied: their size is known without asking.
 FileStream::FileStream(Opened, int descriptor, bool writable)
-    : descriptor_(descriptor), writable_(writable),
+    : descriptor_(descriptor),
+      writable_(writable),
       fileSize_(writable ? 0 : DescriptorSize(descriptor)) {}
 
 FileStream::FileStream(const std::filesystem::path& path, Mode mode)

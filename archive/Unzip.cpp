@@ -35,17 +35,22 @@ constexpr uint64_t kWorkerMinBytes = 1 << 20;
 
 UnzipStatus StatusOf(Fault fault) {
   switch (fault) {
-    case Fault::kUnsupported: return UnzipStatus::kUnsupported;
-    case Fault::kDiskFull: return UnzipStatus::kDiskFull;
-    case Fault::kCancelled: return UnzipStatus::kCancelled;
-    default: return UnzipStatus::kMemberError;
+    case Fault::kUnsupported:
+      return UnzipStatus::kUnsupported;
+    case Fault::kDiskFull:
+      return UnzipStatus::kDiskFull;
+    case Fault::kCancelled:
+      return UnzipStatus::kCancelled;
+    default:
+      return UnzipStatus::kMemberError;
   }
 }
 
 // What is printed for a member written: deflate's verb for the deflate family, as unzip
 // prints it, and the plain one for the rest.
 std::string WrittenLine(const Entry& entry) {
-  bool inflated = entry.method == format::kMethodDeflated || entry.method == format::kMethodDeflate64;
+  bool inflated =
+      entry.method == format::kMethodDeflated || entry.method == format::kMethodDeflate64;
   return (inflated ? "  inflating: " : " extracting: ") + entry.name;
 }
 
@@ -99,9 +104,9 @@ class Extraction {
     const Entry* entry = nullptr;
     std::string messages;
     UnzipStatus status = UnzipStatus::kOk;
-    bool writing = false;        // its file is being written by a worker
+    bool writing = false;                           // its file is being written by a worker
     std::optional<ExtractWriters::Result> written;  // written here, waiting to be published
-    bool stop = false;           // the run stops after it
+    bool stop = false;                              // the run stops after it
   };
   // Throws ArchiveError for what stops the whole run.
   UnzipStatus Member(const Entry& entry);
@@ -120,7 +125,7 @@ class Extraction {
     std::string key;                 // their folded form, to find names used twice
     fs::path path;
     bool isDirectory = false;
-    bool exists = false;             // a file is there already
+    bool exists = false;  // a file is there already
   };
   // Extracts one member in three phases: Resolve its name to a target, LookInTheWay of
   // that target, WriteFile. The first two return a status when the member ends there.
@@ -140,8 +145,8 @@ class Extraction {
   UnzipEvents& events_;
   Stream& archive_;
   std::vector<unsigned char> buffer_;
-  std::set<std::string> files_;    // folded names of files written or attempted
-  std::set<std::string> folders_;  // folded names of folders in the archive
+  std::set<std::string> files_;        // folded names of files written or attempted
+  std::set<std::string> folders_;      // folded names of folders in the archive
   std::set<std::string> madeFolders_;  // keys of folders known to be real folders
   // Keys of the folders this run created: what is in them, this run put there.
   std::set<std::string> newFolders_;
@@ -303,7 +308,7 @@ void Extraction::CopyTo(MemberReader& reader, Stream* out) {
 
 UnzipStatus Extraction::Member(const Entry& entry) {
   return request_.mode == UnzipRequest::Mode::kTest || request_.toOutput ? Test(entry)
-                                                                          : Extract(entry);
+                                                                         : Extract(entry);
 }
 
 UnzipStatus Extraction::Test(const Entry& entry) {
@@ -339,7 +344,8 @@ UnzipStatus Extraction::Extract(const Entry& entry) {
 }
 
 std::optional<UnzipStatus> Extraction::Resolve(const Entry& entry, Target& target) {
-  if (!entry.nameValid) return Refuse(entry, "the name is not valid UTF-8", UnzipStatus::kMemberError);
+  if (!entry.nameValid)
+    return Refuse(entry, "the name is not valid UTF-8", UnzipStatus::kMemberError);
   SafeName safe = CheckMemberName(entry.name);
   if (!safe.ok) return Refuse(entry, "unsafe name: " + safe.reason, UnzipStatus::kMemberError);
   if (entry.IsSymlink()) {
@@ -367,9 +373,11 @@ std::optional<UnzipStatus> Extraction::Resolve(const Entry& entry, Target& targe
     }
     folders_.insert(key);
   } else {
-    if (files_.count(key)) return Refuse(entry, "the name appears twice in the archive", UnzipStatus::kMemberError);
+    if (files_.count(key))
+      return Refuse(entry, "the name appears twice in the archive", UnzipStatus::kMemberError);
     if (folders_.count(key)) {
-      return Refuse(entry, "a folder of the same name is in the archive", UnzipStatus::kMemberError);
+      return Refuse(entry, "a folder of the same name is in the archive",
+                    UnzipStatus::kMemberError);
     }
     files_.insert(key);
   }
@@ -393,7 +401,8 @@ std::optional<UnzipStatus> Extraction::LookInTheWay(const Entry& entry, Target& 
   fs::file_status existing(fs::file_type::not_found);
   if (!inNewFolder) existing = fs::symlink_status(target.path, ec);
   if (fs::is_symlink(existing)) {
-    return Refuse(entry, "a link is in the way at " + Quoted(target.path), UnzipStatus::kMemberError);
+    return Refuse(entry, "a link is in the way at " + Quoted(target.path),
+                  UnzipStatus::kMemberError);
   }
   if (fs::exists(existing) && !fs::is_regular_file(existing)) {
     return Refuse(entry, "a folder or device is in the way at " + Quoted(target.path),
@@ -578,7 +587,8 @@ UnzipStatus Run(const UnzipRequest& request, UnzipEvents& events, UnzipTotals* t
   }
 
   if (request.mode == UnzipRequest::Mode::kExtract && !request.toOutput) {
-    std::string why = RoomFor(selected, request.targetDir.empty() ? fs::path(".") : request.targetDir);
+    std::string why =
+        RoomFor(selected, request.targetDir.empty() ? fs::path(".") : request.targetDir);
     if (!why.empty()) {
       events.Message("error: " + why + "\n");
       return Worse(status, UnzipStatus::kDiskFull);

@@ -46,19 +46,19 @@ struct UnzipRequest {
 
   std::filesystem::path archive;
   Mode mode = Mode::kExtract;
-  std::filesystem::path targetDir;    // created if missing; empty = the current folder
-  std::vector<std::string> include;   // UTF-8 wildcard patterns; empty = every member
+  std::filesystem::path targetDir;   // created if missing; empty = the current folder
+  std::vector<std::string> include;  // UTF-8 wildcard patterns; empty = every member
   std::vector<std::string> exclude;
-  bool ignoreCase = false;            // patterns match regardless of ASCII case
-  bool useFolders = true;             // recreate stored folders; else bare names
-  bool overwrite = false;             // replace existing files
-  bool confirmReplace = false;        // ask UnzipEvents::ConfirmReplace instead
-  bool onlyNewer = false;             // write only when the member is newer than the file
-  bool freshen = false;               // replace only existing files, when newer
-  bool spaceToUnderscore = false;     // blanks in names become '_'
-  bool toOutput = false;              // hand the data to UnzipEvents::Data, write nothing
-  bool showComment = false;           // print the archive comment
-  int quiet = 0;                      // 0 all messages, 1 fewer, 2 errors only
+  bool ignoreCase = false;         // patterns match regardless of ASCII case
+  bool useFolders = true;          // recreate stored folders; else bare names
+  bool overwrite = false;          // replace existing files
+  bool confirmReplace = false;     // ask UnzipEvents::ConfirmReplace instead
+  bool onlyNewer = false;          // write only when the member is newer than the file
+  bool freshen = false;            // replace only existing files, when newer
+  bool spaceToUnderscore = false;  // blanks in names become '_'
+  bool toOutput = false;           // hand the data to UnzipEvents::Data, write nothing
+  bool showComment = false;        // print the archive comment
+  int quiet = 0;                   // 0 all messages, 1 fewer, 2 errors only
 };
 
 struct UnzipTotals {

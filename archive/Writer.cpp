@@ -25,7 +25,10 @@ std::string TimestampExtra(int64_t modifiedUnix) {
     return {};
   }
   ByteBuilder b;
-  b.U16(kExtraTimestamp).U16(5).U8(1).U32(static_cast<uint32_t>(static_cast<int32_t>(modifiedUnix)));
+  b.U16(kExtraTimestamp)
+      .U16(5)
+      .U8(1)
+      .U32(static_cast<uint32_t>(static_cast<int32_t>(modifiedUnix)));
   return b.str();
 }
 
@@ -52,8 +55,12 @@ size_t ReadSource(Stream& source, void* buffer, size_t size) {
 }  // namespace
 
 ZipWriter::ZipWriter(Stream& out, int level, unsigned workers)
-    : out_(out), level_(std::clamp(level, 0, 9)), workers_(workers), position_(out.Tell()),
-      highWater_(position_), piece_(new unsigned char[kReadPiece]) {}
+    : out_(out),
+      level_(std::clamp(level, 0, 9)),
+      workers_(workers),
+      position_(out.Tell()),
+      highWater_(position_),
+      piece_(new unsigned char[kReadPiece]) {}
 
 ZipWriter::~ZipWriter() = default;
 
@@ -80,7 +87,8 @@ ZipWriter::CentralRecord ZipWriter::NewRecord(const NewMember& member, uint16_t 
   r.localOffset = position_;
   // Known attributes replace the default archive bit; the folder bit stays the writer's.
   r.externalAttributes = member.attributes == 0 ? externalAttributes
-                         : (externalAttributes & kDosDirectory) | (member.attributes & kStoredAttributes);
+                                                : (externalAttributes & kDosDirectory) |
+                                                      (member.attributes & kStoredAttributes);
   r.name = member.name;
   r.extra = TimestampExtra(member.modifiedUnix) + NtfsExtra(member.times);
   return r;
@@ -177,7 +185,8 @@ void ZipWriter::PatchLocalHeader(const CentralRecord& r, uint64_t start, bool zi
   ByteBuilder patch;
   patch.U16(r.method).U16(r.dosTime.time).U16(r.dosTime.date).U32(r.crc);
   if (!zip64) {
-    patch.U32(static_cast<uint32_t>(r.compressedSize)).U32(static_cast<uint32_t>(r.uncompressedSize));
+    patch.U32(static_cast<uint32_t>(r.compressedSize))
+        .U32(static_cast<uint32_t>(r.uncompressedSize));
   }
   WriteAt(start + 8, patch.str());
   if (zip64) {
@@ -234,16 +243,18 @@ void ZipWriter::AddCompressed(const NewMember& member, const PrefetchedFile& fil
 
 void ZipWriter::CopyMember(Stream& archive, const Entry& entry) {
   if (!entry.damage.empty() || entry.overlaps) {
-    throw ArchiveError(Fault::kDamaged, "member \"" + entry.name + "\" cannot be copied: " +
-                                            (entry.damage.empty() ? "it overlaps another member"
-                                                                  : entry.damage));
+    throw ArchiveError(Fault::kDamaged,
+                       "member \"" + entry.name + "\" cannot be copied: " +
+                           (entry.damage.empty() ? "it overlaps another member" : entry.damage));
   }
   unsigned char header[kLocalHeaderSize];
   archive.Seek(entry.localOffset);
-  if (ReadFull(archive, header, sizeof header) != sizeof header || Load32(header) != kLocalSignature) {
+  if (ReadFull(archive, header, sizeof header) != sizeof header ||
+      Load32(header) != kLocalSignature) {
     throw ArchiveError(Fault::kDamaged, "the local header of \"" + entry.name + "\" is damaged");
   }
-  uint64_t dataStart = entry.localOffset + kLocalHeaderSize + Load16(header + 26) + Load16(header + 28);
+  uint64_t dataStart =
+      entry.localOffset + kLocalHeaderSize + Load16(header + 26) + Load16(header + 28);
   uint64_t dataEnd = dataStart + entry.compressedSize;
   if (dataEnd > entry.dataLimit || dataEnd > archive.Size()) {
     throw ArchiveError(Fault::kDamaged, "the data of \"" + entry.name + "\" is out of bounds");
@@ -266,8 +277,8 @@ void ZipWriter::CopyMember(Stream& archive, const Entry& entry) {
   r.extra = entry.extra;
   r.comment = entry.comment;
   bool zip64 = r.compressedSize >= kMax32 || r.uncompressedSize >= kMax32;
-  r.versionNeeded = zip64 ? std::max<uint16_t>(entry.versionNeeded, kVersionZip64)
-                          : entry.versionNeeded;
+  r.versionNeeded =
+      zip64 ? std::max<uint16_t>(entry.versionNeeded, kVersionZip64) : entry.versionNeeded;
 
   ByteBuilder local;
   local.U32(kLocalSignature).U16(r.versionNeeded).U16(r.flags).U16(r.method);
@@ -293,7 +304,8 @@ void ZipWriter::CopyMember(Stream& archive, const Entry& entry) {
     size_t n = static_cast<size_t>(std::min<uint64_t>(left, kReadPiece));
     archive.Seek(from);
     if (ReadFull(archive, piece, n) != n) {
-      throw ArchiveError(Fault::kReadFailed, "the archive is cut off inside \"" + entry.name + "\"");
+      throw ArchiveError(Fault::kReadFailed,
+                         "the archive is cut off inside \"" + entry.name + "\"");
     }
     Append(piece, n);
     from += n;
@@ -325,7 +337,8 @@ void ZipWriter::WriteCentral(const CentralRecord& r) {
     field.U16(kExtraZip64).U16(static_cast<uint16_t>(zip64.size())).Bytes(zip64.str());
     extra = field.str() + extra;
     needed = std::max<uint16_t>(needed, kVersionZip64);
-    if ((madeBy & 0xFF) < kVersionZip64) madeBy = static_cast<uint16_t>((madeBy & 0xFF00) | kVersionZip64);
+    if ((madeBy & 0xFF) < kVersionZip64)
+      madeBy = static_cast<uint16_t>((madeBy & 0xFF00) | kVersionZip64);
   }
   auto clamp32 = [](uint64_t v) { return v >= kMax32 ? kMax32 : static_cast<uint32_t>(v); };
   ByteBuilder h;

@@ -25,7 +25,9 @@ struct PrefetchedFile;
 struct NewMember {
   NewMember(std::string memberName, int64_t modified, uint32_t dosAttributes = 0,
             FileTimes fileTimes = {})
-      : name(std::move(memberName)), modifiedUnix(modified), attributes(dosAttributes),
+      : name(std::move(memberName)),
+        modifiedUnix(modified),
+        attributes(dosAttributes),
         times(fileTimes) {}
 
   std::string name;  // UTF-8 with '/' between folders; folders end in '/'

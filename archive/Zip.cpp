@@ -49,8 +49,7 @@ bool HasWildcard(const std::string& text) { return text.find_first_of("*?") != s
 // Gathers the files a request names, with their member names.
 class Collector {
  public:
-  Collector(const ZipRequest& request, ZipEvents& events)
-      : request_(request), events_(events) {
+  Collector(const ZipRequest& request, ZipEvents& events) : request_(request), events_(events) {
     std::error_code ec;
     if (fs::exists(request.archive, ec)) {
       archive_ = request.archive;
@@ -60,8 +59,8 @@ class Collector {
 
   void AddName(const fs::path& given) {
     if (stopped_) return;
-    fs::path source = given.is_relative() && !request_.rootDir.empty() ? request_.rootDir / given
-                                                                       : given;
+    fs::path source =
+        given.is_relative() && !request_.rootDir.empty() ? request_.rootDir / given : given;
     std::string leaf = PathToUtf8(given.filename());
     if (HasWildcard(leaf)) {
       fs::path folder = source.parent_path().empty() ? fs::path(".") : source.parent_path();
@@ -170,8 +169,8 @@ class Collector {
         if (linkError) child.size = 0;
         child.modified = FileModifiedUnix(source).value_or(0);
       }
-      std::string childMember = member.empty() ? PathToUtf8(child.name)
-                                               : member + "/" + PathToUtf8(child.name);
+      std::string childMember =
+          member.empty() ? PathToUtf8(child.name) : member + "/" + PathToUtf8(child.name);
       if (child.kind == Kind::kFolder) {
         if (!request_.junkPaths && !request_.noDirEntries) {
           AddInput(source, childMember + "/", true, 0, child.modified,
@@ -189,14 +188,15 @@ class Collector {
 
   bool IsArchiveItself(const fs::path& source) const {
     std::error_code ec;
-    if (!temp_.empty() && source.filename() == temp_.filename() && fs::equivalent(source, temp_, ec)) {
+    if (!temp_.empty() && source.filename() == temp_.filename() &&
+        fs::equivalent(source, temp_, ec)) {
       return true;
     }
     return !archive_.empty() && fs::equivalent(source, archive_, ec);
   }
 
-  void AddInput(const fs::path& source, const std::string& member, bool isDirectory,
-                uint64_t size, int64_t modified, const FileFacts& facts) {
+  void AddInput(const fs::path& source, const std::string& member, bool isDirectory, uint64_t size,
+                int64_t modified, const FileFacts& facts) {
     std::string key = NameKey(member);
     const size_t hash = std::hash<std::string>{}(key);
     const Input* earlierPtr = nullptr;
@@ -206,13 +206,12 @@ class Collector {
     if (earlierPtr) {
       const Input& earlier = *earlierPtr;
       std::error_code ec;
-      if (fs::equivalent(earlier.source, source, ec) ||
-          (isDirectory && earlier.isDirectory)) {
+      if (fs::equivalent(earlier.source, source, ec) || (isDirectory && earlier.isDirectory)) {
         return;  // the same file named twice
       }
       conflict = true;  // before the message: a plan on another thread stops at it
-      events_.Message("error: two files would be stored under one name \"" + member + "\": " +
-                      Quoted(earlier.source) + " and " + Quoted(source) + "\n");
+      events_.Message("error: two files would be stored under one name \"" + member +
+                      "\": " + Quoted(earlier.source) + " and " + Quoted(source) + "\n");
       return;
     }
     Input input;
@@ -552,8 +551,9 @@ ZipStatus Job::Run() {
   }
   if (!changes) {
     if (exists) return missing_ ? ZipStatus::kCannotOpenInput : ZipStatus::kOk;
-    return missing_ ? Fail(ZipStatus::kCannotOpenInput, "no file could be read; nothing was written")
-                    : Fail(ZipStatus::kNothingToDo, "nothing to do");
+    return missing_
+               ? Fail(ZipStatus::kCannotOpenInput, "no file could be read; nothing was written")
+               : Fail(ZipStatus::kNothingToDo, "nothing to do");
   }
   return Write(items, dir_.comment);
 }
@@ -589,8 +589,8 @@ ZipStatus Job::Write(Plan& plan, const std::string& oldComment) {
       if (!AddMember(writer, *item->add, std::move(ready))) continue;
       ++added;
       if (!Report(*item, writer.last())) {
-        return Fail(ZipStatus::kCancelled, "cancelled; " + Quoted(request_.archive) +
-                                               " was left as it was");
+        return Fail(ZipStatus::kCancelled,
+                    "cancelled; " + Quoted(request_.archive) + " was left as it was");
       }
     }
     if (plan.conflict()) {
@@ -611,8 +611,8 @@ ZipStatus Job::Write(Plan& plan, const std::string& oldComment) {
   old_.reset();  // Windows does not replace a file that is still open
   std::error_code ec;
   if (!temp->Commit(ec)) {
-    return Fail(ZipStatus::kTempFileError, "cannot replace " + Quoted(request_.archive) + ": " +
-                                                ec.message());
+    return Fail(ZipStatus::kTempFileError,
+                "cannot replace " + Quoted(request_.archive) + ": " + ec.message());
   }
   return missing_ ? ZipStatus::kCannotOpenInput : ZipStatus::kOk;
 }
@@ -629,8 +629,8 @@ bool Job::AddMember(ZipWriter& writer, const Input& input, std::optional<Prefetc
   std::unique_ptr<FileStream> source;
   if (!prefetched) source = FileStream::TryOpen(input.source, FileStream::Mode::kRead, &error);
   if (prefetched ? ready->outcome == Outcome::kOpenFailed : !source) {
-    events_.Message("warning: could not open " + Quoted(input.source) + " for reading: " +
-                    std::generic_category().message(error) + "\n");
+    events_.Message("warning: could not open " + Quoted(input.source) +
+                    " for reading: " + std::generic_category().message(error) + "\n");
     missing_ = true;
     return false;
   }
@@ -658,11 +658,11 @@ bool Job::Report(const Item& item, const ZipWriter::Result& result) {
     return true;
   }
   if (!request_.quiet) {
-    std::string how = result.method == 0 ? "stored 0%"
-                                         : "deflated " + Percent(result.compressedSize,
-                                                                 result.uncompressedSize);
-    events_.Message(std::string(item.replaces ? "updating: " : "  adding: ") + input.member +
-                    " (" + how + ")\n");
+    std::string how = result.method == 0
+                          ? "stored 0%"
+                          : "deflated " + Percent(result.compressedSize, result.uncompressedSize);
+    events_.Message(std::string(item.replaces ? "updating: " : "  adding: ") + input.member + " (" +
+                    how + ")\n");
   }
   return events_.FileDone(input.source, result.uncompressedSize);
 }
@@ -677,9 +677,11 @@ std::string Job::Comment(const std::string& oldComment) {
 ZipStatus Job::FailWriting(const ArchiveError& e) {
   switch (e.fault()) {
     case Fault::kDamaged:
-      return Fail(ZipStatus::kFormatError, std::string(e.what()) + "; the archive was left unchanged");
+      return Fail(ZipStatus::kFormatError,
+                  std::string(e.what()) + "; the archive was left unchanged");
     case Fault::kReadFailed:
-      return Fail(ZipStatus::kReadError, std::string(e.what()) + "; the archive was left unchanged");
+      return Fail(ZipStatus::kReadError,
+                  std::string(e.what()) + "; the archive was left unchanged");
     default:
       return Fail(ZipStatus::kWriteError, std::string("cannot write the new archive: ") + e.what());
   }

@@ -43,11 +43,16 @@ Decoder::Result Inflater::Decode(const unsigned char** in, size_t* inSize, unsig
   *out += produced;
   *outSize -= produced;
   switch (result) {
-    case Z_STREAM_END: return Result::kEnd;
-    case Z_OK: return Result::kProgress;
-    case Z_BUF_ERROR: return Result::kProgress;  // no room or no input: the caller decides
-    case Z_MEM_ERROR: throw std::bad_alloc();
-    default: return Result::kCorrupt;
+    case Z_STREAM_END:
+      return Result::kEnd;
+    case Z_OK:
+      return Result::kProgress;
+    case Z_BUF_ERROR:
+      return Result::kProgress;  // no room or no input: the caller decides
+    case Z_MEM_ERROR:
+      throw std::bad_alloc();
+    default:
+      return Result::kCorrupt;
   }
 }
 

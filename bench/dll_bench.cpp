@@ -126,8 +126,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   QueryPerformanceCounter(&end);
-  double seconds = static_cast<double>(end.QuadPart - start.QuadPart) /
-                   static_cast<double>(frequency.QuadPart);
+  double seconds =
+      static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
   std::printf("status=%d seconds=%.3f members=%lu peak_mib=%.1f\n", status, seconds, g_members,
               PeakMib());
   return status;

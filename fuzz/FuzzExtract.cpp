@@ -123,7 +123,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Broken("a failure without a message (status " + std::to_string(static_cast<int>(status)) + ")");
   }
   bool directoryRead = listStatus == archive::UnzipStatus::kOk;
-  if (directoryRead && status != archive::UnzipStatus::kDiskFull && listed.names != extracted.names) {
+  if (directoryRead && status != archive::UnzipStatus::kDiskFull &&
+      listed.names != extracted.names) {
     Broken("listing and extracting saw different members");
   }
   if (!directoryRead && (status == archive::UnzipStatus::kOk || !extracted.names.empty())) {

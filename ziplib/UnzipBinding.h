@@ -14,20 +14,21 @@ namespace ziplib {
 
 // What the callbacks report to: the main window while Wiz_SingleEntryUnzip runs.
 class UnzipEvents {
-public:
-    virtual ~UnzipEvents() = default;
-    virtual void UnzipPrinted(const std::string& text) = 0;
-    virtual void UnzipListed(const std::string& name, uint32_t uncompressedSize) = 0;
-    virtual void UnzipExtracted(const std::string& name, uint32_t uncompressedSize) = 0;
+ public:
+  virtual ~UnzipEvents() = default;
+  virtual void UnzipPrinted(const std::string& text) = 0;
+  virtual void UnzipListed(const std::string& name, uint32_t uncompressedSize) = 0;
+  virtual void UnzipExtracted(const std::string& name, uint32_t uncompressedSize) = 0;
 };
 
 using UnzipEventsScope = EventsScope<UnzipEvents>;
 
 int WINAPI UnzipPrintCallback(char* text, unsigned long length);
 int WINAPI UnzipReplaceCallback(char* name);
-void WINAPI UnzipEntryCallback(unsigned long uncompressedSize, unsigned long compressedSize, unsigned factor,
-                               unsigned month, unsigned day, unsigned year, unsigned hour, unsigned minute,
-                               char flag, char* name, char* method, unsigned long crc, char encrypted);
+void WINAPI UnzipEntryCallback(unsigned long uncompressedSize, unsigned long compressedSize,
+                               unsigned factor, unsigned month, unsigned day, unsigned year,
+                               unsigned hour, unsigned minute, char flag, char* name, char* method,
+                               unsigned long crc, char encrypted);
 int WINAPI UnzipServiceCallback(char* name, unsigned long size);
 
 // A member name as the list shows it: bytes 0 to 255, stopping at the first zero.
@@ -35,20 +36,20 @@ std::string MemberNameText(const char* name);
 
 // unzip32.dll loaded from the program's folder.
 class Unzip32 {
-public:
-    Unzip32();
-    bool Loaded() const { return version_ && unzip_; }
-    // A missing library or entry point answers kLibraryMissing.
-    int32_t UzpVersion2(UnzipVersionInfo* info) const;
-    // Processes every member (empty include and exclude lists) with ANSI copies of the two
-    // texts; the option words come back into `options`, its text pointers stay the caller's.
-    int32_t Wiz_SingleEntryUnzip(UnzipOptions& options, const std::string& zipFileName, const char* extractDir,
-                                 UnzipCallbacks& callbacks) const;
+ public:
+  Unzip32();
+  bool Loaded() const { return version_ && unzip_; }
+  // A missing library or entry point answers kLibraryMissing.
+  int32_t UzpVersion2(UnzipVersionInfo* info) const;
+  // Processes every member (empty include and exclude lists) with ANSI copies of the two
+  // texts; the option words come back into `options`, its text pointers stay the caller's.
+  int32_t Wiz_SingleEntryUnzip(UnzipOptions& options, const std::string& zipFileName,
+                               const char* extractDir, UnzipCallbacks& callbacks) const;
 
-private:
-    tk::Module module_;
-    decltype(&::UzpVersion2) version_ = nullptr;
-    decltype(&::Wiz_SingleEntryUnzip) unzip_ = nullptr;
+ private:
+  tk::Module module_;
+  decltype(&::UzpVersion2) version_ = nullptr;
+  decltype(&::Wiz_SingleEntryUnzip) unzip_ = nullptr;
 };
 
 // What unzip32.dll's status means, in words for the user: every UNZIP32_* code and

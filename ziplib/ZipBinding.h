@@ -21,31 +21,31 @@ constexpr int32_t kLibraryMissing = -1;
 // Returns the address it is given: how the callback table gets its entries.
 template <class Fn>
 Fn CallbackAddress(Fn f) {
-    return f;
+  return f;
 }
 
 // What the callbacks report to: the main window while ZpArchive runs.
 class ZipEvents {
-public:
-    virtual ~ZipEvents() = default;
-    virtual void ZipPrinted(const std::string& text) = 0;
-    virtual void ZipProcessed(int32_t size) = 0;
+ public:
+  virtual ~ZipEvents() = default;
+  virtual void ZipPrinted(const std::string& text) = 0;
+  virtual void ZipProcessed(int32_t size) = 0;
 };
 
 // Installs the receiver of a library's callbacks for the duration of one call: the callbacks
 // carry no context, so they report to the one installed.
 template <class Events>
 class EventsScope {
-public:
-    explicit EventsScope(Events& events) { current_ = &events; }
-    ~EventsScope() { current_ = nullptr; }
-    EventsScope(const EventsScope&) = delete;
-    EventsScope& operator=(const EventsScope&) = delete;
-    // The receiver of the running call; null between calls.
-    static Events* Current() { return current_; }
+ public:
+  explicit EventsScope(Events& events) { current_ = &events; }
+  ~EventsScope() { current_ = nullptr; }
+  EventsScope(const EventsScope&) = delete;
+  EventsScope& operator=(const EventsScope&) = delete;
+  // The receiver of the running call; null between calls.
+  static Events* Current() { return current_; }
 
-private:
-    static inline Events* current_ = nullptr;
+ private:
+  static inline Events* current_ = nullptr;
 };
 using ZipEventsScope = EventsScope<ZipEvents>;
 
@@ -60,23 +60,23 @@ std::string CollectPrintText(const char* buffer, long length);
 
 // zip32.dll loaded from the program's folder.
 class Zip32 {
-public:
-    Zip32();
-    bool Loaded() const { return init_ && setOptions_ && archive_; }
-    // The three entry points; a missing library or entry point answers kLibraryMissing.
-    int32_t ZpInit(const ZipCallbacks* callbacks) const;
-    // Passes a copy of the options whose texts are ANSI copies living for the call (the
-    // library keeps copies of its own); the caller's record is left as it was.
-    int32_t ZpSetOptions(const ZipOptions& options) const;
-    // Passes an ANSI copy of the path and of the name list.
-    int32_t ZpArchive(int16_t count, const std::string& archive,
-                      const std::array<std::string, kZipNameSlots>& names) const;
+ public:
+  Zip32();
+  bool Loaded() const { return init_ && setOptions_ && archive_; }
+  // The three entry points; a missing library or entry point answers kLibraryMissing.
+  int32_t ZpInit(const ZipCallbacks* callbacks) const;
+  // Passes a copy of the options whose texts are ANSI copies living for the call (the
+  // library keeps copies of its own); the caller's record is left as it was.
+  int32_t ZpSetOptions(const ZipOptions& options) const;
+  // Passes an ANSI copy of the path and of the name list.
+  int32_t ZpArchive(int16_t count, const std::string& archive,
+                    const std::array<std::string, kZipNameSlots>& names) const;
 
-private:
-    tk::Module module_;
-    decltype(&::ZpInit) init_ = nullptr;
-    decltype(&::ZpSetOptions) setOptions_ = nullptr;
-    decltype(&::ZpArchive) archive_ = nullptr;
+ private:
+  tk::Module module_;
+  decltype(&::ZpInit) init_ = nullptr;
+  decltype(&::ZpSetOptions) setOptions_ = nullptr;
+  decltype(&::ZpArchive) archive_ = nullptr;
 };
 
 // What zip32.dll's status means, in words for the user: every ZIP32_* code and

@@ -32,16 +32,16 @@ long ValueFromPercent(long percent, long Max, long Min);
 
 // One shading run of n + 1 lines, computed in single precision as the painter does it.
 struct Gradient {
-    float r1 = 0, g1 = 0, b1 = 0;
-    float dr = 0, dg = 0, db = 0;  // stay 0 when n is 0: the step cannot be computed
-    long n = 0;
-    COLORREF ColorAt(long i) const;  // colour of line i, 0 <= i <= n
+  float r1 = 0, g1 = 0, b1 = 0;
+  float dr = 0, dg = 0, db = 0;  // stay 0 when n is 0: the step cannot be computed
+  long n = 0;
+  COLORREF ColorAt(long i) const;  // colour of line i, 0 <= i <= n
 };
 // lEndColor is the colour of line 0, lStartcolor that of line n (both plain RGB).
 Gradient MakeGradient(COLORREF lEndColor, COLORREF lStartcolor, long n);
 
 struct Segment {
-    long x1, y1, x2, y2;  // the end point is not painted
+  long x1, y1, x2, y2;  // the end point is not painted
 };
 // Line i of a shading: vertical at X + i down to row Y2 when bH, else horizontal at Y + i up to
 // column X2.

@@ -18,8 +18,8 @@ void FrameRectColor(const RECT& rect, COLORREF colour, HDC dc);
 void DrawLine(long X, long Y, long Width, long Height, HDC cHdc, COLORREF Color);
 // Resolves both colours (written back), then draws the shading's lines one pen each. Never
 // raises: a step that cannot be computed is skipped.
-void DrawGradient(COLORREF& lEndColor, COLORREF& lStartcolor, long X, long Y, long X2, long Y2, HDC hdc,
-                  bool bH) noexcept;
+void DrawGradient(COLORREF& lEndColor, COLORREF& lStartcolor, long X, long Y, long X2, long Y2,
+                  HDC hdc, bool bH) noexcept;
 
 // ---- The paint cycle ------------------------------------------------------------------------
 

@@ -11,47 +11,47 @@ namespace xpbar {
 
 // The look, chosen by the Scrolling property. Any value outside 0 to 9 draws like Smooth.
 enum ProgressLook : long {
-    Segmented = 0,
-    Smooth = 1,
-    Searching = 2,
-    Flat = 3,
-    Etched = 4,
-    Shaded = 5,
-    Dark = 6,
-    Hatched = 7,
-    Patterned = 8,
-    Glossy = 9,
+  Segmented = 0,
+  Smooth = 1,
+  Searching = 2,
+  Flat = 3,
+  Etched = 4,
+  Shaded = 5,
+  Dark = 6,
+  Hatched = 7,
+  Patterned = 8,
+  Glossy = 9,
 };
 
 // 0 fills left to right; any other value fills bottom to top.
 enum ProgressOrientation : long {
-    Horizontal = 0,
-    Vertical = 1,
+  Horizontal = 0,
+  Vertical = 1,
 };
 
 struct ProgressBarState {
-    COLORREF Color = 0;  // always plain RGB
-    HDC drawDC = nullptr;
-    HWND hwnd = nullptr;
-    long Max = 100;
-    long Min = 0;
-    long percent = 0;  // the only stored form of Value
-    tk::Bool16 ShowText = tk::kFalse;
-    long Scrolling = Segmented;
-    long Orientation = Horizontal;
-    long BrushStyle = 0;
-    tk::PictureRef Image;
-    tk::Bool16 offscreen = tk::kFalse;
-    tk::FontRef textFont;
-    tk::FontRef Font;
-    HGDIOBJ previousFont = nullptr;
-    double fillFraction = 0;
-    RECT clientRect{};
-    RECT fillRect{};
-    RECT gapRect{};
-    RECT textRect{};  // carries over between redraws
-    long blockWidth = 0;
-    long blockGap = 2;
+  COLORREF Color = 0;  // always plain RGB
+  HDC drawDC = nullptr;
+  HWND hwnd = nullptr;
+  long Max = 100;
+  long Min = 0;
+  long percent = 0;  // the only stored form of Value
+  tk::Bool16 ShowText = tk::kFalse;
+  long Scrolling = Segmented;
+  long Orientation = Horizontal;
+  long BrushStyle = 0;
+  tk::PictureRef Image;
+  tk::Bool16 offscreen = tk::kFalse;
+  tk::FontRef textFont;
+  tk::FontRef Font;
+  HGDIOBJ previousFont = nullptr;
+  double fillFraction = 0;
+  RECT clientRect{};
+  RECT fillRect{};
+  RECT gapRect{};
+  RECT textRect{};  // carries over between redraws
+  long blockWidth = 0;
+  long blockGap = 2;
 };
 
 }  // namespace xpbar

@@ -13,251 +13,257 @@ constexpr int32_t kDefaultBrushStyle = 4;
 }  // namespace
 
 XP_ProgressBar::~XP_ProgressBar() {
-    DestroySurface();
-    // Destroy the window while this object is still whole: its destruction message reaches the
-    // control's own handlers, which a base-class destructor could no longer call.
-    handle_.Reset();
+  DestroySurface();
+  // Destroy the window while this object is still whole: its destruction message reaches the
+  // control's own handlers, which a base-class destructor could no longer call.
+  handle_.Reset();
 }
 
 // ---- Properties ---------------------------------------------------------------------------------
 
 void XP_ProgressBar::BrushStyle(long Style) {
-    state_.BrushStyle = Style;
-    PropertyChanged("BrushStyle");
+  state_.BrushStyle = Style;
+  PropertyChanged("BrushStyle");
 }
 
 void XP_ProgressBar::Color(COLORREF lColor) {
-    state_.Color = ResolveSysColor(lColor);
-    DrawProgressBar();
+  state_.Color = ResolveSysColor(lColor);
+  DrawProgressBar();
 }
 
 HDC XP_ProgressBar::hdc() const {
-    lastKeyValid_ = false;  // the caller may draw on it
-    return state_.drawDC;
+  lastKeyValid_ = false;  // the caller may draw on it
+  return state_.drawDC;
 }
 
 void XP_ProgressBar::hdc(HDC /*cHdc*/) {
-    long width = tk::CLng(ScaleWidth()), height = tk::CLng(ScaleHeight());
-    if (HDC dc = EnsureSurface(width, height)) {
-        state_.drawDC = dc;
-        state_.offscreen = tk::kTrue;
-    } else {
-        state_.drawDC = HostDC();
-    }
+  long width = tk::CLng(ScaleWidth()), height = tk::CLng(ScaleHeight());
+  if (HDC dc = EnsureSurface(width, height)) {
+    state_.drawDC = dc;
+    state_.offscreen = tk::kTrue;
+  } else {
+    state_.drawDC = HostDC();
+  }
 }
 
 void XP_ProgressBar::Image(const tk::PictureRef& handle) {
-    state_.Image = handle;
-    PropertyChanged("Image");
-    DrawProgressBar();
+  state_.Image = handle;
+  PropertyChanged("Image");
+  DrawProgressBar();
 }
 
 void XP_ProgressBar::Min(long cMin) {
-    state_.Min = cMin;
-    PropertyChanged("Min");
+  state_.Min = cMin;
+  PropertyChanged("Min");
 }
 
 void XP_ProgressBar::Max(long cMax) {
-    state_.Max = cMax;
-    PropertyChanged("Max");
+  state_.Max = cMax;
+  PropertyChanged("Max");
 }
 
 void XP_ProgressBar::Orientation(ProgressOrientation cOrientation) {
-    state_.Orientation = cOrientation;
-    PropertyChanged("Orientation");
-    DrawProgressBar();
+  state_.Orientation = cOrientation;
+  PropertyChanged("Orientation");
+  DrawProgressBar();
 }
 
 void XP_ProgressBar::Scrolling(ProgressLook lScrolling) {
-    state_.Scrolling = lScrolling;
-    PropertyChanged("Scrolling");
-    DrawProgressBar();
+  state_.Scrolling = lScrolling;
+  PropertyChanged("Scrolling");
+  DrawProgressBar();
 }
 
 void XP_ProgressBar::ShowText(bool bShowText) {
-    state_.ShowText = tk::ToBool16(bShowText);
-    PropertyChanged("ShowText");
-    DrawProgressBar();
+  state_.ShowText = tk::ToBool16(bShowText);
+  PropertyChanged("ShowText");
+  DrawProgressBar();
 }
 
-long XP_ProgressBar::Value() const { return ValueFromPercent(state_.percent, state_.Max, state_.Min); }
+long XP_ProgressBar::Value() const {
+  return ValueFromPercent(state_.percent, state_.Max, state_.Min);
+}
 
 void XP_ProgressBar::Value(long cValue) {
-    state_.percent = PercentFromValue(cValue, state_.Max, state_.Min);
-    // Extraction sets Value once per member, tens of thousands of times, while the percentage
-    // changes a hundred times at most: repaint only when the picture would differ, but always
-    // copy, so the window shows the picture even if something covered it meanwhile.
-    if (SurfaceShowsCurrentPicture()) {
-        LimitPercent(state_);
-        CopyToHost();
-        return;
-    }
-    DrawProgressBar();
+  state_.percent = PercentFromValue(cValue, state_.Max, state_.Min);
+  // Extraction sets Value once per member, tens of thousands of times, while the percentage
+  // changes a hundred times at most: repaint only when the picture would differ, but always
+  // copy, so the window shows the picture even if something covered it meanwhile.
+  if (SurfaceShowsCurrentPicture()) {
+    LimitPercent(state_);
+    CopyToHost();
+    return;
+  }
+  DrawProgressBar();
 }
 
 // ---- Paint cycle --------------------------------------------------------------------------------
 
 void XP_ProgressBar::DrawProgressBar() {
-    LimitPercent(state_);
-    RECT client{};
-    GetClientRect(state_.hwnd, &client);
-    state_.clientRect = client;
-    lastKeyValid_ = false;
-    PictureKey key = CurrentKey(client);
-    ++paintCount_;
-    PaintPicture(state_);
-    if (state_.offscreen) CopyToHost();
-    lastKey_ = std::move(key);
-    lastKeyValid_ = true;
+  LimitPercent(state_);
+  RECT client{};
+  GetClientRect(state_.hwnd, &client);
+  state_.clientRect = client;
+  lastKeyValid_ = false;
+  PictureKey key = CurrentKey(client);
+  ++paintCount_;
+  PaintPicture(state_);
+  if (state_.offscreen) CopyToHost();
+  lastKey_ = std::move(key);
+  lastKeyValid_ = true;
 }
 
 void XP_ProgressBar::CopyToHost() {
-    if (!state_.offscreen) return;
-    long width = tk::CLng(ScaleWidth()), height = tk::CLng(ScaleHeight());
-    long left = tk::CLng(ScaleLeft()), top = tk::CLng(ScaleTop());
-    pDraw(HostDC(), 0, 0, width, height, left, top);
+  if (!state_.offscreen) return;
+  long width = tk::CLng(ScaleWidth()), height = tk::CLng(ScaleHeight());
+  long left = tk::CLng(ScaleLeft()), top = tk::CLng(ScaleTop());
+  pDraw(HostDC(), 0, 0, width, height, left, top);
 }
 
-void XP_ProgressBar::pDraw(HDC hdc, long xSrc, long ySrc, long WidthSrc, long HeightSrc, long xDst, long yDst) {
-    long width = WidthSrc > 0 ? WidthSrc : surfaceWidth_;
-    long height = HeightSrc > 0 ? HeightSrc : surfaceHeight_;
-    BitBlt(hdc, xDst, yDst, width, height, surface_, xSrc, ySrc, SRCCOPY);
+void XP_ProgressBar::pDraw(HDC hdc, long xSrc, long ySrc, long WidthSrc, long HeightSrc, long xDst,
+                           long yDst) {
+  long width = WidthSrc > 0 ? WidthSrc : surfaceWidth_;
+  long height = HeightSrc > 0 ? HeightSrc : surfaceHeight_;
+  BitBlt(hdc, xDst, yDst, width, height, surface_, xSrc, ySrc, SRCCOPY);
 }
 
 void XP_ProgressBar::DrawLine(long X, long Y, long Width, long Height, HDC cHdc, COLORREF Color) {
-    if (cHdc == state_.drawDC) lastKeyValid_ = false;
-    xpbar::DrawLine(X, Y, Width, Height, cHdc, Color);
+  if (cHdc == state_.drawDC) lastKeyValid_ = false;
+  xpbar::DrawLine(X, Y, Width, Height, cHdc, Color);
 }
 
-void XP_ProgressBar::DrawGradient(COLORREF& lEndColor, COLORREF& lStartcolor, long X, long Y, long X2, long Y2,
-                                  HDC hdc, bool bH) {
-    if (hdc == state_.drawDC) lastKeyValid_ = false;
-    xpbar::DrawGradient(lEndColor, lStartcolor, X, Y, X2, Y2, hdc, bH);
+void XP_ProgressBar::DrawGradient(COLORREF& lEndColor, COLORREF& lStartcolor, long X, long Y,
+                                  long X2, long Y2, HDC hdc, bool bH) {
+  if (hdc == state_.drawDC) lastKeyValid_ = false;
+  xpbar::DrawGradient(lEndColor, lStartcolor, X, Y, X2, Y2, hdc, bH);
 }
 
 XP_ProgressBar::PictureKey XP_ProgressBar::CurrentKey(const RECT& client) const {
-    PictureKey k;
-    k.percent = state_.percent;
-    k.Scrolling = state_.Scrolling;
-    k.Orientation = state_.Orientation;
-    k.BrushStyle = state_.BrushStyle;
-    k.Color = state_.Color;
-    k.ShowText = state_.ShowText;
-    k.image = state_.Image.get();
-    k.font = state_.Font.get();
-    if (state_.Font) {
-        k.fontName = state_.Font->Name();
-        k.fontSize = state_.Font->Size();
-        k.fontWeight = state_.Font->Weight();
-    }
-    k.clientWidth = client.right - client.left;
-    k.clientHeight = client.bottom - client.top;
-    k.drawDC = state_.drawDC;
-    k.surfaceGeneration = surfaceGeneration_;
-    if (state_.Scrolling == Etched || state_.Scrolling == Hatched || state_.Scrolling == Patterned) {
-        k.edgeColours[0] = GetSysColor(COLOR_3DLIGHT);
-        k.edgeColours[1] = GetSysColor(COLOR_3DHIGHLIGHT);
-        k.edgeColours[2] = GetSysColor(COLOR_3DSHADOW);
-        k.edgeColours[3] = GetSysColor(COLOR_3DDKSHADOW);
-    }
-    return k;
+  PictureKey k;
+  k.percent = state_.percent;
+  k.Scrolling = state_.Scrolling;
+  k.Orientation = state_.Orientation;
+  k.BrushStyle = state_.BrushStyle;
+  k.Color = state_.Color;
+  k.ShowText = state_.ShowText;
+  k.image = state_.Image.get();
+  k.font = state_.Font.get();
+  if (state_.Font) {
+    k.fontName = state_.Font->Name();
+    k.fontSize = state_.Font->Size();
+    k.fontWeight = state_.Font->Weight();
+  }
+  k.clientWidth = client.right - client.left;
+  k.clientHeight = client.bottom - client.top;
+  k.drawDC = state_.drawDC;
+  k.surfaceGeneration = surfaceGeneration_;
+  if (state_.Scrolling == Etched || state_.Scrolling == Hatched || state_.Scrolling == Patterned) {
+    k.edgeColours[0] = GetSysColor(COLOR_3DLIGHT);
+    k.edgeColours[1] = GetSysColor(COLOR_3DHIGHLIGHT);
+    k.edgeColours[2] = GetSysColor(COLOR_3DSHADOW);
+    k.edgeColours[3] = GetSysColor(COLOR_3DDKSHADOW);
+  }
+  return k;
 }
 
 bool XP_ProgressBar::SurfaceShowsCurrentPicture() {
-    // Only a surface of our own is known to still hold the last picture; drawing straight onto
-    // the window always repaints.
-    if (!lastKeyValid_ || !state_.offscreen || !surface_ || state_.drawDC != surface_.Get()) return false;
-    RECT client{};
-    GetClientRect(state_.hwnd, &client);
-    PictureKey key = CurrentKey(client);
-    if (key.percent > 100) key.percent = 100;  // as the redraw would limit it
-    return key == lastKey_;
+  // Only a surface of our own is known to still hold the last picture; drawing straight onto
+  // the window always repaints.
+  if (!lastKeyValid_ || !state_.offscreen || !surface_ || state_.drawDC != surface_.Get())
+    return false;
+  RECT client{};
+  GetClientRect(state_.hwnd, &client);
+  PictureKey key = CurrentKey(client);
+  if (key.percent > 100) key.percent = 100;  // as the redraw would limit it
+  return key == lastKey_;
 }
 
 // ---- Off-screen surface -------------------------------------------------------------------------
 
 HDC XP_ProgressBar::EnsureSurface(long width, long height) {
-    if (!surface_) {
-        if (width > 0 && height > 0) CreateSurface(width, height);
-    } else if (width > surfaceWidth_ || height > surfaceHeight_) {
-        CreateSurface(width, height);  // grows, never shrinks
-    }
-    return surface_.Get();
+  if (!surface_) {
+    if (width > 0 && height > 0) CreateSurface(width, height);
+  } else if (width > surfaceWidth_ || height > surfaceHeight_) {
+    CreateSurface(width, height);  // grows, never shrinks
+  }
+  return surface_.Get();
 }
 
 void XP_ProgressBar::CreateSurface(long width, long height) {
-    DestroySurface();
-    tk::MemoryDC display(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
-    if (!display) return;
-    surface_ = tk::BitmapDC::Compatible(display, width, height);
-    if (surface_) {
-        surfaceWidth_ = width;
-        surfaceHeight_ = height;
-    }
+  DestroySurface();
+  tk::MemoryDC display(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
+  if (!display) return;
+  surface_ = tk::BitmapDC::Compatible(display, width, height);
+  if (surface_) {
+    surfaceWidth_ = width;
+    surfaceHeight_ = height;
+  }
 }
 
 void XP_ProgressBar::DestroySurface() {
-    ++surfaceGeneration_;
-    lastKeyValid_ = false;
-    surface_.Reset();
-    surfaceWidth_ = 0;
-    surfaceHeight_ = 0;
+  ++surfaceGeneration_;
+  lastKeyValid_ = false;
+  surface_.Reset();
+  surfaceWidth_ = 0;
+  surfaceHeight_ = 0;
 }
 
 // ---- Hosting events -----------------------------------------------------------------------------
 
 void XP_ProgressBar::UserControl_Initialize() {
-    state_.Font = std::make_shared<tk::StdFont>();
-    BackColor(0xFFFFFF);
-    ScaleMode(3);
-    hdc(HostDC());
-    hwnd(tk::Window::hwnd());
-    state_.Max = 100;
-    state_.Min = 0;
-    state_.percent = 0;
-    state_.Orientation = xpbar::Horizontal;
-    state_.Scrolling = xpbar::Segmented;
-    state_.Color = ResolveSysColor(kHighlight);
-    DrawProgressBar();
+  state_.Font = std::make_shared<tk::StdFont>();
+  BackColor(0xFFFFFF);
+  ScaleMode(3);
+  hdc(HostDC());
+  hwnd(tk::Window::hwnd());
+  state_.Max = 100;
+  state_.Min = 0;
+  state_.percent = 0;
+  state_.Orientation = xpbar::Horizontal;
+  state_.Scrolling = xpbar::Segmented;
+  state_.Color = ResolveSysColor(kHighlight);
+  DrawProgressBar();
 }
 
 void XP_ProgressBar::UserControl_Paint() {
-    tk::Guarded([this] { DrawProgressBar(); });
+  tk::Guarded([this] { DrawProgressBar(); });
 }
 
 void XP_ProgressBar::UserControl_Resize() { hdc(nullptr); }
 
 void XP_ProgressBar::UserControl_Terminate() {
-    DestroySurface();
-    // The surface DC is gone; nothing may draw into its (reusable) handle any more.
-    state_.drawDC = nullptr;
-    state_.offscreen = tk::kFalse;
+  DestroySurface();
+  // The surface DC is gone; nothing may draw into its (reusable) handle any more.
+  state_.drawDC = nullptr;
+  state_.offscreen = tk::kFalse;
 }
 
 void XP_ProgressBar::UserControl_ReadProperties(const tk::PropertyBag& bag) {
-    // Without a stored font the default one made at creation stays.
-    if (tk::FontRef font = tk::AsFont(bag.ReadProperty("Font"))) Font(font);
-    state_.BrushStyle = tk::AsLong(bag.ReadProperty("BrushStyle", kDefaultBrushStyle));
-    Color(static_cast<COLORREF>(tk::AsLong(bag.ReadProperty("Color", static_cast<int32_t>(kHighlight)))));
-    state_.Image = tk::AsPicture(bag.ReadProperty("Image", tk::PictureRef{}));
-    Max(tk::AsLong(bag.ReadProperty("Max", int32_t{100})));
-    Min(tk::AsLong(bag.ReadProperty("Min", int32_t{0})));
-    Orientation(static_cast<ProgressOrientation>(tk::AsLong(bag.ReadProperty("Orientation", int32_t{0}))));
-    Scrolling(static_cast<ProgressLook>(tk::AsLong(bag.ReadProperty("Scrolling", int32_t{0}))));
-    ShowText(tk::AsBool(bag.ReadProperty("ShowText", false)));
-    Value(tk::AsLong(bag.ReadProperty("Value", int32_t{0})));
+  // Without a stored font the default one made at creation stays.
+  if (tk::FontRef font = tk::AsFont(bag.ReadProperty("Font"))) Font(font);
+  state_.BrushStyle = tk::AsLong(bag.ReadProperty("BrushStyle", kDefaultBrushStyle));
+  Color(static_cast<COLORREF>(
+      tk::AsLong(bag.ReadProperty("Color", static_cast<int32_t>(kHighlight)))));
+  state_.Image = tk::AsPicture(bag.ReadProperty("Image", tk::PictureRef{}));
+  Max(tk::AsLong(bag.ReadProperty("Max", int32_t{100})));
+  Min(tk::AsLong(bag.ReadProperty("Min", int32_t{0})));
+  Orientation(
+      static_cast<ProgressOrientation>(tk::AsLong(bag.ReadProperty("Orientation", int32_t{0}))));
+  Scrolling(static_cast<ProgressLook>(tk::AsLong(bag.ReadProperty("Scrolling", int32_t{0}))));
+  ShowText(tk::AsBool(bag.ReadProperty("ShowText", false)));
+  Value(tk::AsLong(bag.ReadProperty("Value", int32_t{0})));
 }
 
 void XP_ProgressBar::UserControl_WriteProperties(tk::PropertyBag& bag) {
-    bag.WriteProperty("Font", state_.Font);
-    bag.WriteProperty("BrushStyle", static_cast<int32_t>(state_.BrushStyle), kDefaultBrushStyle);
-    bag.WriteProperty("Color", static_cast<int32_t>(state_.Color), static_cast<int32_t>(kHighlight));
-    bag.WriteProperty("Image", state_.Image, tk::PictureRef{});
-    bag.WriteProperty("Max", static_cast<int32_t>(state_.Max), int32_t{100});
-    bag.WriteProperty("Min", static_cast<int32_t>(state_.Min), int32_t{0});
-    bag.WriteProperty("Orientation", static_cast<int32_t>(state_.Orientation), int32_t{0});
-    bag.WriteProperty("Scrolling", static_cast<int32_t>(state_.Scrolling), int32_t{0});
-    bag.WriteProperty("ShowText", state_.ShowText != tk::kFalse, false);
-    // The stored percentage, not a value in the Min to Max scale.
-    bag.WriteProperty("Value", static_cast<int32_t>(state_.percent), int32_t{0});
+  bag.WriteProperty("Font", state_.Font);
+  bag.WriteProperty("BrushStyle", static_cast<int32_t>(state_.BrushStyle), kDefaultBrushStyle);
+  bag.WriteProperty("Color", static_cast<int32_t>(state_.Color), static_cast<int32_t>(kHighlight));
+  bag.WriteProperty("Image", state_.Image, tk::PictureRef{});
+  bag.WriteProperty("Max", static_cast<int32_t>(state_.Max), int32_t{100});
+  bag.WriteProperty("Min", static_cast<int32_t>(state_.Min), int32_t{0});
+  bag.WriteProperty("Orientation", static_cast<int32_t>(state_.Orientation), int32_t{0});
+  bag.WriteProperty("Scrolling", static_cast<int32_t>(state_.Scrolling), int32_t{0});
+  bag.WriteProperty("ShowText", state_.ShowText != tk::kFalse, false);
+  // The stored percentage, not a value in the Min to Max scale.
+  bag.WriteProperty("Value", static_cast<int32_t>(state_.percent), int32_t{0});
 }

@@ -15,94 +15,97 @@ using xpbar::ProgressLook;
 using xpbar::ProgressOrientation;
 
 class XP_ProgressBar : public tk::UserControl {
-public:
-    XP_ProgressBar() = default;
-    ~XP_ProgressBar() override;
+ public:
+  XP_ProgressBar() = default;
+  ~XP_ProgressBar() override;
 
-    // ---- Properties (getter and setter overloads) ------------------------------------------
-    void BrushStyle(long Style);  // write-only: the hatch of the Hatched look
-    // Returns/sets the color of the ProgressBar
-    COLORREF Color() const { return state_.Color; }
-    void Color(COLORREF lColor);
-    const tk::FontRef& Font() const { return state_.Font; }
-    void Font(const tk::FontRef& fnt) { state_.Font = fnt; }
-    HWND hwnd() const { return state_.hwnd; }
-    void hwnd(HWND chWnd) { state_.hwnd = chWnd; }
-    HDC hdc() const;
-    void hdc(HDC cHdc);
-    tk::PictureRef Image() const { return state_.Image; }
-    void Image(const tk::PictureRef& handle);
-    long Min() const { return state_.Min; }
-    void Min(long cMin);
-    long Max() const { return state_.Max; }
-    void Max(long cMax);
-    ProgressOrientation Orientation() const { return static_cast<ProgressOrientation>(state_.Orientation); }
-    void Orientation(ProgressOrientation cOrientation);
-    ProgressLook Scrolling() const { return static_cast<ProgressLook>(state_.Scrolling); }
-    void Scrolling(ProgressLook lScrolling);
-    bool ShowText() const { return state_.ShowText != tk::kFalse; }
-    void ShowText(bool bShowText);
-    long Value() const;
-    void Value(long cValue);
+  // ---- Properties (getter and setter overloads) ------------------------------------------
+  void BrushStyle(long Style);  // write-only: the hatch of the Hatched look
+  // Returns/sets the color of the ProgressBar
+  COLORREF Color() const { return state_.Color; }
+  void Color(COLORREF lColor);
+  const tk::FontRef& Font() const { return state_.Font; }
+  void Font(const tk::FontRef& fnt) { state_.Font = fnt; }
+  HWND hwnd() const { return state_.hwnd; }
+  void hwnd(HWND chWnd) { state_.hwnd = chWnd; }
+  HDC hdc() const;
+  void hdc(HDC cHdc);
+  tk::PictureRef Image() const { return state_.Image; }
+  void Image(const tk::PictureRef& handle);
+  long Min() const { return state_.Min; }
+  void Min(long cMin);
+  long Max() const { return state_.Max; }
+  void Max(long cMax);
+  ProgressOrientation Orientation() const {
+    return static_cast<ProgressOrientation>(state_.Orientation);
+  }
+  void Orientation(ProgressOrientation cOrientation);
+  ProgressLook Scrolling() const { return static_cast<ProgressLook>(state_.Scrolling); }
+  void Scrolling(ProgressLook lScrolling);
+  bool ShowText() const { return state_.ShowText != tk::kFalse; }
+  void ShowText(bool bShowText);
+  long Value() const;
+  void Value(long cValue);
 
-    // ---- Methods ----------------------------------------------------------------------------
-    // A full redraw: background, look, text, and the copy onto the window.
-    void DrawProgressBar();
-    // Copies the surface; a width or height of 0 or less means the whole surface.
-    void pDraw(HDC hdc, long xSrc, long ySrc, long WidthSrc, long HeightSrc, long xDst, long yDst);
-    void DrawLine(long X, long Y, long Width, long Height, HDC cHdc, COLORREF Color);
-    void DrawGradient(COLORREF& lEndColor, COLORREF& lStartcolor, long X, long Y, long X2, long Y2, HDC hdc,
-                      bool bH);
+  // ---- Methods ----------------------------------------------------------------------------
+  // A full redraw: background, look, text, and the copy onto the window.
+  void DrawProgressBar();
+  // Copies the surface; a width or height of 0 or less means the whole surface.
+  void pDraw(HDC hdc, long xSrc, long ySrc, long WidthSrc, long HeightSrc, long xDst, long yDst);
+  void DrawLine(long X, long Y, long Width, long Height, HDC cHdc, COLORREF Color);
+  void DrawGradient(COLORREF& lEndColor, COLORREF& lStartcolor, long X, long Y, long X2, long Y2,
+                    HDC hdc, bool bH);
 
-    // ---- Hosting events ---------------------------------------------------------------------
-    void UserControl_Initialize() override;
-    void UserControl_Paint() override;
-    void UserControl_Resize() override;
-    void UserControl_Terminate() override;
-    void UserControl_ReadProperties(const tk::PropertyBag& bag) override;
-    void UserControl_WriteProperties(tk::PropertyBag& bag) override;
+  // ---- Hosting events ---------------------------------------------------------------------
+  void UserControl_Initialize() override;
+  void UserControl_Paint() override;
+  void UserControl_Resize() override;
+  void UserControl_Terminate() override;
+  void UserControl_ReadProperties(const tk::PropertyBag& bag) override;
+  void UserControl_WriteProperties(tk::PropertyBag& bag) override;
 
-    // ---- Inspection, for the host's tests and the benchmark ---------------------------------
-    const xpbar::ProgressBarState& State() const { return state_; }
-    long SurfaceWidth() const { return surfaceWidth_; }
-    long SurfaceHeight() const { return surfaceHeight_; }
-    HDC SurfaceDC() const { return surface_.Get(); }
-    // How many times the picture has actually been painted (a Value set that changes nothing
-    // visible only copies the surface again).
-    unsigned long PaintCount() const { return paintCount_; }
+  // ---- Inspection, for the host's tests and the benchmark ---------------------------------
+  const xpbar::ProgressBarState& State() const { return state_; }
+  long SurfaceWidth() const { return surfaceWidth_; }
+  long SurfaceHeight() const { return surfaceHeight_; }
+  HDC SurfaceDC() const { return surface_.Get(); }
+  // How many times the picture has actually been painted (a Value set that changes nothing
+  // visible only copies the surface again).
+  unsigned long PaintCount() const { return paintCount_; }
 
-private:
-    // Everything that decides the picture; equal keys paint identical surfaces.
-    struct PictureKey {
-        long percent = 0, Scrolling = 0, Orientation = 0, BrushStyle = 0;
-        COLORREF Color = 0;
-        tk::Bool16 ShowText = 0;
-        const void* image = nullptr;
-        const void* font = nullptr;
-        std::string fontName;
-        double fontSize = 0;
-        int fontWeight = 0;
-        long clientWidth = 0, clientHeight = 0;
-        HDC drawDC = nullptr;
-        unsigned long surfaceGeneration = 0;
-        COLORREF edgeColours[4] = {};  // the system colours DrawEdge paints with
-        bool operator==(const PictureKey&) const = default;
-    };
-    PictureKey CurrentKey(const RECT& client) const;
-    bool SurfaceShowsCurrentPicture();
-    void CopyToHost();
+ private:
+  // Everything that decides the picture; equal keys paint identical surfaces.
+  struct PictureKey {
+    long percent = 0, Scrolling = 0, Orientation = 0, BrushStyle = 0;
+    COLORREF Color = 0;
+    tk::Bool16 ShowText = 0;
+    const void* image = nullptr;
+    const void* font = nullptr;
+    std::string fontName;
+    double fontSize = 0;
+    int fontWeight = 0;
+    long clientWidth = 0, clientHeight = 0;
+    HDC drawDC = nullptr;
+    unsigned long surfaceGeneration = 0;
+    COLORREF edgeColours[4] = {};  // the system colours DrawEdge paints with
+    bool operator==(const PictureKey&) const = default;
+  };
+  PictureKey CurrentKey(const RECT& client) const;
+  bool SurfaceShowsCurrentPicture();
+  void CopyToHost();
 
-    HDC EnsureSurface(long width, long height);
-    void CreateSurface(long width, long height);
-    void DestroySurface();
+  HDC EnsureSurface(long width, long height);
+  void CreateSurface(long width, long height);
+  void DestroySurface();
 
-    xpbar::ProgressBarState state_;
-    tk::BitmapDC surface_;
-    long surfaceWidth_ = 0;
-    long surfaceHeight_ = 0;
+  xpbar::ProgressBarState state_;
+  tk::BitmapDC surface_;
+  long surfaceWidth_ = 0;
+  long surfaceHeight_ = 0;
 
-    unsigned long surfaceGeneration_ = 0;
-    unsigned long paintCount_ = 0;
-    PictureKey lastKey_;
-    mutable bool lastKeyValid_ = false;  // cleared whenever someone else may have drawn on the surface
+  unsigned long surfaceGeneration_ = 0;
+  unsigned long paintCount_ = 0;
+  PictureKey lastKey_;
+  mutable bool lastKeyValid_ =
+      false;  // cleared whenever someone else may have drawn on the surface
 };

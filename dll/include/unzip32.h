@@ -31,18 +31,21 @@ extern "C" {
 #endif
 
 /* Status codes: those of the unzip command-line tool. */
+/* clang-format off: the codes and their comments in columns */
 #define UNZIP32_OK 0
 #define UNZIP32_WARNING 1         /* links in the archive were not created; all else done */
 #define UNZIP32_MEMBER_ERROR 2    /* a member failed or was refused; the others were done */
 #define UNZIP32_DIRECTORY_ERROR 3 /* the central directory is damaged; nothing was done */
 #define UNZIP32_NO_MEMORY 5
-#define UNZIP32_NOT_FOUND 9       /* no archive of that name, or not a Zip archive */
-#define UNZIP32_PARAMETERS 10     /* a null option record or a negative count */
-#define UNZIP32_NO_MATCH 11       /* an include pattern matched no member */
-#define UNZIP32_DISK_FULL 50      /* the disk filled up; extraction stopped there */
-#define UNZIP32_CANCELLED 80      /* the service callback returned non-zero */
-#define UNZIP32_UNSUPPORTED 81    /* a member is encrypted, uses PPMd or an unknown
-                                     method, or needs more memory than allowed */
+#define UNZIP32_NOT_FOUND 9   /* no archive of that name, or not a Zip archive */
+#define UNZIP32_PARAMETERS 10 /* a null option record or a negative count */
+#define UNZIP32_NO_MATCH 11   /* an include pattern matched no member */
+#define UNZIP32_DISK_FULL 50  /* the disk filled up; extraction stopped there */
+#define UNZIP32_CANCELLED 80  /* the service callback returned non-zero */
+#define UNZIP32_UNSUPPORTED                            \
+  81 /* a member is encrypted, uses PPMd or an unknown \
+        method, or needs more memory than allowed */
+/* clang-format on */
 
 /* Receives one message: `length` characters at `text`, followed by a NUL. Messages are
    lines ending in "\n". Errors always come; other lines only with Quiet 0. With ToStdout
@@ -69,12 +72,10 @@ typedef int(WINAPI* UnzipPasswordProc)(char* buffer, int size, const char* promp
                       method number
      crc              the CRC-32 the archive records
      encrypted        'E' for an encrypted member, ' ' otherwise */
-typedef void(WINAPI* UnzipEntryProc)(unsigned long uncompressedSize,
-                                     unsigned long compressedSize, unsigned factor,
-                                     unsigned month, unsigned day, unsigned year,
-                                     unsigned hour, unsigned minute, char flag,
-                                     char* name, char* method, unsigned long crc,
-                                     char encrypted);
+typedef void(WINAPI* UnzipEntryProc)(unsigned long uncompressedSize, unsigned long compressedSize,
+                                     unsigned factor, unsigned month, unsigned day, unsigned year,
+                                     unsigned hour, unsigned minute, char flag, char* name,
+                                     char* method, unsigned long crc, char encrypted);
 /* Called once per member while extracting or testing, after the member was handled
    (written, refused or skipped), with its name in ANSI and its uncompressed size
    (4,294,967,295 for larger members). A non-zero result cancels: Wiz_SingleEntryUnzip
@@ -117,12 +118,12 @@ typedef struct UnzipOptions {
 /* The callback table, followed by totals that the library fills in on every call that
    could read the archive (zero otherwise), over the selected members. */
 typedef struct UnzipCallbacks {
-  UnzipPrintProc Print;       /*  0 */
-  UnzipSoundProc Sound;       /*  4 */
-  UnzipReplaceProc Replace;   /*  8 */
-  UnzipPasswordProc Password; /* 12 */
-  UnzipEntryProc Message;     /* 16 */
-  UnzipServiceProc Service;   /* 20 */
+  UnzipPrintProc Print;         /*  0 */
+  UnzipSoundProc Sound;         /*  4 */
+  UnzipReplaceProc Replace;     /*  8 */
+  UnzipPasswordProc Password;   /* 12 */
+  UnzipEntryProc Message;       /* 16 */
+  UnzipServiceProc Service;     /* 20 */
   unsigned long TotalSizeComp;  /* 24 compressed bytes (saturating at 4,294,967,295) */
   unsigned long TotalSize;      /* 28 uncompressed bytes (saturating likewise) */
   unsigned long CompFactor;     /* 32 percent saved, 0 to 100 */
@@ -132,11 +133,11 @@ typedef struct UnzipCallbacks {
 
 /* The version record filled by UzpVersion2. */
 typedef struct UnzipVersionInfo {
-  unsigned long StructLength;   /*  0 set by the caller: 64 */
-  unsigned long Flag;           /*  4 bit 1: inflating is done by zlib */
-  char BetaText[10];            /*  8 "" (a release) */
-  char DateText[20];            /* 18 the build date */
-  char ZlibVersionText[10];     /* 38 zlib's version */
+  unsigned long StructLength;      /*  0 set by the caller: 64 */
+  unsigned long Flag;              /*  4 bit 1: inflating is done by zlib */
+  char BetaText[10];               /*  8 "" (a release) */
+  char DateText[20];               /* 18 the build date */
+  char ZlibVersionText[10];        /* 38 zlib's version */
   unsigned char UnzipVersion[4];   /* 48 2, 0, 0, 0 */
   unsigned char ZipInfoVersion[4]; /* 52 2, 0, 0, 0 */
   unsigned long Os2DllVersion;     /* 56 0 */

@@ -34,28 +34,29 @@ extern "C" {
 #define ZIP_NAME_LIST_SLOTS 100
 
 /* Status codes: those of the zip command-line tool. */
+/* clang-format off: the codes and their comments in columns */
 #define ZIP32_OK 0
-#define ZIP32_BAD_ARCHIVE 3      /* the existing archive is not a readable Zip archive */
+#define ZIP32_BAD_ARCHIVE 3 /* the existing archive is not a readable Zip archive */
 #define ZIP32_NO_MEMORY 4
-#define ZIP32_INTERNAL 5         /* an unexpected failure inside the library */
-#define ZIP32_CANCELLED 9        /* the service callback returned non-zero */
-#define ZIP32_TEMP_FILE 10       /* the finished temporary file could not replace the archive */
-#define ZIP32_READ_ARCHIVE 11    /* the existing archive could not be read */
+#define ZIP32_INTERNAL 5      /* an unexpected failure inside the library */
+#define ZIP32_CANCELLED 9     /* the service callback returned non-zero */
+#define ZIP32_TEMP_FILE 10    /* the finished temporary file could not replace the archive */
+#define ZIP32_READ_ARCHIVE 11 /* the existing archive could not be read */
 #define ZIP32_NOTHING_TO_DO 12
-#define ZIP32_NO_ARCHIVE 13      /* deleting members of an archive that does not exist */
-#define ZIP32_WRITE 14           /* writing the new archive failed (disk full, ...) */
-#define ZIP32_CREATE 15          /* the temporary file beside the archive cannot be created */
-#define ZIP32_PARAMETERS 16      /* a null record, a bad count, or two files for one name */
-#define ZIP32_OPEN_INPUT 18      /* a listed file is missing or cannot be read */
-#define ZIP32_UNSUPPORTED 19     /* encryption was asked for */
+#define ZIP32_NO_ARCHIVE 13  /* deleting members of an archive that does not exist */
+#define ZIP32_WRITE 14       /* writing the new archive failed (disk full, ...) */
+#define ZIP32_CREATE 15      /* the temporary file beside the archive cannot be created */
+#define ZIP32_PARAMETERS 16  /* a null record, a bad count, or two files for one name */
+#define ZIP32_OPEN_INPUT 18  /* a listed file is missing or cannot be read */
+#define ZIP32_UNSUPPORTED 19 /* encryption was asked for */
+/* clang-format on */
 
 /* Receives one message: `length` characters at `buffer`, which holds ZIP_TEXT_BUFFER_SIZE
    bytes with a NUL after the text. Messages are lines ending in "\n"; longer ones come in
    pieces of at most 4096 characters. The result is ignored. */
 typedef int(WINAPI* ZipPrintProc)(char* buffer, long length);
 /* Never called: the library does not encrypt. */
-typedef int(WINAPI* ZipPasswordProc)(char* buffer, int size, const char* prompt,
-                                     const char* name);
+typedef int(WINAPI* ZipPasswordProc)(char* buffer, int size, const char* prompt, const char* name);
 /* Called once per ZpArchive when the switch Comment is set: `buffer` (ZIP_TEXT_BUFFER_SIZE
    bytes) holds the current archive comment; the callee returns a buffer holding the new
    comment (up to 4096 characters, ended by a NUL), or NULL to keep the old one. `size` is

@@ -36,7 +36,8 @@ unsigned long Saturate32(uint64_t value) {
 
 unsigned PercentSaved(uint64_t compressed, uint64_t uncompressed) {
   if (uncompressed == 0 || compressed >= uncompressed) return 0;
-  return static_cast<unsigned>((100 * (uncompressed - compressed) + uncompressed / 2) / uncompressed);
+  return static_cast<unsigned>((100 * (uncompressed - compressed) + uncompressed / 2) /
+                               uncompressed);
 }
 
 std::string MethodText(const archive::Entry& entry) {
@@ -63,14 +64,13 @@ class CallbackEvents : public archive::UnzipEvents {
     if (!callbacks_ || !callbacks_->Message) return;
     std::string name = dlltext::Utf8ToAnsi(e.name);
     std::string method = MethodText(e);
-    callbacks_->Message(Saturate32(e.uncompressedSize), Saturate32(e.compressedSize),
-                        PercentSaved(e.compressedSize, e.uncompressedSize),
-                        static_cast<unsigned>(e.dosTime.Month()),
-                        static_cast<unsigned>(e.dosTime.Day()),
-                        static_cast<unsigned>(e.dosTime.Year()),
-                        static_cast<unsigned>(e.dosTime.Hour()),
-                        static_cast<unsigned>(e.dosTime.Minute()), e.IsDirectory() ? 'd' : ' ',
-                        name.data(), method.data(), e.crc, e.IsEncrypted() ? 'E' : ' ');
+    callbacks_->Message(
+        Saturate32(e.uncompressedSize), Saturate32(e.compressedSize),
+        PercentSaved(e.compressedSize, e.uncompressedSize),
+        static_cast<unsigned>(e.dosTime.Month()), static_cast<unsigned>(e.dosTime.Day()),
+        static_cast<unsigned>(e.dosTime.Year()), static_cast<unsigned>(e.dosTime.Hour()),
+        static_cast<unsigned>(e.dosTime.Minute()), e.IsDirectory() ? 'd' : ' ', name.data(),
+        method.data(), e.crc, e.IsEncrypted() ? 'E' : ' ');
   }
 
   bool Done(const archive::Entry& e) override {
@@ -106,8 +106,8 @@ std::vector<std::string> Patterns(int count, char** names) {
   return patterns;
 }
 
-int SingleEntryUnzip(int includeCount, char** includeNames, int excludeCount,
-                     char** excludeNames, UnzipOptions* o, UnzipCallbacks* callbacks) {
+int SingleEntryUnzip(int includeCount, char** includeNames, int excludeCount, char** excludeNames,
+                     UnzipOptions* o, UnzipCallbacks* callbacks) {
   if (callbacks) {
     callbacks->TotalSizeComp = callbacks->TotalSize = callbacks->CompFactor = 0;
     callbacks->NumMembers = 0;
@@ -120,10 +120,11 @@ int SingleEntryUnzip(int includeCount, char** includeNames, int excludeCount,
   }
   archive::UnzipRequest request;
   request.archive = dlltext::AnsiToPath(o->ZipFileName);
-  request.mode = o->ListOnly ? archive::UnzipRequest::Mode::kList
+  request.mode = o->ListOnly   ? archive::UnzipRequest::Mode::kList
                  : o->TestOnly ? archive::UnzipRequest::Mode::kTest
                                : archive::UnzipRequest::Mode::kExtract;
-  if (o->ExtractDir && o->ExtractDir[0] != '\0') request.targetDir = dlltext::AnsiToPath(o->ExtractDir);
+  if (o->ExtractDir && o->ExtractDir[0] != '\0')
+    request.targetDir = dlltext::AnsiToPath(o->ExtractDir);
   request.include = Patterns(includeCount, includeNames);
   request.exclude = Patterns(excludeCount, excludeNames);
   request.ignoreCase = o->IgnoreCase != 0;
@@ -144,7 +145,8 @@ int SingleEntryUnzip(int includeCount, char** includeNames, int excludeCount,
     callbacks->TotalSize = Saturate32(totals.uncompressed);
     callbacks->CompFactor = PercentSaved(totals.compressed, totals.uncompressed);
     callbacks->NumMembers = Saturate32(totals.count);
-    callbacks->CommentLength = static_cast<unsigned short>(std::min<size_t>(totals.commentLength, 0xFFFF));
+    callbacks->CommentLength =
+        static_cast<unsigned short>(std::min<size_t>(totals.commentLength, 0xFFFF));
   }
   return static_cast<int>(status);
 }
@@ -170,9 +172,8 @@ extern "C" int WINAPI UzpVersion2(UnzipVersionInfo* info) noexcept {
   return UNZIP32_OK;
 }
 
-extern "C" int WINAPI Wiz_SingleEntryUnzip(int includeCount, char** includeNames,
-                                           int excludeCount, char** excludeNames,
-                                           UnzipOptions* options,
+extern "C" int WINAPI Wiz_SingleEntryUnzip(int includeCount, char** includeNames, int excludeCount,
+                                           char** excludeNames, UnzipOptions* options,
                                            UnzipCallbacks* callbacks) noexcept {
   try {
     return SingleEntryUnzip(includeCount, includeNames, excludeCount, excludeNames, options,

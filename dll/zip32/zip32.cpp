@@ -83,10 +83,12 @@ class CallbackEvents : public archive::ZipEvents {
     if (!callbacks_.Comment) return std::nullopt;
     std::vector<char> buffer(ZIP_TEXT_BUFFER_SIZE, '\0');
     std::string ansi = dlltext::Utf8ToAnsi(current);
-    std::memcpy(buffer.data(), ansi.data(), std::min<size_t>(ansi.size(), ZIP_TEXT_BUFFER_SIZE - 1));
+    std::memcpy(buffer.data(), ansi.data(),
+                std::min<size_t>(ansi.size(), ZIP_TEXT_BUFFER_SIZE - 1));
     const char* result = callbacks_.Comment(buffer.data(), ZIP_TEXT_BUFFER_SIZE);
     if (!result) return std::nullopt;
-    return dlltext::AnsiToUtf8(std::string(result, strnlen(result, ZIP_TEXT_BUFFER_SIZE - 1)).c_str());
+    return dlltext::AnsiToUtf8(
+        std::string(result, strnlen(result, ZIP_TEXT_BUFFER_SIZE - 1)).c_str());
   }
 
  private:
@@ -151,7 +153,8 @@ extern "C" int WINAPI ZpSetOptions(const ZipOptions* options) noexcept {
   }
 }
 
-extern "C" int WINAPI ZpArchive(long count, const char* archive, const ZipNameList* names) noexcept {
+extern "C" int WINAPI ZpArchive(long count, const char* archive,
+                                const ZipNameList* names) noexcept {
   try {
     return Archive(count, archive, names);
   } catch (const std::bad_alloc&) {

@@ -6,25 +6,27 @@
 namespace tk {
 
 enum ErrorNumber : long {
-    kInvalidArgument = 5,
-    kOverflow = 6,
-    kDivisionByZero = 11,
-    kCancel = 32755,
+  kInvalidArgument = 5,
+  kOverflow = 6,
+  kDivisionByZero = 11,
+  kCancel = 32755,
 };
 
 class RuntimeError : public std::runtime_error {
-public:
-    RuntimeError(long number, std::string source, std::string description)
-        : std::runtime_error(description), number_(number), source_(std::move(source)),
-          description_(std::move(description)) {}
-    long Number() const { return number_; }
-    const std::string& Source() const { return source_; }
-    const std::string& Description() const { return description_; }
+ public:
+  RuntimeError(long number, std::string source, std::string description)
+      : std::runtime_error(description),
+        number_(number),
+        source_(std::move(source)),
+        description_(std::move(description)) {}
+  long Number() const { return number_; }
+  const std::string& Source() const { return source_; }
+  const std::string& Description() const { return description_; }
 
-private:
-    long number_;
-    std::string source_;
-    std::string description_;
+ private:
+  long number_;
+  std::string source_;
+  std::string description_;
 };
 
 // Raises with the toolkit's standard description when none is given.
@@ -34,10 +36,10 @@ private:
 // failing step.
 template <class F>
 void Guarded(F&& f) noexcept {
-    try {
-        f();
-    } catch (...) {
-    }
+  try {
+    f();
+  } catch (...) {
+  }
 }
 
 }  // namespace tk

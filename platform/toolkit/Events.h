@@ -16,20 +16,20 @@ int RunMessageLoop();
 void RouteMessage(MSG& msg);
 
 class Timer {
-public:
-    explicit Timer(std::function<void()> onTimer);
-    bool Enabled() const { return enabled_; }
-    void Enabled(bool on);
-    UINT Interval() const { return interval_; }
-    void Interval(UINT ms);
+ public:
+  explicit Timer(std::function<void()> onTimer);
+  bool Enabled() const { return enabled_; }
+  void Enabled(bool on);
+  UINT Interval() const { return interval_; }
+  void Interval(UINT ms);
 
-private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    void Apply();
-    std::function<void()> onTimer_;
-    WindowHandle window_;  // message-only window that receives WM_TIMER
-    bool enabled_ = false;
-    UINT interval_ = 0;
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  void Apply();
+  std::function<void()> onTimer_;
+  WindowHandle window_;  // message-only window that receives WM_TIMER
+  bool enabled_ = false;
+  UINT interval_ = 0;
 };
 
 }  // namespace tk

@@ -13,23 +13,27 @@
 
 namespace tk {
 
-using PropertyValue = std::variant<std::monostate, int32_t, int16_t, bool, std::string, FontRef, PictureRef>;
+using PropertyValue =
+    std::variant<std::monostate, int32_t, int16_t, bool, std::string, FontRef, PictureRef>;
 
 class PropertyBag {
-public:
-    // The stored value, or defaultValue when the key is absent.
-    PropertyValue ReadProperty(const std::string& key, const PropertyValue& defaultValue = {}) const;
-    // Stores value unless it equals defaultValue (then the key is removed).
-    void WriteProperty(const std::string& key, const PropertyValue& value,
-                       const std::optional<PropertyValue>& defaultValue = std::nullopt);
+ public:
+  // The stored value, or defaultValue when the key is absent.
+  PropertyValue ReadProperty(const std::string& key, const PropertyValue& defaultValue = {}) const;
+  // Stores value unless it equals defaultValue (then the key is removed).
+  void WriteProperty(const std::string& key, const PropertyValue& value,
+                     const std::optional<PropertyValue>& defaultValue = std::nullopt);
 
-    bool Has(const std::string& key) const { return values_.count(key) != 0; }
-    const std::vector<std::string>& WriteOrder() const { return writeOrder_; }
-    void Clear() { values_.clear(); writeOrder_.clear(); }
+  bool Has(const std::string& key) const { return values_.count(key) != 0; }
+  const std::vector<std::string>& WriteOrder() const { return writeOrder_; }
+  void Clear() {
+    values_.clear();
+    writeOrder_.clear();
+  }
 
-private:
-    std::map<std::string, PropertyValue> values_;
-    std::vector<std::string> writeOrder_;
+ private:
+  std::map<std::string, PropertyValue> values_;
+  std::vector<std::string> writeOrder_;
 };
 
 // Typed readers over a PropertyValue; numbers convert between widths (checked).

@@ -11,16 +11,18 @@
 namespace tk {
 
 class Seam {
-public:
-    virtual ~Seam() = default;
-    virtual int ShowMessage(HWND owner, const std::string& text, const std::string& caption, UINT flags);
-    virtual HINSTANCE ShellExecuteVerb(HWND owner, const std::string& verb, const std::string& file,
-                                   const std::string& parameters, const std::string& directory, int show);
-    // Starts a command line without waiting; windowStyle 1 normal with focus, 2 minimised with focus.
-    // Returns false when the process could not be started.
-    virtual bool StartProcess(const std::string& commandLine, int windowStyle);
-    virtual BOOL OpenFileDialog(OPENFILENAMEA* record);
-    virtual BOOL SaveFileDialog(OPENFILENAMEA* record);
+ public:
+  virtual ~Seam() = default;
+  virtual int ShowMessage(HWND owner, const std::string& text, const std::string& caption,
+                          UINT flags);
+  virtual HINSTANCE ShellExecuteVerb(HWND owner, const std::string& verb, const std::string& file,
+                                     const std::string& parameters, const std::string& directory,
+                                     int show);
+  // Starts a command line without waiting; windowStyle 1 normal with focus, 2 minimised with focus.
+  // Returns false when the process could not be started.
+  virtual bool StartProcess(const std::string& commandLine, int windowStyle);
+  virtual BOOL OpenFileDialog(OPENFILENAMEA* record);
+  virtual BOOL SaveFileDialog(OPENFILENAMEA* record);
 };
 
 // The seam in force: the real one unless a test has installed another.
@@ -28,14 +30,14 @@ Seam& CurrentSeam();
 
 // Installs a seam for its lifetime (tests only).
 class SeamOverride {
-public:
-    explicit SeamOverride(Seam& seam);
-    ~SeamOverride();
-    SeamOverride(const SeamOverride&) = delete;
-    SeamOverride& operator=(const SeamOverride&) = delete;
+ public:
+  explicit SeamOverride(Seam& seam);
+  ~SeamOverride();
+  SeamOverride(const SeamOverride&) = delete;
+  SeamOverride& operator=(const SeamOverride&) = delete;
 
-private:
-    Seam* previous_;
+ private:
+  Seam* previous_;
 };
 
 // Message box through the seam with the toolkit's argument order.

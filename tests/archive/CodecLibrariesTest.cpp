@@ -38,10 +38,9 @@ std::optional<std::string> XzDecompress(const std::string& packed, size_t size) 
   std::string out(size, '\0');
   uint64_t memlimit = 64 << 20;
   size_t in = 0, pos = 0;
-  if (lzma_stream_buffer_decode(&memlimit, 0, nullptr,
-                                reinterpret_cast<const uint8_t*>(packed.data()), &in,
-                                packed.size(), reinterpret_cast<uint8_t*>(out.data()), &pos,
-                                out.size()) != LZMA_OK ||
+  if (lzma_stream_buffer_decode(
+          &memlimit, 0, nullptr, reinterpret_cast<const uint8_t*>(packed.data()), &in,
+          packed.size(), reinterpret_cast<uint8_t*>(out.data()), &pos, out.size()) != LZMA_OK ||
       pos != size)
     return std::nullopt;
   return out;

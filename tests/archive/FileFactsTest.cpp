@@ -115,7 +115,8 @@ TEST(FileFactsTest, PackingOnWindowsStoresAttributesAndNtfsTimes) {
   Recorder recorder;
   ASSERT_EQ(archive::RunZip(request, recorder), archive::ZipStatus::kOk) << recorder.messages;
 
-  auto stream = archive::FileStream::TryOpen(dir / "a.zip", archive::FileStream::Mode::kRead, nullptr);
+  auto stream =
+      archive::FileStream::TryOpen(dir / "a.zip", archive::FileStream::Mode::kRead, nullptr);
   ASSERT_TRUE(stream);
   archive::Directory zip = archive::ReadDirectory(*stream);
   std::map<std::string, const archive::Entry*> byName;
@@ -135,7 +136,8 @@ TEST(FileFactsTest, PackingOnWindowsStoresAttributesAndNtfsTimes) {
   ASSERT_EQ(ExtractBytes(dir, ReadFile(dir / "a.zip"), unzipped), UnzipStatus::kOk);
   auto back = archive::ReadFileFacts(dir / "out/sub/secret.txt");
   ASSERT_TRUE(back);
-  EXPECT_EQ(back->attributes & archive::kRestoredAttributes, archive::kDosHidden | archive::kDosReadOnly);
+  EXPECT_EQ(back->attributes & archive::kRestoredAttributes,
+            archive::kDosHidden | archive::kDosReadOnly);
   EXPECT_EQ(back->times.modified, times.modified);
   EXPECT_EQ(back->times.created, source->times.created);
   archive::SetDosAttributes(dir / "out/sub/secret.txt", 0, false);

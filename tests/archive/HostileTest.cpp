@@ -102,8 +102,8 @@ TEST_F(HostileTest, NonUtf8NameFlaggedUtf8IsRefused) {
 
 TEST_F(HostileTest, SymbolicLinkMembersAreNeverCreated) {
   RawMember link = Stored("link", "../../outside.txt");
-  link.madeBy = (3 << 8) | 20;              // Unix
-  link.external = 0120777u << 16;           // symbolic link
+  link.madeBy = (3 << 8) | 20;     // Unix
+  link.external = 0120777u << 16;  // symbolic link
   RawArchive zip;
   zip.members = {link, Stored("link/inside.txt", "stays inside")};
   EXPECT_EQ(Run(zip), UnzipStatus::kWarning);
@@ -151,8 +151,8 @@ TEST_F(HostileTest, DuplicateNamesKeepTheFirst) {
   // One file to Windows, whatever the case.
   EXPECT_EQ(Inside(), (std::map<std::string, std::string>{{"same.txt", "first"}}));
 #else
-  EXPECT_EQ(Inside(), (std::map<std::string, std::string>{{"same.txt", "first"},
-                                                          {"SAME.txt", "second"}}));
+  EXPECT_EQ(Inside(),
+            (std::map<std::string, std::string>{{"same.txt", "first"}, {"SAME.txt", "second"}}));
 #endif
 }
 
@@ -384,8 +384,8 @@ TEST_F(HostileTest, LegitimateOdditiesStillWork) {
     c.zip.members = {Stored("dir/", ""), descriptor, zip64, Stored("dir/stored.txt", "stored")};
     Recorder events;
     TempDir scratch;
-    EXPECT_EQ(ExtractBytes(scratch, c.zip.Build(), events), UnzipStatus::kOk)
-        << c.what << "\n" << events.messages;
+    EXPECT_EQ(ExtractBytes(scratch, c.zip.Build(), events), UnzipStatus::kOk) << c.what << "\n"
+                                                                              << events.messages;
     EXPECT_EQ(Tree(scratch / "out"),
               (std::map<std::string, std::string>{{"dir/", ""},
                                                   {"dir/stored.txt", "stored"},

@@ -3,7 +3,6 @@
 // file absent and the rest extracted.
 #include <gtest/gtest.h>
 
-
 #include <functional>
 
 #include "archive/Format.h"
@@ -90,19 +89,20 @@ TEST_P(MethodTest, ALyingStreamIsRefusedAndTheRestExtracted) {
   };
   const Lie lies[] = {
       {"truncated", [&](RawMember& m) { m.data = stream.substr(0, stream.size() / 2); }},
-      {"corrupt", [&](RawMember& m) {
+      {"corrupt",
+       [&](RawMember& m) {
          std::string bad = stream;
          for (size_t i = bad.size() / 3; i < bad.size() / 3 + 64; ++i) bad[i] ^= 0x5A;
          m.data = bad;
        }},
       // The CRC fits the bytes up to the declared size, so only the length can tell.
-      {"longer than declared", [&](RawMember& m) {
+      {"longer than declared",
+       [&](RawMember& m) {
          m.uncompressedSize = plain.size() - 1000;
          m.crc = Crc(plain.substr(0, plain.size() - 1000));
        }},
-      {"declared larger than the stream", [&](RawMember& m) {
-         m.uncompressedSize = plain.size() + 1000;
-       }},
+      {"declared larger than the stream",
+       [&](RawMember& m) { m.uncompressedSize = plain.size() + 1000; }},
   };
   for (const Lie& lie : lies) {
     SCOPED_TRACE(lie.what);
@@ -186,8 +186,7 @@ TEST(MethodLimits, DeclaredSizesBeyondTheFreeSpaceStopTheRunBeforeAnyWrite) {
   zip.members = {Stored("ok", "ok"), huge};
   Recorder recorder;
   EXPECT_EQ(ExtractBytes(dir, zip.Build(), recorder), UnzipStatus::kDiskFull);
-  EXPECT_NE(recorder.messages.find("the members need 1152921504606846978 bytes"),
-            std::string::npos)
+  EXPECT_NE(recorder.messages.find("the members need 1152921504606846978 bytes"), std::string::npos)
       << recorder.messages;
   EXPECT_EQ(Tree(dir / "out"), Files{});
 }

@@ -132,16 +132,22 @@ TEST(NameDecodingTest, Utf8FlagDecidesEncoding) {
 TEST(NameDecodingTest, CaseFoldsAsWindowsComparesNames) {
   const std::pair<const char*, const char*> kCases[] = {
       {"ABC.TXT", "abc.txt"},
-      {"\xC3\x89T\xC3\x89", "\xC3\xA9t\xC3\xA9"},              // ÉTÉ
-      {"\xC3\x97", "\xC3\x97"},                                // × stays
-      {"\xC5\x81\xC3\x93" "D\xC5\xB9", "\xC5\x82\xC3\xB3" "d\xC5\xBA"},  // ŁÓDŹ
-      {"\xCE\xA9\xCE\x86", "\xCF\x89\xCE\xAC"},                // ΩΆ
+      {"\xC3\x89T\xC3\x89", "\xC3\xA9t\xC3\xA9"},  // ÉTÉ
+      {"\xC3\x97", "\xC3\x97"},                    // × stays
+      {"\xC5\x81\xC3\x93"
+       "D\xC5\xB9",
+       "\xC5\x82\xC3\xB3"
+       "d\xC5\xBA"},                                         // ŁÓDŹ
+      {"\xCE\xA9\xCE\x86", "\xCF\x89\xCE\xAC"},              // ΩΆ
       {"\xD0\x9F\xD0\xA0\xD0\x98\xD0\x92\xD0\x95\xD0\xA2",   // ПРИВЕТ
        "\xD0\xBF\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82"},  // привет
-      {"\xD0\x81", "\xD1\x91"},                                // Ё
-      {"\xEF\xBC\xA1", "\xEF\xBD\x81"},                          // full-width A
-      {"\xE6\x97\xA5", "\xE6\x97\xA5"},                          // 日 has no case
-      {"a\xFF" "b", "a\xFF" "b"},                                   // not UTF-8: kept
+      {"\xD0\x81", "\xD1\x91"},                              // Ё
+      {"\xEF\xBC\xA1", "\xEF\xBD\x81"},                      // full-width A
+      {"\xE6\x97\xA5", "\xE6\x97\xA5"},                      // 日 has no case
+      {"a\xFF"
+       "b",
+       "a\xFF"
+       "b"},  // not UTF-8: kept
   };
   for (const auto& [upper, lower] : kCases) {
     EXPECT_EQ(archive::FoldNameCase(upper), lower) << upper;
@@ -170,7 +176,10 @@ const WildcardCase kWildcards[] = {
     {"*.txt", "a.txt.bak", false, false},
     {"a?c", "abc", false, true},
     {"a?c", "ac", false, false},
-    {"a?c", "a\xC3\xA9" "c", false, true},  // ? is one character, not one byte
+    {"a?c",
+     "a\xC3\xA9"
+     "c",
+     false, true},  // ? is one character, not one byte
     {"[ab]x", "bx", false, true},
     {"[!ab]x", "bx", false, false},
     {"[a-c]x", "cx", false, true},

@@ -231,9 +231,8 @@ TEST_F(UnzipOperationsTest, ListingCallsOncePerMemberInOrder) {
   UnzipRequest request;
   request.mode = UnzipRequest::Mode::kList;
   EXPECT_EQ(Unzip(request), UnzipStatus::kOk);
-  EXPECT_EQ(recorder.listed,
-            (std::vector<std::string>{"a.txt", "sub/", "sub/b.txt", "sub/deeper/",
-                                      "sub/deeper/c.txt", "empty/"}));
+  EXPECT_EQ(recorder.listed, (std::vector<std::string>{"a.txt", "sub/", "sub/b.txt", "sub/deeper/",
+                                                       "sub/deeper/c.txt", "empty/"}));
   EXPECT_EQ(totals.count, 6u);
   EXPECT_EQ(totals.uncompressed, 10005u);
   EXPECT_TRUE(recorder.done.empty());

@@ -37,8 +37,8 @@ constexpr size_t kWhole = ParallelDeflate::kWholeMemberBytes;
 // and up to its whole window back.
 std::string Text(size_t size, unsigned seed) {
   static const char* const kWords[] = {"archive ", "member ", "deflate ", "window ", "chunk ",
-                                       "central ", "header ", "offset ", "\n", "zip64 ",
-                                       "stream ", "buffer ", "worker ", "thread "};
+                                       "central ", "header ", "offset ",  "\n",      "zip64 ",
+                                       "stream ",  "buffer ", "worker ",  "thread "};
   std::mt19937 random(seed);
   std::string out;
   while (out.size() < size) out += kWords[random() % 14];
@@ -75,7 +75,8 @@ struct Compressed {
 };
 
 // Feeds `plain` in reads of at most `piece` bytes.
-Compressed CompressChunked(const std::string& plain, unsigned workers, size_t piece, int level = 6) {
+Compressed CompressChunked(const std::string& plain, unsigned workers, size_t piece,
+                           int level = 6) {
   ParallelDeflate engine(level, workers);
   size_t at = 0;
   Compressed c;
@@ -111,15 +112,16 @@ TEST_P(ChunkedStreamTest, IsOneStreamWithTheRightCrcAndSize) {
   EXPECT_EQ(Inflate(out.bytes, plain.size()), plain);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, ChunkedStreamTest,
-    ::testing::Values(ChunkCase{0, 2, kChunk}, ChunkCase{1, 2, kChunk},
-                      ChunkCase{kChunk - 1, 2, kChunk}, ChunkCase{kChunk, 2, kChunk},
-                      ChunkCase{kChunk + 1, 2, kChunk}, ChunkCase{3 * kChunk + kChunk / 2, 1, 65536},
-                      ChunkCase{3 * kChunk + kChunk / 2, 2, 4093},
-                      ChunkCase{3 * kChunk + kChunk / 2, 4, 1 << 22},
-                      // Starved: reads of 7 bytes at most.
-                      ChunkCase{kChunk + 12345, 3, 7}));
+INSTANTIATE_TEST_SUITE_P(Sizes, ChunkedStreamTest,
+                         ::testing::Values(ChunkCase{0, 2, kChunk}, ChunkCase{1, 2, kChunk},
+                                           ChunkCase{kChunk - 1, 2, kChunk},
+                                           ChunkCase{kChunk, 2, kChunk},
+                                           ChunkCase{kChunk + 1, 2, kChunk},
+                                           ChunkCase{3 * kChunk + kChunk / 2, 1, 65536},
+                                           ChunkCase{3 * kChunk + kChunk / 2, 2, 4093},
+                                           ChunkCase{3 * kChunk + kChunk / 2, 4, 1 << 22},
+                                           // Starved: reads of 7 bytes at most.
+                                           ChunkCase{kChunk + 12345, 3, 7}));
 
 TEST(ParallelDeflateRatio, StaysWithinOnePercentOfOneZlibStream) {
   const std::string plain = Text(6 * kChunk + 1000, 11);
@@ -182,9 +184,12 @@ TEST(FilePrefetcher, DeliversEachFileInOrderWithItsOutcome) {
   WriteFile(dir / "empty", "");
   WriteFile(dir / "grown", Text(ParallelDeflate::kWholeMemberBytes + 10, 3));
   ParallelDeflate engine(6, 2);
-  std::vector<archive::FilePrefetcher::File> files = {
-      {1, dir / "text.txt", text.size()}, {2, dir / "missing", 10}, {4, dir / "noise.bin", 3000},
-      {5, dir / "empty", 0},            {7, dir / "grown", 100},  {9, dir / "text.txt", text.size()}};
+  std::vector<archive::FilePrefetcher::File> files = {{1, dir / "text.txt", text.size()},
+                                                      {2, dir / "missing", 10},
+                                                      {4, dir / "noise.bin", 3000},
+                                                      {5, dir / "empty", 0},
+                                                      {7, dir / "grown", 100},
+                                                      {9, dir / "text.txt", text.size()}};
   archive::FilePrefetcher prefetcher(engine, files);
 
   auto text1 = prefetcher.Take(1);
@@ -324,8 +329,10 @@ TEST(ParallelZip, ArchiveReadsBackByteForByteInListOrder) {
 
 // The bytes of a member as stored, after its local header.
 std::string StoredData(const std::string& archiveBytes, const archive::Entry& entry) {
-  const auto* header = reinterpret_cast<const unsigned char*>(archiveBytes.data()) + entry.localOffset;
-  size_t start = entry.localOffset + 30 + (header[26] | header[27] << 8) + (header[28] | header[29] << 8);
+  const auto* header =
+      reinterpret_cast<const unsigned char*>(archiveBytes.data()) + entry.localOffset;
+  size_t start =
+      entry.localOffset + 30 + (header[26] | header[27] << 8) + (header[28] | header[29] << 8);
   return archiveBytes.substr(start, entry.compressedSize);
 }
 
@@ -363,8 +370,8 @@ TEST_P(WholeMemberBoundTest, TakesItsPathBySizeAlone) {
     archive::FilePrefetcher prefetcher(*writer.Parallel(), {{0, dir / "f", plain.size()}});
     auto ready = prefetcher.Take(0);
     ASSERT_TRUE(ready);
-    ASSERT_EQ(ready->outcome, c.whole ? PrefetchedFile::Outcome::kReady
-                                      : PrefetchedFile::Outcome::kTooLarge);
+    ASSERT_EQ(ready->outcome,
+              c.whole ? PrefetchedFile::Outcome::kReady : PrefetchedFile::Outcome::kTooLarge);
     if (c.whole) writer.AddCompressed({"prefetched", 0}, *ready);
     writer.Finish("");
   }
@@ -374,7 +381,8 @@ TEST_P(WholeMemberBoundTest, TakesItsPathBySizeAlone) {
     EXPECT_EQ(e.method, 8) << e.name;
     EXPECT_EQ(e.crc, Crc(plain)) << e.name;
     std::string data = StoredData(out.bytes(), e);
-    EXPECT_TRUE(data == expected) << e.name << ": " << data.size() << " bytes against " << expected.size();
+    EXPECT_TRUE(data == expected) << e.name << ": " << data.size() << " bytes against "
+                                  << expected.size();
     EXPECT_EQ(Inflate(data, plain.size()), plain) << e.name;
   }
 }
@@ -399,7 +407,8 @@ TEST(ParallelZip, SameBytesWhateverTheWorkers) {
     // stores: the same files here means the same times too.
     const archive::FileTime when = archive::UnixToFileTime(1600000000);
     std::vector<fs::path> paths = {dir / "src"};  // listed first: a listing moves them too
-    for (const auto& item : fs::recursive_directory_iterator(dir / "src")) paths.push_back(item.path());
+    for (const auto& item : fs::recursive_directory_iterator(dir / "src"))
+      paths.push_back(item.path());
     for (const auto& path : paths) archive::SetPathTimes(path, {when, when, 0});
     archive::ZipRequest request;
     request.archive = dir / ("out" + std::to_string(workers) + ".zip");
@@ -436,7 +445,8 @@ TEST(ParallelZip, TheArchiveAndItsTemporaryFileAreLeftOutOfTheirFolder) {
   request.recurse = true;
   for (const char* run : {"new", "updated"}) {
     Recorder recorder;
-    ASSERT_EQ(archive::RunZip(request, recorder), archive::ZipStatus::kOk) << run << recorder.messages;
+    ASSERT_EQ(archive::RunZip(request, recorder), archive::ZipStatus::kOk)
+        << run << recorder.messages;
     archive::FileStream in(request.archive, archive::FileStream::Mode::kRead);
     archive::Directory zip = archive::ReadDirectory(in);
     EXPECT_EQ(zip.entries.size(), 41u) << run;  // the folder and its 40 files
@@ -465,10 +475,13 @@ TEST(ParallelZip, ANameConflictFoundLateStillWritesNothing) {
   size_t error = recorder.messages.find("error: two files would be stored under one name \"f7\"");
   ASSERT_NE(error, std::string::npos) << recorder.messages;
   std::string line = recorder.messages.substr(error, recorder.messages.find('\n', error) - error);
-  EXPECT_NE(line.find(archive::PathToUtf8(std::filesystem::path("a") / "f7")), std::string::npos) << line;
-  EXPECT_NE(line.find(archive::PathToUtf8(std::filesystem::path("z") / "f7")), std::string::npos) << line;
+  EXPECT_NE(line.find(archive::PathToUtf8(std::filesystem::path("a") / "f7")), std::string::npos)
+      << line;
+  EXPECT_NE(line.find(archive::PathToUtf8(std::filesystem::path("z") / "f7")), std::string::npos)
+      << line;
   size_t entries = 0;
-  for (const auto& e : std::filesystem::directory_iterator(dir.path())) entries += e.is_regular_file();
+  for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+    entries += e.is_regular_file();
   EXPECT_EQ(entries, 0u) << "a temporary file was left behind";
 }
 

@@ -57,8 +57,9 @@ TEST_F(ParallelExtractTest, ReportsAndFilesFollowMemberOrder) {
   RawMember badCrc = Member("big2.txt", big2);
   badCrc.crc = 0x12345678;
   RawArchive zip;
-  zip.members = {Member("a.txt", "a", 0), Member("big1.txt", big1), Member("b.txt", "bb"),
-                 badCrc, Member("dir/", "", 0), Member("dir/c.txt", "ccc"),
+  zip.members = {Member("a.txt", "a", 0),  Member("big1.txt", big1),
+                 Member("b.txt", "bb"),    badCrc,
+                 Member("dir/", "", 0),    Member("dir/c.txt", "ccc"),
                  Member("big3.txt", big3), Member("../evil", "x", 0)};
   Recorder recorder;
   EXPECT_EQ(Extract(zip, recorder), UnzipStatus::kMemberError);
@@ -119,11 +120,13 @@ TEST_F(ParallelExtractTest, TestingAndExtractingAgreeOnEveryMember) {
   Recorder tested;
   EXPECT_EQ(archive::RunUnzip(test, tested), UnzipStatus::kMemberError);
   EXPECT_NE(extracted.messages.find("big2.txt: it is shorter than its declared size"),
-            std::string::npos) << extracted.messages;
+            std::string::npos)
+      << extracted.messages;
   EXPECT_NE(tested.messages.find("big2.txt: it is shorter than its declared size"),
-            std::string::npos) << tested.messages;
-  EXPECT_EQ(Tree(dir / "out"), (std::map<std::string, std::string>{{"big1.txt", big1},
-                                                                   {"s.txt", "s"}}));
+            std::string::npos)
+      << tested.messages;
+  EXPECT_EQ(Tree(dir / "out"),
+            (std::map<std::string, std::string>{{"big1.txt", big1}, {"s.txt", "s"}}));
 }
 
 TEST_F(ParallelExtractTest, FilesGetTheMembersTimes) {
@@ -136,7 +139,8 @@ TEST_F(ParallelExtractTest, FilesGetTheMembersTimes) {
   RawMember stampedSmall = Member("stamped-small.txt", "s");
   stampedSmall.centralExtra = stamp.str();
   RawArchive zip;
-  zip.members = {stampedBig, stampedSmall, Member("dos-big.txt", big2), Member("dos-small.txt", "d")};
+  zip.members = {stampedBig, stampedSmall, Member("dos-big.txt", big2),
+                 Member("dos-small.txt", "d")};
   Recorder recorder;
   ASSERT_EQ(Extract(zip, recorder), UnzipStatus::kOk) << recorder.messages;
   // RawArchive stamps every member 2020-01-01 12:00:00 (local time).
@@ -147,7 +151,6 @@ TEST_F(ParallelExtractTest, FilesGetTheMembersTimes) {
   EXPECT_EQ(archive::FileModifiedUnix(dir / "out/dos-big.txt"), *dos);
   EXPECT_EQ(archive::FileModifiedUnix(dir / "out/dos-small.txt"), *dos);
 }
-
 
 TEST(WriteVerified, InPlaceOnlyWhereNothingIsAndNeverOverIt) {
   TempDir dir;

@@ -119,7 +119,8 @@ TEST(PeerZipsTest, ListedAndExtractedCorrectlyOrRefused) {
   for (std::string line; std::getline(oracleFile, line);) {
     auto f = Split(line, '\t');
     ASSERT_EQ(f.size(), 4u) << line;
-    OracleMember m{Unescape(f[1]), f[2], f[3].empty() ? 0 : static_cast<uint32_t>(std::stoul(f[3], nullptr, 16))};
+    OracleMember m{Unescape(f[1]), f[2],
+                   f[3].empty() ? 0 : static_cast<uint32_t>(std::stoul(f[3], nullptr, 16))};
     oracle[f[0]].push_back(m);
   }
 
@@ -159,8 +160,8 @@ TEST(PeerZipsTest, ListedAndExtractedCorrectlyOrRefused) {
 
     // Every file we wrote is a member Python reads with the same bytes.
     const auto& expected = oracle[file];
-    auto tree = fs::exists(scratch / "out") ? Tree(scratch / "out")
-                                            : std::map<std::string, std::string>{};
+    auto tree =
+        fs::exists(scratch / "out") ? Tree(scratch / "out") : std::map<std::string, std::string>{};
     for (const auto& [path, content] : tree) {
       if (path.back() == '/') continue;
       const OracleMember* match = nullptr;

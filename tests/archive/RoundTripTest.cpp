@@ -176,17 +176,16 @@ TEST(WriterTest, LevelZeroStoresEverything) {
 }
 
 TEST(WriterTest, HeaderFieldsFollowTheFormat) {
-  std::string bytes = WriteArchive({{"a.txt", "hello hello hello hello", false},
-                                    {"\xC3\xA9.txt", "x", false}},
-                                   6, false);
+  std::string bytes = WriteArchive(
+      {{"a.txt", "hello hello hello hello", false}, {"\xC3\xA9.txt", "x", false}}, 6, false);
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   ASSERT_EQ(Load32(p), 0x04034b50u);
-  EXPECT_EQ(Load16(p + 6) & 0x0808, 0);         // ASCII name: no UTF-8 flag, no descriptor
-  EXPECT_EQ(Load16(p + 8), 8);                  // deflated
+  EXPECT_EQ(Load16(p + 6) & 0x0808, 0);  // ASCII name: no UTF-8 flag, no descriptor
+  EXPECT_EQ(Load16(p + 8), 8);           // deflated
   EXPECT_EQ(Load32(p + 14), testing_support::Crc("hello hello hello hello"));
   EXPECT_EQ(Load32(p + 22), 23u);
-  EXPECT_EQ(Load16(p + 26), 5);                 // name length
-  EXPECT_EQ(Load16(p + 28), 9);                 // extended timestamp only
+  EXPECT_EQ(Load16(p + 26), 5);  // name length
+  EXPECT_EQ(Load16(p + 28), 9);  // extended timestamp only
   EXPECT_EQ(Load16(p + 30 + 5), 0x5455);
   // The end record closes the file and counts both members.
   const unsigned char* end = p + bytes.size() - 22 - 15;
@@ -220,8 +219,8 @@ TEST(WriterTest, SeventyThousandMembersUseZip64EndRecords) {
   const std::string& bytes = memory.bytes();
   const auto* tail = reinterpret_cast<const unsigned char*>(bytes.data()) + bytes.size();
   ASSERT_EQ(Load32(tail - 22), 0x06054b50u);
-  EXPECT_EQ(Load16(tail - 22 + 10), 0xFFFF);      // the count says: see Zip64
-  EXPECT_EQ(Load32(tail - 42), 0x07064b50u);      // locator right before it
+  EXPECT_EQ(Load16(tail - 22 + 10), 0xFFFF);  // the count says: see Zip64
+  EXPECT_EQ(Load32(tail - 42), 0x07064b50u);  // locator right before it
   archive::Directory dir = archive::ReadDirectory(memory);
   EXPECT_TRUE(dir.zip64);
   ASSERT_EQ(dir.entries.size(), kCount);

@@ -21,8 +21,8 @@ namespace testing_support {
 TempDir::TempDir() {
   std::random_device random;
   auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  path_ = fs::temp_directory_path() /
-          ("pz-test-" + std::to_string(stamp % 1000000007) + "-" + std::to_string(random() % 100000));
+  path_ = fs::temp_directory_path() / ("pz-test-" + std::to_string(stamp % 1000000007) + "-" +
+                                       std::to_string(random() % 100000));
   fs::create_directories(path_);
 }
 
@@ -97,9 +97,9 @@ std::string ZipLzma(const std::string& plain, bool endMarker) {
   lzma_properties_encode(&plainLzma1, reinterpret_cast<uint8_t*>(&out[4]));
   size_t position = out.size();
   out.resize(position + plain.size() + plain.size() / 2 + 1024);
-  EXPECT_EQ(lzma_raw_buffer_encode(filters, nullptr,
-                                   reinterpret_cast<const uint8_t*>(plain.data()), plain.size(),
-                                   reinterpret_cast<uint8_t*>(out.data()), &position, out.size()),
+  EXPECT_EQ(lzma_raw_buffer_encode(filters, nullptr, reinterpret_cast<const uint8_t*>(plain.data()),
+                                   plain.size(), reinterpret_cast<uint8_t*>(out.data()), &position,
+                                   out.size()),
             LZMA_OK);
   out.resize(position);
   return out;
@@ -144,8 +144,8 @@ uint32_t Crc(const std::string& bytes) {
 
 std::string RawArchive::Build() const {
   using archive::ByteBuilder;
-  constexpr uint16_t kTime = 12 << 11;                     // 12:00:00
-  constexpr uint16_t kDate = (40 << 9) | (1 << 5) | 1;     // 2020-01-01
+  constexpr uint16_t kTime = 12 << 11;                  // 12:00:00
+  constexpr uint16_t kDate = (40 << 9) | (1 << 5) | 1;  // 2020-01-01
   std::string out = prefix;
   const uint64_t shift = prefixShiftsOffsets ? prefix.size() : 0;
   std::vector<uint64_t> offsets;
@@ -170,13 +170,17 @@ std::string RawArchive::Build() const {
     ByteBuilder h;
     h.U32(0x04034b50).U16(m.zip64 ? 45 : 20).U16(m.flags).U16(m.localMethod.value_or(m.method));
     h.U16(kTime).U16(kDate).U32(m.localCrc.value_or(descriptor ? 0 : crc));
-    h.U32(m.localCompressedSize.value_or(
-        m.zip64 ? 0xFFFFFFFF : descriptor ? 0 : static_cast<uint32_t>(csize)));
+    h.U32(m.localCompressedSize.value_or(m.zip64      ? 0xFFFFFFFF
+                                         : descriptor ? 0
+                                                      : static_cast<uint32_t>(csize)));
     h.U32(m.zip64 ? 0xFFFFFFFF : descriptor ? 0 : static_cast<uint32_t>(usize));
     h.U16(static_cast<uint16_t>(name.size())).U16(static_cast<uint16_t>(extra.size()));
     h.Bytes(name).Bytes(extra).Bytes(data);
     if (descriptor) {
-      h.U32(0x08074b50).U32(crc).U32(static_cast<uint32_t>(csize)).U32(static_cast<uint32_t>(usize));
+      h.U32(0x08074b50)
+          .U32(crc)
+          .U32(static_cast<uint32_t>(csize))
+          .U32(static_cast<uint32_t>(usize));
     }
     out += h.str();
   }

@@ -50,8 +50,8 @@ uint32_t Crc(const std::string& bytes);
 // One member of a hand-built archive. Unset fields are derived from `plain` and `data`.
 struct RawMember {
   std::string name;
-  std::string plain;                 // the member's content
-  std::optional<std::string> data;   // bytes stored; default: `plain`, deflated if method 8
+  std::string plain;                // the member's content
+  std::optional<std::string> data;  // bytes stored; default: `plain`, deflated if method 8
   uint16_t method = 0;
   uint16_t flags = 0;
   uint16_t madeBy = 20;
@@ -65,8 +65,8 @@ struct RawMember {
   std::optional<uint16_t> localMethod;
   std::string localExtra;
   std::string centralExtra;
-  bool zip64 = false;                  // sizes and offset through a Zip64 extra field
-  std::optional<uint64_t> offset;      // central offset; with `shareLocal` no local copy
+  bool zip64 = false;              // sizes and offset through a Zip64 extra field
+  std::optional<uint64_t> offset;  // central offset; with `shareLocal` no local copy
   bool shareLocal = false;
 };
 
@@ -81,7 +81,7 @@ struct RawArchive {
   std::optional<uint16_t> count;
   std::optional<uint32_t> centralSize;
   std::optional<uint32_t> centralOffset;
-  bool prefixShiftsOffsets = false;   // offsets count from the archive, not the file
+  bool prefixShiftsOffsets = false;  // offsets count from the archive, not the file
   // Writes Zip64 end records with this member count (and the sizes below, if set).
   std::optional<uint64_t> zip64Count;
   std::optional<uint64_t> zip64CentralOffset;

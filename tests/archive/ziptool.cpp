@@ -15,9 +15,7 @@ namespace {
 
 class Printer : public archive::ZipEvents, public archive::UnzipEvents {
  public:
-  void Message(std::string_view text) override {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-  }
+  void Message(std::string_view text) override { std::fwrite(text.data(), 1, text.size(), stdout); }
 };
 
 int Usage() {

@@ -110,9 +110,8 @@ int WINAPI UnzipReplace(char*) {
   return 0;
 }
 void WINAPI UnzipEntry(unsigned long uncompressed, unsigned long compressed, unsigned factor,
-                       unsigned month, unsigned day, unsigned year, unsigned hour,
-                       unsigned minute, char flag, char* name, char* method, unsigned long crc,
-                       char encrypted) {
+                       unsigned month, unsigned day, unsigned year, unsigned hour, unsigned minute,
+                       char flag, char* name, char* method, unsigned long crc, char encrypted) {
   seen.Note();
   seen.calls.push_back(std::string("entry:") + name);
   seen.listed.push_back({uncompressed, compressed, factor, month, day, year, hour, minute, flag,
@@ -245,18 +244,17 @@ TEST_F(DllTest, VersionRecordIsFilled) {
 }
 
 TEST_F(DllTest, ZipCallsServiceOncePerFileOnThisThread) {
-  ASSERT_EQ(Zip(dir / "out.zip", {dir / "one/first.txt", dir / "two/second.bin",
-                                  dir / "two/empty.txt"}),
-            ZIP32_OK)
+  ASSERT_EQ(
+      Zip(dir / "out.zip", {dir / "one/first.txt", dir / "two/second.bin", dir / "two/empty.txt"}),
+      ZIP32_OK)
       << seen.printed;
   std::vector<std::string> services;
   for (const auto& c : seen.calls) {
     if (c.rfind("service:", 0) == 0) services.push_back(c);
   }
-  EXPECT_EQ(services, (std::vector<std::string>{
-                          "service:" + Ansi(dir / "one/first.txt") + ":51",
-                          "service:" + Ansi(dir / "two/second.bin") + ":3000",
-                          "service:" + Ansi(dir / "two/empty.txt") + ":0"}));
+  EXPECT_EQ(services, (std::vector<std::string>{"service:" + Ansi(dir / "one/first.txt") + ":51",
+                                                "service:" + Ansi(dir / "two/second.bin") + ":3000",
+                                                "service:" + Ansi(dir / "two/empty.txt") + ":0"}));
   // Each file's progress line comes before its service call.
   ASSERT_GE(seen.calls.size(), 6u);
   EXPECT_EQ(seen.calls[0], "print");
@@ -267,9 +265,9 @@ TEST_F(DllTest, ZipCallsServiceOncePerFileOnThisThread) {
 }
 
 TEST_F(DllTest, ListingCallsEntryOncePerMemberWithThirteenArguments) {
-  ASSERT_EQ(Zip(dir / "out.zip", {dir / "one/first.txt", dir / "two/second.bin",
-                                  dir / "two/empty.txt"}),
-            ZIP32_OK);
+  ASSERT_EQ(
+      Zip(dir / "out.zip", {dir / "one/first.txt", dir / "two/second.bin", dir / "two/empty.txt"}),
+      ZIP32_OK);
   seen = Seen{};
   seen.thread = GetCurrentThreadId();
   ASSERT_EQ(Unzip(dir / "out.zip", true), UNZIP32_OK) << seen.printed;
@@ -308,7 +306,8 @@ TEST_F(DllTest, ExtractionCallsServiceOncePerMember) {
   seen.thread = GetCurrentThreadId();
   fs::create_directories(dir / "target");
   ASSERT_EQ(Unzip(dir / "out.zip", false, dir / "target"), UNZIP32_OK) << seen.printed;
-  EXPECT_EQ(seen.calls, (std::vector<std::string>{"service:first.txt:51", "service:second.bin:3000"}));
+  EXPECT_EQ(seen.calls,
+            (std::vector<std::string>{"service:first.txt:51", "service:second.bin:3000"}));
   EXPECT_EQ(ReadFile(dir / "target/second.bin"), std::string(3000, '\x07'));
   EXPECT_FALSE(seen.otherThread);
   // A later listing keeps ExtractDir as it was.

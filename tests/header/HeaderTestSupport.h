@@ -27,14 +27,14 @@ using testsupport::RecordingSeam;
 
 // A plain window to host a control.
 class HostForm : public tk::Form {
-public:
-    HostForm() {
-        Style s;
-        s.caption = "header test";
-        s.clientWidthTwips = 7335;
-        s.clientHeightTwips = 3000;
-        CreateForm(s);
-    }
+ public:
+  HostForm() {
+    Style s;
+    s.caption = "header test";
+    s.clientWidthTwips = 7335;
+    s.clientHeightTwips = 3000;
+    CreateForm(s);
+  }
 };
 
 }  // namespace headertest

@@ -13,23 +13,23 @@ namespace pbtest {
 using testsupport::Canvas;
 
 // A bar of the given size and look, drawing into the canvas.
-inline xpbar::ProgressBarState BarState(const Canvas& canvas, long look, long percent, long orientation = 0,
-                                        COLORREF colour = 0xFF0000) {
-    xpbar::ProgressBarState s;
-    s.drawDC = canvas.dc();
-    s.Color = colour;
-    s.Scrolling = look;
-    s.Orientation = orientation;
-    s.percent = percent;
-    s.Font = std::make_shared<tk::StdFont>();
-    return s;
+inline xpbar::ProgressBarState BarState(const Canvas& canvas, long look, long percent,
+                                        long orientation = 0, COLORREF colour = 0xFF0000) {
+  xpbar::ProgressBarState s;
+  s.drawDC = canvas.dc();
+  s.Color = colour;
+  s.Scrolling = look;
+  s.Orientation = orientation;
+  s.percent = percent;
+  s.Font = std::make_shared<tk::StdFont>();
+  return s;
 }
 
 // The paint cycle without the window: limit, client area, picture.
 inline void Paint(xpbar::ProgressBarState& s, const Canvas& canvas) {
-    xpbar::LimitPercent(s);
-    s.clientRect = {0, 0, canvas.width(), canvas.height()};
-    xpbar::PaintPicture(s);
+  xpbar::LimitPercent(s);
+  s.clientRect = {0, 0, canvas.width(), canvas.height()};
+  xpbar::PaintPicture(s);
 }
 
 }  // namespace pbtest

@@ -11,39 +11,40 @@
 namespace testsupport {
 
 class RecordingSeam : public tk::Seam {
-public:
-    struct Message {
-        std::string text, caption;
-        UINT flags;
-    };
-    struct ShellCall {
-        HWND owner;
-        std::string verb, file, parameters, directory;
-        int show;
-    };
-    struct Start {
-        std::string commandLine;
-        int windowStyle;
-    };
+ public:
+  struct Message {
+    std::string text, caption;
+    UINT flags;
+  };
+  struct ShellCall {
+    HWND owner;
+    std::string verb, file, parameters, directory;
+    int show;
+  };
+  struct Start {
+    std::string commandLine;
+    int windowStyle;
+  };
 
-    int ShowMessage(HWND, const std::string& text, const std::string& caption, UINT flags) override {
-        messages.push_back({text, caption, flags});
-        return IDOK;
-    }
-    HINSTANCE ShellExecuteVerb(HWND owner, const std::string& verb, const std::string& file,
-                               const std::string& parameters, const std::string& directory, int show) override {
-        shellCalls.push_back({owner, verb, file, parameters, directory, show});
-        return reinterpret_cast<HINSTANCE>(42);  // above 32: success
-    }
-    bool StartProcess(const std::string& commandLine, int windowStyle) override {
-        starts.push_back({commandLine, windowStyle});
-        return startSucceeds;
-    }
+  int ShowMessage(HWND, const std::string& text, const std::string& caption, UINT flags) override {
+    messages.push_back({text, caption, flags});
+    return IDOK;
+  }
+  HINSTANCE ShellExecuteVerb(HWND owner, const std::string& verb, const std::string& file,
+                             const std::string& parameters, const std::string& directory,
+                             int show) override {
+    shellCalls.push_back({owner, verb, file, parameters, directory, show});
+    return reinterpret_cast<HINSTANCE>(42);  // above 32: success
+  }
+  bool StartProcess(const std::string& commandLine, int windowStyle) override {
+    starts.push_back({commandLine, windowStyle});
+    return startSucceeds;
+  }
 
-    std::vector<Message> messages;
-    std::vector<ShellCall> shellCalls;
-    std::vector<Start> starts;
-    bool startSucceeds = true;
+  std::vector<Message> messages;
+  std::vector<ShellCall> shellCalls;
+  std::vector<Start> starts;
+  bool startSucceeds = true;
 };
 
 }  // namespace testsupport

@@ -14,131 +14,137 @@ namespace {
 constexpr uint64_t kInt32Max = std::numeric_limits<int32_t>::max();
 
 TEST(ByteProgress, ScalesTotalsBeyond32BitsAndNeverPassesTheTotal) {
-    struct {
-        uint64_t total;
-        int32_t max;
-        uint64_t advance;  // twice
-        int32_t afterOne, afterTwo;
-    } const cases[] = {
-        {0, 1, 10, 0, 0},  // an empty total still gives the bar a range
-        {1000, 1000, 100, 100, 200},
-        {1000, 1000, 600, 600, 1000},  // capped at the total
-        {kInt32Max, static_cast<int32_t>(kInt32Max), kInt32Max / 2, static_cast<int32_t>(kInt32Max / 2),
-         static_cast<int32_t>(kInt32Max / 2 * 2)},
-        {kInt32Max + 1, static_cast<int32_t>((kInt32Max + 1) / 2), 4, 2, 4},  // scale 2
-        {5ull << 30, static_cast<int32_t>((5ull << 30) / 3), 3, 1, 2},        // scale 3
-        {3 * kInt32Max, static_cast<int32_t>(kInt32Max), 3, 1, 2},          // scale 3, exactly
-    };
-    for (const auto& c : cases) {
-        ByteProgress progress(c.total);
-        EXPECT_EQ(progress.Max(), c.max) << c.total;
-        EXPECT_EQ(progress.Value(), 0);
-        EXPECT_EQ(progress.Advance(c.advance), c.afterOne) << c.total;
-        EXPECT_EQ(progress.Advance(c.advance), c.afterTwo) << c.total;
-        EXPECT_LE(progress.Value(), progress.Max());
-    }
+  struct {
+    uint64_t total;
+    int32_t max;
+    uint64_t advance;  // twice
+    int32_t afterOne, afterTwo;
+  } const cases[] = {
+      {0, 1, 10, 0, 0},  // an empty total still gives the bar a range
+      {1000, 1000, 100, 100, 200},
+      {1000, 1000, 600, 600, 1000},  // capped at the total
+      {kInt32Max, static_cast<int32_t>(kInt32Max), kInt32Max / 2,
+       static_cast<int32_t>(kInt32Max / 2), static_cast<int32_t>(kInt32Max / 2 * 2)},
+      {kInt32Max + 1, static_cast<int32_t>((kInt32Max + 1) / 2), 4, 2, 4},  // scale 2
+      {5ull << 30, static_cast<int32_t>((5ull << 30) / 3), 3, 1, 2},        // scale 3
+      {3 * kInt32Max, static_cast<int32_t>(kInt32Max), 3, 1, 2},            // scale 3, exactly
+  };
+  for (const auto& c : cases) {
+    ByteProgress progress(c.total);
+    EXPECT_EQ(progress.Max(), c.max) << c.total;
+    EXPECT_EQ(progress.Value(), 0);
+    EXPECT_EQ(progress.Advance(c.advance), c.afterOne) << c.total;
+    EXPECT_EQ(progress.Advance(c.advance), c.afterTwo) << c.total;
+    EXPECT_LE(progress.Value(), progress.Max());
+  }
 }
 
 TEST(ByteProgress, SmallStepsAddUpExactly) {
-    // Each step is 0.001 % of the total: a whole-percent read-back of the bar would lose all.
-    ByteProgress progress(5ull << 30);
-    for (int i = 0; i < 10000; ++i) progress.Advance((5ull << 30) / 100000);
-    EXPECT_NEAR(progress.Value(), progress.Max() * 0.1, progress.Max() / 1000.0);
+  // Each step is 0.001 % of the total: a whole-percent read-back of the bar would lose all.
+  ByteProgress progress(5ull << 30);
+  for (int i = 0; i < 10000; ++i) progress.Advance((5ull << 30) / 100000);
+  EXPECT_NEAR(progress.Value(), progress.Max() * 0.1, progress.Max() / 1000.0);
 }
 
 TEST(FailureReason, TakesTheLibrarysLineElseTheStatusInWords) {
-    struct {
-        const char* printed;
-        int32_t status;
-        const char* zip;    // the last line
-        const char* unzip;  // the first failed member, else the first line
-    } const cases[] = {
-        {"", ZIP32_WRITE, nullptr, nullptr},
-        {"\r\n\n", ZIP32_WRITE, nullptr, nullptr},
-        {"zip warning: a\nzip error: b\n", 18, "zip error: b", "zip warning: a"},
-        {"one\r\ntwo", 18, "two", "one"},
-        {"skipping: l: symbolic links are not created\nerror: x: bad CRC\nerror: y: bad\n", 2,
-         "error: y: bad", "error: x: bad CRC"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ZipFailureReason(c.printed, c.status), c.zip ? c.zip : ziplib::ZipStatusText(c.status)) << c.printed;
-        EXPECT_EQ(UnzipFailureReason(c.printed, c.status), c.unzip ? c.unzip : ziplib::UnzipStatusText(c.status))
-            << c.printed;
-    }
+  struct {
+    const char* printed;
+    int32_t status;
+    const char* zip;    // the last line
+    const char* unzip;  // the first failed member, else the first line
+  } const cases[] = {
+      {"", ZIP32_WRITE, nullptr, nullptr},
+      {"\r\n\n", ZIP32_WRITE, nullptr, nullptr},
+      {"zip warning: a\nzip error: b\n", 18, "zip error: b", "zip warning: a"},
+      {"one\r\ntwo", 18, "two", "one"},
+      {"skipping: l: symbolic links are not created\nerror: x: bad CRC\nerror: y: bad\n", 2,
+       "error: y: bad", "error: x: bad CRC"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ZipFailureReason(c.printed, c.status),
+              c.zip ? c.zip : ziplib::ZipStatusText(c.status))
+        << c.printed;
+    EXPECT_EQ(UnzipFailureReason(c.printed, c.status),
+              c.unzip ? c.unzip : ziplib::UnzipStatusText(c.status))
+        << c.printed;
+  }
 }
 
 TEST(MemberTally, DecidesEachMemberByTheLinesPrintedBeforeItsServiceCall) {
-    struct {
-        const char* printed;  // before the member's service call, in two pieces split at `split`
-        size_t split;
-        const char* name;
-        int outcome;  // 0 saved, 1 failed, 2 link skipped
-    } const cases[] = {
-        {"", 0, "a.txt", 0},
-        {UNZIP32_FAILED_LINE "b.txt: bad CRC\n", 9, "b.txt", 1},
-        {UNZIP32_SKIPPED_LINE "tree/link: symbolic links are not created\n", 3, "tree/link", 2},
-        {UNZIP32_FAILED_LINE "b.txt.bak: bad CRC\n", 0, "b.txt", 0},  // another name
-        {"   " UNZIP32_SKIPPED_LINE "c.txt (the file exists)\n", 0, "c.txt", 0},  // not a member's line
-        {UNZIP32_SKIPPED_LINE "d: x\n" UNZIP32_FAILED_LINE "d: y\n", 5, "d", 1},
-        {"inflating: e\n", 4, "e", 0},
-    };
-    MemberTally tally;
-    uint32_t counts[3] = {};
-    for (const auto& c : cases) {
-        std::string text = c.printed;
-        tally.Printed(text.substr(0, c.split));
-        tally.Printed(text.substr(c.split));
-        tally.Handled(c.name);
-        ++counts[c.outcome];
-        EXPECT_EQ(tally.Saved(), counts[0]) << c.printed;
-        EXPECT_EQ(tally.Failed(), counts[1]) << c.printed;
-        EXPECT_EQ(tally.SkippedLinks(), counts[2]) << c.printed;
-    }
+  struct {
+    const char* printed;  // before the member's service call, in two pieces split at `split`
+    size_t split;
+    const char* name;
+    int outcome;  // 0 saved, 1 failed, 2 link skipped
+  } const cases[] = {
+      {"", 0, "a.txt", 0},
+      {UNZIP32_FAILED_LINE "b.txt: bad CRC\n", 9, "b.txt", 1},
+      {UNZIP32_SKIPPED_LINE "tree/link: symbolic links are not created\n", 3, "tree/link", 2},
+      {UNZIP32_FAILED_LINE "b.txt.bak: bad CRC\n", 0, "b.txt", 0},  // another name
+      {"   " UNZIP32_SKIPPED_LINE "c.txt (the file exists)\n", 0, "c.txt",
+       0},  // not a member's line
+      {UNZIP32_SKIPPED_LINE "d: x\n" UNZIP32_FAILED_LINE "d: y\n", 5, "d", 1},
+      {"inflating: e\n", 4, "e", 0},
+  };
+  MemberTally tally;
+  uint32_t counts[3] = {};
+  for (const auto& c : cases) {
+    std::string text = c.printed;
+    tally.Printed(text.substr(0, c.split));
+    tally.Printed(text.substr(c.split));
+    tally.Handled(c.name);
+    ++counts[c.outcome];
+    EXPECT_EQ(tally.Saved(), counts[0]) << c.printed;
+    EXPECT_EQ(tally.Failed(), counts[1]) << c.printed;
+    EXPECT_EQ(tally.SkippedLinks(), counts[2]) << c.printed;
+  }
 }
 
 TEST(ExtractionReport, SkippedLinksAloneAreAWarningAndCountsAreOfSavedFiles) {
-    auto tally = [](int saved, int failed, int links) {
-        MemberTally t;
-        for (int i = 0; i < saved; ++i) t.Handled("s");
-        for (int i = 0; i < failed; ++i) {
-            t.Printed(UNZIP32_FAILED_LINE "f: bad\n");
-            t.Handled("f");
-        }
-        for (int i = 0; i < links; ++i) {
-            t.Printed(UNZIP32_SKIPPED_LINE "l: symbolic links are not created\n");
-            t.Handled("l");
-        }
-        return t;
-    };
-    using Kind = ExtractionReport::Kind;
-    const std::string links1 = "1 symbolic link was skipped: links are not created.";
-    struct {
-        int32_t status;
-        int saved, failed, links, listed;
-        Kind kind;
-        const char* counts;
-        std::string last;  // what follows the blank line
-    } const cases[] = {
-        {UNZIP32_OK, 3, 0, 0, 3, Kind::kNone, "", ""},
-        {UNZIP32_WARNING, 8, 0, 1, 9, Kind::kWarning, "8 of 9", links1},
-        {UNZIP32_WARNING, 1, 0, 2, 3, Kind::kWarning, "1 of 3", "2 symbolic links were skipped: links are not created."},
-        {UNZIP32_WARNING, 2, 0, 0, 2, Kind::kWarning, "2 of 2", "why"},  // no line named a link
-        {UNZIP32_MEMBER_ERROR, 1, 1, 0, 2, Kind::kFailure, "1 of 2", "why"},
-        {UNZIP32_MEMBER_ERROR, 1, 1, 1, 3, Kind::kFailure, "1 of 3", "why\r\n" + links1},
-        {UNZIP32_DISK_FULL, 0, 0, 0, 4, Kind::kFailure, "0 of 4", "why"},
-    };
-    for (const auto& c : cases) {
-        ExtractionReport report = ReportExtraction(c.status, "C:\\a.zip", "C:\\a", c.listed,
-                                                   tally(c.saved, c.failed, c.links), "why");
-        EXPECT_EQ(report.kind, c.kind) << c.status;
-        std::string counts = std::string(c.counts) + " files were saved";
-        std::string text = c.kind == Kind::kNone ? ""
-                           : c.kind == Kind::kWarning
-                               ? "The Zip file C:\\a.zip was extracted into C:\\a: " + counts + "."
-                               : "The Zip file C:\\a.zip could not be extracted completely: " + counts + " in C:\\a.";
-        if (!text.empty()) text += "\r\n\r\n" + c.last + "     ";
-        EXPECT_EQ(report.text, text) << c.status;
+  auto tally = [](int saved, int failed, int links) {
+    MemberTally t;
+    for (int i = 0; i < saved; ++i) t.Handled("s");
+    for (int i = 0; i < failed; ++i) {
+      t.Printed(UNZIP32_FAILED_LINE "f: bad\n");
+      t.Handled("f");
     }
+    for (int i = 0; i < links; ++i) {
+      t.Printed(UNZIP32_SKIPPED_LINE "l: symbolic links are not created\n");
+      t.Handled("l");
+    }
+    return t;
+  };
+  using Kind = ExtractionReport::Kind;
+  const std::string links1 = "1 symbolic link was skipped: links are not created.";
+  struct {
+    int32_t status;
+    int saved, failed, links, listed;
+    Kind kind;
+    const char* counts;
+    std::string last;  // what follows the blank line
+  } const cases[] = {
+      {UNZIP32_OK, 3, 0, 0, 3, Kind::kNone, "", ""},
+      {UNZIP32_WARNING, 8, 0, 1, 9, Kind::kWarning, "8 of 9", links1},
+      {UNZIP32_WARNING, 1, 0, 2, 3, Kind::kWarning, "1 of 3",
+       "2 symbolic links were skipped: links are not created."},
+      {UNZIP32_WARNING, 2, 0, 0, 2, Kind::kWarning, "2 of 2", "why"},  // no line named a link
+      {UNZIP32_MEMBER_ERROR, 1, 1, 0, 2, Kind::kFailure, "1 of 2", "why"},
+      {UNZIP32_MEMBER_ERROR, 1, 1, 1, 3, Kind::kFailure, "1 of 3", "why\r\n" + links1},
+      {UNZIP32_DISK_FULL, 0, 0, 0, 4, Kind::kFailure, "0 of 4", "why"},
+  };
+  for (const auto& c : cases) {
+    ExtractionReport report = ReportExtraction(c.status, "C:\\a.zip", "C:\\a", c.listed,
+                                               tally(c.saved, c.failed, c.links), "why");
+    EXPECT_EQ(report.kind, c.kind) << c.status;
+    std::string counts = std::string(c.counts) + " files were saved";
+    std::string text =
+        c.kind == Kind::kNone ? ""
+        : c.kind == Kind::kWarning
+            ? "The Zip file C:\\a.zip was extracted into C:\\a: " + counts + "."
+            : "The Zip file C:\\a.zip could not be extracted completely: " + counts + " in C:\\a.";
+    if (!text.empty()) text += "\r\n\r\n" + c.last + "     ";
+    EXPECT_EQ(report.text, text) << c.status;
+  }
 }
 
 }  // namespace
