@@ -90,7 +90,8 @@ ZipWriter::CentralRecord ZipWriter::NewRecord(const NewMember& member, uint16_t 
                                                 : (externalAttributes & kDosDirectory) |
                                                       (member.attributes & kStoredAttributes);
   r.name = member.name;
-  r.extra = TimestampExtra(member.modifiedUnix) + NtfsExtra(member.times);
+  r.extra = TimestampExtra(member.modifiedUnix);
+  r.centralExtra = NtfsExtra(member.times);
   return r;
 }
 
@@ -329,7 +330,7 @@ void ZipWriter::WriteCentral(const CentralRecord& r) {
   if (r.uncompressedSize >= kMax32) zip64.U64(r.uncompressedSize);
   if (r.compressedSize >= kMax32) zip64.U64(r.compressedSize);
   if (r.localOffset >= kMax32) zip64.U64(r.localOffset);
-  std::string extra = r.extra;
+  std::string extra = r.extra + r.centralExtra;
   uint16_t needed = r.versionNeeded;
   uint16_t madeBy = r.versionMadeBy;
   if (zip64.size() > 0) {

@@ -101,6 +101,9 @@ class ZipWriter {
     uint32_t externalAttributes = 0;
     std::string name;
     std::string extra;  // without Zip64; Finish adds it where needed
+    // Written in the central header only: the NTFS times, which readers take from there;
+    // in every local header too they would cost 36 more bytes a member.
+    std::string centralExtra;
     std::string comment;
   };
 
