@@ -91,8 +91,7 @@ class Collector {
     std::string member = MemberName(shown);
     if (fs::is_directory(status)) {
       if (!request_.junkPaths && !request_.noDirEntries && !member.empty()) {
-        AddInput(source, member + "/", true, 0, FileModifiedUnix(source).value_or(0),
-                 ReadFileFacts(source).value_or(FileFacts{}));
+        AddNamed(source, member + "/", true, 0);
       }
       if (request_.recurse) Walk(source, member);
       return;
@@ -110,8 +109,7 @@ class Collector {
       Missing(source, "no name to store it under");
       return;
     }
-    AddInput(source, member, false, size, FileModifiedUnix(source).value_or(0),
-             ReadFileFacts(source).value_or(FileFacts{}));
+    AddNamed(source, member, false, size);
   }
 
   // The names seen are needed only while collecting; by the thousand they weigh.
@@ -193,6 +191,16 @@ class Collector {
       return true;
     }
     return !archive_.empty() && fs::equivalent(source, archive_, ec);
+  }
+
+  // A file or folder named by the caller: where the system gives its facts (Windows), its
+  // time comes with them, in the one lookup.
+  void AddNamed(const fs::path& source, const std::string& member, bool isDirectory,
+                uint64_t size) {
+    std::optional<FileFacts> facts = ReadFileFacts(source);
+    int64_t modified =
+        facts ? FileTimeToUnix(facts->times.modified) : FileModifiedUnix(source).value_or(0);
+    AddInput(source, member, isDirectory, size, modified, facts.value_or(FileFacts{}));
   }
 
   void AddInput(const fs::path& source, const std::string& member, bool isDirectory, uint64_t size,
