@@ -30,6 +30,15 @@ constexpr size_t kMaxPiece = 1u << 30;
                                               " MiB of memory, more than this program allows");
 }
 
+// Moves the caller's cursors past what a library consumed and produced.
+void Advance(const unsigned char** in, size_t* inSize, size_t consumed, unsigned char** out,
+             size_t* outSize, size_t produced) {
+  *in += consumed;
+  *inSize -= consumed;
+  *out += produced;
+  *outSize -= produced;
+}
+
 // Method 12: one bzip2 stream. Its memory is fixed by the block size, at most 900 kB blocks.
 class Bzip2Decoder final : public Decoder {
  public:
@@ -68,14 +77,6 @@ class Bzip2Decoder final : public Decoder {
     }
   }
 
-  static void Advance(const unsigned char** in, size_t* inSize, size_t consumed,
-                      unsigned char** out, size_t* outSize, size_t produced) {
-    *in += consumed;
-    *inSize -= consumed;
-    *out += produced;
-    *outSize -= produced;
-  }
-
  private:
   bz_stream stream_{};
   bool ended_ = false;
@@ -98,8 +99,7 @@ class LzmaStream {
     stream_.next_out = *out;
     stream_.avail_out = *outSize;
     lzma_ret result = lzma_code(&stream_, LZMA_RUN);
-    Bzip2Decoder::Advance(in, inSize, *inSize - stream_.avail_in, out, outSize,
-                          *outSize - stream_.avail_out);
+    Advance(in, inSize, *inSize - stream_.avail_in, out, outSize, *outSize - stream_.avail_out);
     switch (result) {
       case LZMA_OK:
         return Decoder::Result::kProgress;
@@ -225,7 +225,7 @@ class ZstdDecoder final : public Decoder {
     ZSTD_inBuffer input{*in, *inSize, 0};
     ZSTD_outBuffer output{*out, *outSize, 0};
     size_t result = ZSTD_decompressStream(context_, &output, &input);
-    Bzip2Decoder::Advance(in, inSize, input.pos, out, outSize, output.pos);
+    Advance(in, inSize, input.pos, out, outSize, output.pos);
     if (!ZSTD_isError(result)) return Result::kProgress;
     switch (ZSTD_getErrorCode(result)) {
       case ZSTD_error_memory_allocation:
