@@ -21,7 +21,7 @@ WorkerPool::WorkerPool(unsigned workers) : lanes_(workers) {
 
 WorkerPool::~WorkerPool() {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     stopping_ = true;
   }
   wake_.notify_all();
@@ -34,7 +34,7 @@ unsigned WorkerPool::DefaultWorkers() { return std::clamp(2 * Cores(), 4u, 8u); 
 
 void WorkerPool::Submit(std::function<void(unsigned)> task) {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     tasks_.push_back(std::move(task));
   }
   wake_.notify_one();
@@ -42,7 +42,7 @@ void WorkerPool::Submit(std::function<void(unsigned)> task) {
 
 void WorkerPool::SubmitTo(unsigned lane, std::function<void(unsigned)> task) {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     lanes_[lane % lanes_.size()].push_back(std::move(task));
   }
   wake_.notify_all();
@@ -53,7 +53,7 @@ void WorkerPool::Run(unsigned worker) {
   for (;;) {
     std::function<void(unsigned)> task;
     {
-      std::unique_lock<std::mutex> lock(mutex_);
+      std::unique_lock<Mutex> lock(mutex_);
       wake_.wait(lock, [&] { return stopping_ || !tasks_.empty() || !lane.empty(); });
       auto& queue = !lane.empty() ? lane : tasks_;
       if (queue.empty()) return;
@@ -189,8 +189,8 @@ DeflateTotals ParallelDeflate::Compress(
     const std::function<size_t(void*, size_t)>& read,
     const std::function<void(const unsigned char*, size_t)>& sink) {
   const size_t maxInFlight = static_cast<size_t>(workers_) + 1;
-  std::mutex mutex;
-  std::condition_variable finished;
+  Mutex mutex;
+  ConditionVariable finished;
   std::deque<std::shared_ptr<Chunk>> inFlight;
   std::vector<std::shared_ptr<Chunk>> spare;
   std::vector<unsigned char> tail;  // the last 32 KiB read, the next chunk's dictionary
@@ -200,7 +200,7 @@ DeflateTotals ParallelDeflate::Compress(
   auto waitFront = [&]() {
     std::shared_ptr<Chunk> chunk = inFlight.front();
     {
-      std::unique_lock<std::mutex> lock(mutex);
+      std::unique_lock<Mutex> lock(mutex);
       finished.wait(lock, [&] { return chunk->done; });
     }
     inFlight.pop_front();
@@ -250,7 +250,7 @@ DeflateTotals ParallelDeflate::Compress(
         } catch (...) {
           chunk->error = std::current_exception();
         }
-        std::lock_guard<std::mutex> lock(mutex);
+        std::lock_guard<Mutex> lock(mutex);
         chunk->done = true;
         finished.notify_all();
       });
@@ -296,17 +296,17 @@ FilePrefetcher::FilePrefetcher(ParallelDeflate& engine, std::vector<File> files,
     : engine_(engine),
       files_(std::make_move_iterator(files.begin()), std::make_move_iterator(files.end())),
       open_(std::move(open)) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<Mutex> lock(mutex_);
   Schedule();
 }
 
 FilePrefetcher::~FilePrefetcher() {
-  std::unique_lock<std::mutex> lock(mutex_);
+  std::unique_lock<Mutex> lock(mutex_);
   finished_.wait(lock, [this] { return running_ == 0; });
 }
 
 void FilePrefetcher::Add(File file) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<Mutex> lock(mutex_);
   files_.push_back(std::move(file));
   Schedule();
 }
@@ -347,7 +347,7 @@ void FilePrefetcher::Work(unsigned worker, Slot* slot) {
   } catch (...) {
     failed("unexpected failure");
   }
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<Mutex> lock(mutex_);
   slot->result = std::move(result);
   slot->done = true;
   --running_;
@@ -370,7 +370,7 @@ PrefetchedFile FilePrefetcher::Prefetch(unsigned worker, const File& listed) {
 }
 
 std::optional<PrefetchedFile> FilePrefetcher::Take(size_t key) {
-  std::unique_lock<std::mutex> lock(mutex_);
+  std::unique_lock<Mutex> lock(mutex_);
   // Files skipped over: those submitted finish first, the others are never read.
   while (!slots_.empty() && slots_.front().file.key < key) {
     Slot& front = slots_.front();

@@ -19,7 +19,6 @@
 // (two cores) and with the most (eight).
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -33,6 +32,7 @@
 #include <vector>
 
 #include "archive/Stream.h"
+#include "archive/Sync.h"
 
 namespace archive {
 
@@ -61,8 +61,8 @@ class WorkerPool {
  private:
   void Run(unsigned worker);
 
-  std::mutex mutex_;
-  std::condition_variable wake_;
+  Mutex mutex_;
+  ConditionVariable wake_;
   std::deque<std::function<void(unsigned)>> tasks_;
   std::vector<std::deque<std::function<void(unsigned)>>> lanes_;
   bool stopping_ = false;
@@ -221,8 +221,8 @@ class FilePrefetcher {
   std::deque<Slot> slots_;   // submitted and untaken, in list order
   uint64_t bytesAhead_ = 0;  // listed sizes of the files in slots_
   size_t running_ = 0;       // tasks submitted and not finished
-  std::mutex mutex_;
-  std::condition_variable finished_;
+  Mutex mutex_;
+  ConditionVariable finished_;
 };
 
 }  // namespace archive

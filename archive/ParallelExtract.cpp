@@ -96,11 +96,15 @@ void ExtractWriters::Start(const Entry& entry, const fs::path& target, size_t la
   job->result.target = target;
   Job* raw = job.get();
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     jobs_.push_back(std::move(job));
   }
-  pool_->SubmitTo(static_cast<unsigned>(lane % perWorker_.size()),
-                  [this, raw](unsigned worker) { Work(worker, raw); });
+  auto task = [this, raw](unsigned worker) { Work(worker, raw); };
+  if (entry.uncompressedSize >= kAnyLaneBytes) {
+    pool_->Submit(task);
+  } else {
+    pool_->SubmitTo(static_cast<unsigned>(lane % perWorker_.size()), task);
+  }
 }
 
 void ExtractWriters::Work(unsigned worker, Job* job) {
@@ -127,18 +131,18 @@ void ExtractWriters::Work(unsigned worker, Job* job) {
     r.fault = Fault::kWriteFailed;
     r.message = "out of memory";
   }
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<Mutex> lock(mutex_);
   job->done = true;
   finished_.notify_all();
 }
 
 bool ExtractWriters::OldestDone() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<Mutex> lock(mutex_);
   return !jobs_.empty() && jobs_.front()->done;
 }
 
 ExtractWriters::Result ExtractWriters::TakeOldest() {
-  std::unique_lock<std::mutex> lock(mutex_);
+  std::unique_lock<Mutex> lock(mutex_);
   finished_.wait(lock, [this] { return jobs_.front()->done; });
   Result result = std::move(jobs_.front()->result);
   jobs_.pop_front();

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <deque>
 #include <exception>
 #include <functional>
@@ -19,6 +18,7 @@
 #include "archive/FileSystem.h"
 #include "archive/Names.h"
 #include "archive/ParallelDeflate.h"
+#include "archive/Sync.h"
 #include "archive/Stream.h"
 #include "archive/Writer.h"
 
@@ -117,7 +117,7 @@ class Collector {
 
   // For a collection on another thread: `inputs` grows under `lock`, and `found` hears of
   // each new one after it is stored.
-  void Share(std::mutex& lock, std::function<void(size_t index)> found) {
+  void Share(Mutex& lock, std::function<void(size_t index)> found) {
     lock_ = &lock;
     found_ = std::move(found);
   }
@@ -232,7 +232,7 @@ class Collector {
     size_t index = inputs.size();
     byName_.emplace(hash, index);
     if (lock_) {
-      std::lock_guard<std::mutex> guard(*lock_);
+      std::lock_guard<Mutex> guard(*lock_);
       inputs.push_back(std::move(input));
     } else {
       inputs.push_back(std::move(input));
@@ -252,7 +252,7 @@ class Collector {
   // Hashes of the names seen, to their inputs: a fraction of the memory of the names.
   std::unordered_multimap<size_t, size_t> byName_;
   fs::path temp_;
-  std::mutex* lock_ = nullptr;
+  Mutex* lock_ = nullptr;
   std::function<void(size_t)> found_;
   std::atomic<bool> stopped_ = false;
 };
@@ -359,7 +359,7 @@ class WalkingPlan final : public Plan, private ZipEvents {
   }
 
   std::optional<Item> Next() override {
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<Mutex> lock(mutex_);
     for (;;) {
       wake_.wait(lock, [this] { return !found_.empty() || done_; });
       if (found_.empty()) {
@@ -405,36 +405,36 @@ class WalkingPlan final : public Plan, private ZipEvents {
       for (const auto& name : request_.names) collector_.AddName(name);
       collector_.ForgetNames();
     } catch (...) {
-      std::lock_guard<std::mutex> lock(mutex_);
+      std::lock_guard<Mutex> lock(mutex_);
       failure_ = std::current_exception();
     }
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     done_ = true;
     wake_.notify_all();
   }
   // On the walking thread, for the collector.
   void Message(std::string_view text) override {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     found_.push_back(Found{nullptr, std::string(text)});
     wake_.notify_all();
   }
   void OnFound(size_t index) {
     const Input* input;
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      std::lock_guard<Mutex> lock(mutex_);
       input = &collector_.inputs[index];
     }
     // The calling thread takes items in the order of the inputs: an input's index is its key.
     if (prefetch_ && ReadAhead(*input)) prefetch_->Add({index, input->source, input->size});
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     found_.push_back(Found{input, {}});
     wake_.notify_all();
   }
 
   const ZipRequest& request_;
   ZipEvents& events_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
+  Mutex mutex_;
+  ConditionVariable wake_;
   Collector collector_;
   FilePrefetcher* prefetch_ = nullptr;
   std::deque<Found> found_;
