@@ -69,6 +69,7 @@ void WorkerPool::Run(unsigned worker) {
 struct DeflateStates::State {
   ~State() {
     if (zlibStarted) deflateEnd(&stream);
+    if (inflateStarted) inflateEnd(&walk);
     if (whole) libdeflate_free_compressor(whole);
   }
   z_stream& Zlib(int level) {
@@ -88,8 +89,22 @@ struct DeflateStates::State {
     return whole;
   }
 
+  z_stream& Walk() {
+    if (!inflateStarted) {
+      int result = inflateInit2(&walk, -15);
+      if (result == Z_MEM_ERROR) throw std::bad_alloc();
+      if (result != Z_OK) throw ArchiveError(Fault::kWriteFailed, "cannot start inflate");
+      inflateStarted = true;
+    } else if (inflateReset(&walk) != Z_OK) {
+      throw ArchiveError(Fault::kWriteFailed, "inflate failed");
+    }
+    return walk;
+  }
+
   z_stream stream{};
   bool zlibStarted = false;
+  z_stream walk{};  // finds where libdeflate's final block starts and ends
+  bool inflateStarted = false;
   libdeflate_compressor* whole = nullptr;
 };
 
@@ -97,10 +112,12 @@ namespace {
 // libdeflate stores inputs this short as they are (up to 55 - 4 * level bytes), where zlib
 // still finds a few bytes to save.
 constexpr size_t kZlibBelow = 64;
+// What DeflateChunk appends: at most one byte to finish the stored block's header, then
+// LEN and NLEN.
+constexpr size_t kSyncMarkerRoom = 5;
 }  // namespace
 
-DeflateStates::DeflateStates(unsigned lanes, int level, int chunkLevel)
-    : level_(level), chunkLevel_(chunkLevel), states_(lanes) {}
+DeflateStates::DeflateStates(unsigned lanes, int level) : level_(level), states_(lanes) {}
 
 DeflateStates::~DeflateStates() = default;
 
@@ -129,12 +146,63 @@ bool DeflateStates::DeflateWhole(unsigned worker, const unsigned char* data, siz
   return true;
 }
 
+bool DeflateStates::DeflateChunk(unsigned worker, const unsigned char* data, size_t size,
+                                 std::vector<unsigned char>& out) {
+  auto& state = states_.at(worker);
+  if (!state) state = std::make_unique<State>();
+  if (size < kZlibBelow) return false;
+  libdeflate_compressor* compressor = state->Whole(level_);
+  out.resize(libdeflate_deflate_compress_bound(compressor, size) + kSyncMarkerRoom);
+  size_t used = libdeflate_deflate_compress(compressor, data, size, out.data(), out.size());
+  if (used == 0) return false;
+  // Decode the stream to learn the bit where its final block's header starts and the bit
+  // where it ends (zlib reports both at block boundaries); the decoded size confirms it.
+  z_stream& z = state->Walk();
+  z.next_in = out.data();
+  z.avail_in = static_cast<uInt>(used);
+  unsigned char scratch[16 * 1024];
+  uint64_t decoded = 0;
+  uint64_t finalHeader = 0;  // a raw stream's first block starts at bit 0
+  std::optional<uint64_t> end;
+  for (int result = Z_OK; result != Z_STREAM_END;) {
+    z.next_out = scratch;
+    z.avail_out = sizeof scratch;
+    result = inflate(&z, Z_BLOCK);
+    if (result != Z_OK && result != Z_STREAM_END) return false;
+    decoded += sizeof scratch - z.avail_out;
+    // Z_BLOCK returns at each block's end, with the bits left unused in the last byte
+    // read; after the final block (64) once more before the stream's end drops them.
+    if (z.data_type & 128) {
+      uint64_t at = (used - z.avail_in) * 8 - static_cast<unsigned>(z.data_type & 7);
+      if (z.data_type & 64) {
+        if (!end) end = at;
+      } else {
+        finalHeader = at;
+      }
+    }
+  }
+  if (!end || decoded != size || (out[finalHeader / 8] >> (finalHeader % 8) & 1) != 1) {
+    return false;
+  }
+  out[finalHeader / 8] &= static_cast<unsigned char>(~(1u << (finalHeader % 8)));
+  // End on a byte boundary as a sync flush does: an empty stored block (3 header bits, zero
+  // padding, LEN 0, NLEN 0xFFFF) right after the last block.
+  used = static_cast<size_t>((*end + 7) / 8);
+  if (*end % 8 != 0) out[used - 1] &= static_cast<unsigned char>((1u << (*end % 8)) - 1);
+  unsigned padding = static_cast<unsigned>((8 - *end % 8) % 8);
+  if (padding < 3) out[used++] = 0;
+  static constexpr unsigned char kEmptyStored[] = {0x00, 0x00, 0xFF, 0xFF};
+  std::copy(std::begin(kEmptyStored), std::end(kEmptyStored), out.begin() + used);
+  out.resize(used + sizeof kEmptyStored);
+  return true;
+}
+
 void DeflateStates::Deflate(unsigned worker, const unsigned char* dictionary, size_t dictionarySize,
                             const unsigned char* data, size_t size, bool finish,
                             std::vector<unsigned char>& out) {
   auto& state = states_.at(worker);
   if (!state) state = std::make_unique<State>();
-  z_stream& z = state->Zlib(chunkLevel_);
+  z_stream& z = state->Zlib(level_);
   if (dictionarySize > 0 &&
       deflateSetDictionary(&z, dictionary, static_cast<uInt>(dictionarySize)) != Z_OK) {
     throw ArchiveError(Fault::kWriteFailed, "deflate failed");
@@ -177,10 +245,9 @@ constexpr unsigned char kFinalEmptyBlock[] = {0x03, 0x00};
 
 }  // namespace
 
-ParallelDeflate::ParallelDeflate(int level, unsigned workers, int chunkLevel)
+ParallelDeflate::ParallelDeflate(int level, unsigned workers)
     : workers_(workers == 0 ? WorkerPool::DefaultWorkers() : workers),
-      states_(workers_ + 1, std::clamp(level, 1, 9),
-              std::clamp(chunkLevel == 0 ? level : chunkLevel, 1, 9)),
+      states_(workers_ + 1, std::clamp(level, 1, 9)),
       pool_(workers_) {}
 
 ParallelDeflate::~ParallelDeflate() = default;
@@ -245,8 +312,11 @@ DeflateTotals ParallelDeflate::Compress(
       pool_.Submit([this, chunk, &mutex, &finished](unsigned worker) {
         try {
           chunk->crc = Crc32(0, chunk->input.data(), chunk->input.size());
-          states_.Deflate(worker, chunk->dictionary.data(), chunk->dictionary.size(),
-                          chunk->input.data(), chunk->input.size(), false, chunk->output);
+          if (!states_.DeflateChunk(worker, chunk->input.data(), chunk->input.size(),
+                                    chunk->output)) {
+            states_.Deflate(worker, chunk->dictionary.data(), chunk->dictionary.size(),
+                            chunk->input.data(), chunk->input.size(), false, chunk->output);
+          }
         } catch (...) {
           chunk->error = std::current_exception();
         }

@@ -216,17 +216,9 @@ DeflateTotals ZipWriter::StoreFrom(Stream& source) {
   return totals;
 }
 
-int ZipWriter::ChunkLevel(int level) {
-  // Members too large to compress whole go through zlib, three times as slow as libdeflate.
-  // At the default level zlib's level 5 takes two thirds of level 6's time on the benchmark's
-  // files over 4 MiB for 0.9 % more bytes, and archives stay smaller than zip -6's: the
-  // whole members more than make up for it.
-  return level == 6 ? 5 : level;
-}
-
 ParallelDeflate* ZipWriter::Parallel() {
   if (!parallel_ && level_ > 0) {
-    parallel_ = std::make_unique<ParallelDeflate>(level_, workers_, ChunkLevel(level_));
+    parallel_ = std::make_unique<ParallelDeflate>(level_, workers_);
   }
   return parallel_.get();
 }

@@ -40,9 +40,8 @@ struct NewMember {
 
 class ZipWriter {
  public:
-  // `level` 1 to 9 deflates: members that fit ParallelDeflate::kWholeMemberBytes with
-  // libdeflate at that level, larger ones with zlib at ChunkLevel(level); 0 stores every
-  // member. `workers` threads compress (0: as many as WorkerPool::DefaultWorkers()); the
+  // `level` 1 to 9 deflates with libdeflate at that level (see ParallelDeflate); 0 stores
+  // every member. `workers` threads compress (0: as many as WorkerPool::DefaultWorkers()); the
   // archive's bytes do not depend on how many.
   ZipWriter(Stream& out, int level, unsigned workers = 0);
   ~ZipWriter();
@@ -64,8 +63,6 @@ class ZipWriter {
   // The workers that deflate large files in chunks and prefetch whole ones; started on
   // first use. Null when storing.
   ParallelDeflate* Parallel();
-  // zlib's level for the chunks of members too large to compress whole, given `level`.
-  static int ChunkLevel(int level);
 
   // Copies a member of an existing archive unchanged: its compressed bytes, times,
   // attributes and extra fields. Throws ArchiveError(kDamaged) when the member's bytes
