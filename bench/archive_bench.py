@@ -12,7 +12,8 @@ sizes and ratios, and each process's peak memory.
 Our engine runs natively through ziptool and, under Wine, as zip32.dll/unzip32.dll through
 dll_bench (the 32-bit build where this machine runs 32-bit code, else the 64-bit one). For the libraries the table gives the time of the call measured
 inside the driver ("dll") and the wall time of the whole Wine process ("dll+wine"), whose
-start-up (about a second or more) is Wine's, not the library's.
+start-up is Wine's, not the library's. scripts/bench keeps Wine's server running throughout,
+as the system a program starts on; each run's own Wine process start is timed.
 """
 import argparse
 import os
@@ -397,7 +398,8 @@ def main():
 
     print()
     print('seconds: best of %d rounds, wall time of the process; dll s: the library call alone,' % rounds)
-    print('timed inside the driver (the rest is Wine starting); speed: the reference tool\'s')
+    print('timed inside the driver (the rest is the Wine process starting, with Wine\'s server')
+    print('kept running); speed: the reference tool\'s')
     print('time divided by the tool\'s (for the DLL, by the call\'s; "process" in the note')
     print('divides by the whole Wine process\'s); ratio: archive size /')
     print('corpus size; peak: resident memory of the process (for the DLL the whole Wine')
