@@ -32,6 +32,8 @@ unsigned WorkerPool::Cores() { return std::clamp(std::thread::hardware_concurren
 
 unsigned WorkerPool::DefaultWorkers() { return std::clamp(2 * Cores(), 4u, 8u); }
 
+unsigned WorkerPool::PackingWorkers() { return std::max(2u, Cores()); }
+
 void WorkerPool::Submit(std::function<void(unsigned)> task) {
   {
     std::lock_guard<Mutex> lock(mutex_);
@@ -246,7 +248,7 @@ constexpr unsigned char kFinalEmptyBlock[] = {0x03, 0x00};
 }  // namespace
 
 ParallelDeflate::ParallelDeflate(int level, unsigned workers)
-    : workers_(workers == 0 ? WorkerPool::DefaultWorkers() : workers),
+    : workers_(workers == 0 ? WorkerPool::PackingWorkers() : workers),
       states_(workers_ + 1, std::clamp(level, 1, 9)),
       pool_(workers_) {}
 

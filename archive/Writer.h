@@ -41,7 +41,7 @@ struct NewMember {
 class ZipWriter {
  public:
   // `level` 1 to 9 deflates with libdeflate at that level (see ParallelDeflate); 0 stores
-  // every member. `workers` threads compress (0: as many as WorkerPool::DefaultWorkers()); the
+  // every member. `workers` threads compress (0: as many as WorkerPool::PackingWorkers()); the
   // archive's bytes do not depend on how many.
   ZipWriter(Stream& out, int level, unsigned workers = 0);
   ~ZipWriter();
