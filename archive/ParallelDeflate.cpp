@@ -123,10 +123,15 @@ DeflateStates::DeflateStates(unsigned lanes, int level) : level_(level), states_
 
 DeflateStates::~DeflateStates() = default;
 
+DeflateStates::State& DeflateStates::Lane(unsigned worker) {
+  std::unique_ptr<State>& state = states_.at(worker);
+  if (!state) state = std::make_unique<State>();
+  return *state;
+}
+
 bool DeflateStates::DeflateWhole(unsigned worker, const unsigned char* data, size_t size,
                                  std::vector<unsigned char>& out) {
-  auto& state = states_.at(worker);
-  if (!state) state = std::make_unique<State>();
+  State& state = Lane(worker);
   out.clear();
   if (size == 0) return false;
   size_t used = 0;
@@ -136,7 +141,7 @@ bool DeflateStates::DeflateWhole(unsigned worker, const unsigned char* data, siz
   } else {
     // Room for the worst case: with less, libdeflate gives up on streams that would fit
     // within its few bytes of working margin at the end.
-    libdeflate_compressor* compressor = state->Whole(level_);
+    libdeflate_compressor* compressor = state.Whole(level_);
     out.resize(libdeflate_deflate_compress_bound(compressor, size));
     used = libdeflate_deflate_compress(compressor, data, size, out.data(), out.size());
   }
@@ -150,16 +155,15 @@ bool DeflateStates::DeflateWhole(unsigned worker, const unsigned char* data, siz
 
 bool DeflateStates::DeflateChunk(unsigned worker, const unsigned char* data, size_t size,
                                  std::vector<unsigned char>& out) {
-  auto& state = states_.at(worker);
-  if (!state) state = std::make_unique<State>();
+  State& state = Lane(worker);
   if (size < kZlibBelow) return false;
-  libdeflate_compressor* compressor = state->Whole(level_);
+  libdeflate_compressor* compressor = state.Whole(level_);
   out.resize(libdeflate_deflate_compress_bound(compressor, size) + kSyncMarkerRoom);
   size_t used = libdeflate_deflate_compress(compressor, data, size, out.data(), out.size());
   if (used == 0) return false;
   // Decode the stream to learn the bit where its final block's header starts and the bit
   // where it ends (zlib reports both at block boundaries); the decoded size confirms it.
-  z_stream& z = state->Walk();
+  z_stream& z = state.Walk();
   z.next_in = out.data();
   z.avail_in = static_cast<uInt>(used);
   unsigned char scratch[16 * 1024];
@@ -202,9 +206,8 @@ bool DeflateStates::DeflateChunk(unsigned worker, const unsigned char* data, siz
 void DeflateStates::Deflate(unsigned worker, const unsigned char* dictionary, size_t dictionarySize,
                             const unsigned char* data, size_t size, bool finish,
                             std::vector<unsigned char>& out) {
-  auto& state = states_.at(worker);
-  if (!state) state = std::make_unique<State>();
-  z_stream& z = state->Zlib(level_);
+  State& state = Lane(worker);
+  z_stream& z = state.Zlib(level_);
   if (dictionarySize > 0 &&
       deflateSetDictionary(&z, dictionary, static_cast<uInt>(dictionarySize)) != Z_OK) {
     throw ArchiveError(Fault::kWriteFailed, "deflate failed");

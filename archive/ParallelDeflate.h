@@ -114,6 +114,8 @@ class DeflateStates {
 
  private:
   struct State;
+  // The state of `worker`'s lane, created on first use.
+  State& Lane(unsigned worker);
   int level_;
   std::vector<std::unique_ptr<State>> states_;
 };
