@@ -24,11 +24,11 @@
 #include <unistd.h>
 #include <zlib.h>
 
-#include "archive/Bytes.h"
-#include "archive/Deflate64.h"
-#include "archive/Directory.h"
-#include "archive/Stream.h"
-#include "archive/Zlib.h"
+#include "archive/format/Bytes.h"
+#include "archive/methods/Deflate64.h"
+#include "archive/read/Directory.h"
+#include "archive/io/Stream.h"
+#include "archive/methods/Zlib.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "archive/Directory.h"
-#include "archive/MemberReader.h"
-#include "archive/Names.h"
-#include "archive/Status.h"
-#include "archive/Writer.h"
+#include "archive/read/Directory.h"
+#include "archive/read/MemberReader.h"
+#include "archive/format/Names.h"
+#include "archive/format/Status.h"
+#include "archive/write/Writer.h"
 
 namespace {
 

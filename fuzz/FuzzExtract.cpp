@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/Unzip.h"
+#include "archive/read/Unzip.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/Methods.h"
-#include "archive/Unzip.h"
+#include "archive/methods/Methods.h"
+#include "archive/read/Unzip.h"
 #include "internal/AnsiText.h"
 
 // Wiz_SingleEntryUnzip hands the engine's status on as it is: the published codes are its values.

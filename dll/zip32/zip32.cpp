@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/Zip.h"
+#include "archive/write/Zip.h"
 #include "internal/AnsiText.h"
 
 // ZpArchive hands the engine's status on as it is: the published codes are its values.

@@ -7,9 +7,9 @@
 #include <optional>
 #include <random>
 
-#include "archive/Bytes.h"
-#include "archive/Deflate64.h"
-#include "archive/Directory.h"
+#include "archive/format/Bytes.h"
+#include "archive/methods/Deflate64.h"
+#include "archive/read/Directory.h"
 #include "tests/archive/TestSupport.h"
 
 namespace {

@@ -5,11 +5,11 @@
 
 #include <sys/stat.h>
 
-#include "archive/Bytes.h"
-#include "archive/FileFacts.h"
-#include "archive/Directory.h"
-#include "archive/Format.h"
-#include "archive/Zip.h"
+#include "archive/format/Bytes.h"
+#include "archive/io/FileFacts.h"
+#include "archive/read/Directory.h"
+#include "archive/format/Format.h"
+#include "archive/write/Zip.h"
 #include "tests/archive/TestSupport.h"
 
 namespace {

@@ -5,9 +5,9 @@
 
 #include <algorithm>
 
-#include "archive/DosTime.h"
-#include "archive/FileSystem.h"
-#include "archive/Stream.h"
+#include "archive/format/DosTime.h"
+#include "archive/io/FileSystem.h"
+#include "archive/io/Stream.h"
 #include "tests/archive/TestSupport.h"
 
 namespace {

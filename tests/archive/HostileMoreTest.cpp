@@ -7,9 +7,9 @@
 
 #include <functional>
 
-#include "archive/Bytes.h"
-#include "archive/Format.h"
-#include "archive/Unzip.h"
+#include "archive/format/Bytes.h"
+#include "archive/format/Format.h"
+#include "archive/read/Unzip.h"
 #include "tests/archive/TestSupport.h"
 
 namespace {

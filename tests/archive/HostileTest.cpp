@@ -2,8 +2,8 @@
 // was written outside the target folder and no partial file was left inside it.
 #include <gtest/gtest.h>
 
-#include "archive/Bytes.h"
-#include "archive/Unzip.h"
+#include "archive/format/Bytes.h"
+#include "archive/read/Unzip.h"
 #include "tests/archive/TestSupport.h"
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include <functional>
 
-#include "archive/Format.h"
-#include "archive/Unzip.h"
+#include "archive/format/Format.h"
+#include "archive/read/Unzip.h"
 #include "tests/archive/TestSupport.h"
 
 namespace {

@@ -1,8 +1,8 @@
 // Member-name decoding, the name checks for extraction, wildcards and DOS times.
 #include <gtest/gtest.h>
 
-#include "archive/DosTime.h"
-#include "archive/Names.h"
+#include "archive/format/DosTime.h"
+#include "archive/format/Names.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 
 #include <set>
 
-#include "archive/Directory.h"
-#include "archive/Names.h"
-#include "archive/Stream.h"
-#include "archive/Unzip.h"
-#include "archive/Zip.h"
+#include "archive/read/Directory.h"
+#include "archive/format/Names.h"
+#include "archive/io/Stream.h"
+#include "archive/read/Unzip.h"
+#include "archive/write/Zip.h"
 #include "tests/archive/TestSupport.h"
 
 namespace {

@@ -14,14 +14,14 @@
 #include <random>
 #include <stdexcept>
 
-#include "archive/Directory.h"
-#include "archive/FileFacts.h"
-#include "archive/Names.h"
-#include "archive/ParallelDeflate.h"
-#include "archive/Status.h"
-#include "archive/Unzip.h"
-#include "archive/Writer.h"
-#include "archive/Zip.h"
+#include "archive/read/Directory.h"
+#include "archive/io/FileFacts.h"
+#include "archive/format/Names.h"
+#include "archive/write/ParallelDeflate.h"
+#include "archive/format/Status.h"
+#include "archive/read/Unzip.h"
+#include "archive/write/Writer.h"
+#include "archive/write/Zip.h"
 #include "tests/archive/TestSupport.h"
 
 namespace {
@@ -150,8 +150,8 @@ TEST(DeflateChunk, JoinsWhereverTheLastBlockEnds) {
   }
   joined += std::string("\x03\x00", 2);  // a final empty block
   EXPECT_TRUE(Inflate(joined, plain.size()) == plain);
-  EXPECT_FALSE(states.DeflateChunk(0, reinterpret_cast<const unsigned char*>(plain.data()), 63,
-                                   out));
+  EXPECT_FALSE(
+      states.DeflateChunk(0, reinterpret_cast<const unsigned char*>(plain.data()), 63, out));
 }
 
 // Chunks start without the history before them and end in an empty stored block: that must
@@ -382,8 +382,7 @@ TEST_P(WholeMemberBoundTest, TakesItsPathBySizeAlone) {
   const BoundCase& c = GetParam();
   const std::string plain = Text(c.size, 21);
   const std::string expected =
-      c.whole ? LibdeflateStream(plain, 6)
-              : CompressChunked(plain, 2, kChunk, 6).bytes;
+      c.whole ? LibdeflateStream(plain, 6) : CompressChunked(plain, 2, kChunk, 6).bytes;
 
   archive::MemoryStream out;
   {

@@ -5,10 +5,10 @@
 #include <random>
 #include <sstream>
 
-#include "archive/Bytes.h"
-#include "archive/DosTime.h"
-#include "archive/ParallelExtract.h"
-#include "archive/Unzip.h"
+#include "archive/format/Bytes.h"
+#include "archive/format/DosTime.h"
+#include "archive/read/ParallelExtract.h"
+#include "archive/read/Unzip.h"
 #include "tests/archive/TestSupport.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <map>
 #include <sstream>
 
-#include "archive/Names.h"
-#include "archive/Unzip.h"
+#include "archive/format/Names.h"
+#include "archive/read/Unzip.h"
 #include "tests/archive/TestSupport.h"
 
 namespace {

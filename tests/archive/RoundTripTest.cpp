@@ -5,11 +5,11 @@
 #include <map>
 #include <random>
 
-#include "archive/Bytes.h"
-#include "archive/Directory.h"
-#include "archive/MemberReader.h"
-#include "archive/Status.h"
-#include "archive/Writer.h"
+#include "archive/format/Bytes.h"
+#include "archive/read/Directory.h"
+#include "archive/read/MemberReader.h"
+#include "archive/format/Status.h"
+#include "archive/write/Writer.h"
 #include "tests/archive/TestSupport.h"
 
 namespace {

@@ -13,8 +13,8 @@
 #include <zlib.h>
 #include <zstd.h>
 
-#include "archive/Bytes.h"
-#include "archive/Names.h"
+#include "archive/format/Bytes.h"
+#include "archive/format/Names.h"
 
 namespace testing_support {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "archive/Stream.h"
-#include "archive/Unzip.h"
-#include "archive/Zip.h"
+#include "archive/io/Stream.h"
+#include "archive/read/Unzip.h"
+#include "archive/write/Zip.h"
 
 namespace testing_support {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/Unzip.h"
-#include "archive/Zip.h"
+#include "archive/read/Unzip.h"
+#include "archive/write/Zip.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "archive/Directory.h"
-#include "archive/Stream.h"
-#include "archive/Zlib.h"
+#include "archive/read/Directory.h"
+#include "archive/io/Stream.h"
+#include "archive/methods/Zlib.h"
 #include "platform/toolkit/Handles.h"
 #include "tests/archive/TestSupport.h"
 #include "unzip32.h"

@@ -1,7 +1,7 @@
-#include "archive/FileFacts.h"
+#include "archive/io/FileFacts.h"
 
-#include "archive/Directory.h"
-#include "archive/DosTime.h"
+#include "archive/read/Directory.h"
+#include "archive/format/DosTime.h"
 
 #ifndef _WIN32
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "archive/Zip.h"
+#include "archive/write/Zip.h"
 
 #include <algorithm>
 #include <atomic>
@@ -13,14 +13,14 @@
 #include <thread>
 #include <unordered_map>
 
-#include "archive/Directory.h"
-#include "archive/FileFacts.h"
-#include "archive/FileSystem.h"
-#include "archive/Names.h"
-#include "archive/ParallelDeflate.h"
-#include "archive/Sync.h"
-#include "archive/Stream.h"
-#include "archive/Writer.h"
+#include "archive/read/Directory.h"
+#include "archive/io/FileFacts.h"
+#include "archive/io/FileSystem.h"
+#include "archive/format/Names.h"
+#include "archive/write/ParallelDeflate.h"
+#include "archive/io/Sync.h"
+#include "archive/io/Stream.h"
+#include "archive/write/Writer.h"
 
 namespace archive {
 

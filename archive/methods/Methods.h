@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "archive/Decoder.h"
+#include "archive/methods/Decoder.h"
 
 namespace archive {
 

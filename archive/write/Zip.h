@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "archive/Status.h"
+#include "archive/format/Status.h"
 
 namespace archive {
 

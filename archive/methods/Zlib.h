@@ -7,7 +7,7 @@
 
 #include <zlib.h>
 
-#include "archive/Decoder.h"
+#include "archive/methods/Decoder.h"
 
 namespace archive {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/DosTime.h"
-#include "archive/Stream.h"
+#include "archive/format/DosTime.h"
+#include "archive/io/Stream.h"
 
 namespace archive {
 

@@ -10,8 +10,8 @@
 #include <system_error>
 #include <vector>
 
-#include "archive/FileFacts.h"
-#include "archive/Stream.h"
+#include "archive/io/FileFacts.h"
+#include "archive/io/Stream.h"
 
 namespace archive {
 

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "archive/Sync.h"
+#include "archive/io/Sync.h"
 
 namespace archive {
 

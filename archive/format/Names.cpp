@@ -1,9 +1,9 @@
-#include "archive/Names.h"
+#include "archive/format/Names.h"
 
 #include <array>
 #include <cstdint>
 
-#include "archive/Format.h"
+#include "archive/format/Format.h"
 
 namespace archive {
 

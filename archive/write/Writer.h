@@ -11,10 +11,10 @@
 #include <utility>
 #include <vector>
 
-#include "archive/Directory.h"
-#include "archive/DosTime.h"
-#include "archive/FileFacts.h"
-#include "archive/Stream.h"
+#include "archive/read/Directory.h"
+#include "archive/format/DosTime.h"
+#include "archive/io/FileFacts.h"
+#include "archive/io/Stream.h"
 
 namespace archive {
 

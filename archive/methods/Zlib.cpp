@@ -1,11 +1,11 @@
-#include "archive/Zlib.h"
+#include "archive/methods/Zlib.h"
 
 #include <algorithm>
 #include <new>
 
 #include <libdeflate.h>
 
-#include "archive/Status.h"
+#include "archive/format/Status.h"
 
 namespace archive {
 

@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
-#include "archive/Decoder.h"
-#include "archive/Directory.h"
-#include "archive/Stream.h"
+#include "archive/methods/Decoder.h"
+#include "archive/read/Directory.h"
+#include "archive/io/Stream.h"
 
 namespace archive {
 

@@ -22,10 +22,10 @@
 #include <string>
 #include <vector>
 
-#include "archive/Directory.h"
-#include "archive/Status.h"
-#include "archive/Stream.h"
-#include "archive/Sync.h"
+#include "archive/read/Directory.h"
+#include "archive/format/Status.h"
+#include "archive/io/Stream.h"
+#include "archive/io/Sync.h"
 
 namespace archive {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "archive/Decoder.h"
+#include "archive/methods/Decoder.h"
 
 namespace archive {
 

@@ -1,15 +1,15 @@
-#include "archive/Writer.h"
+#include "archive/write/Writer.h"
 
 #include <algorithm>
 #include <limits>
 #include <vector>
 
-#include "archive/Bytes.h"
-#include "archive/Format.h"
-#include "archive/Names.h"
-#include "archive/ParallelDeflate.h"
-#include "archive/Status.h"
-#include "archive/Zlib.h"
+#include "archive/format/Bytes.h"
+#include "archive/format/Format.h"
+#include "archive/format/Names.h"
+#include "archive/write/ParallelDeflate.h"
+#include "archive/format/Status.h"
+#include "archive/methods/Zlib.h"
 
 namespace archive {
 

@@ -34,8 +34,8 @@
 #include <thread>
 #include <vector>
 
-#include "archive/Stream.h"
-#include "archive/Sync.h"
+#include "archive/io/Stream.h"
+#include "archive/io/Sync.h"
 
 namespace archive {
 

@@ -1,4 +1,4 @@
-#include "archive/Methods.h"
+#include "archive/methods/Methods.h"
 
 #include <algorithm>
 #include <climits>
@@ -9,11 +9,11 @@
 #include <zstd.h>
 #include <zstd_errors.h>
 
-#include "archive/Deflate64.h"
-#include "archive/Directory.h"
-#include "archive/Format.h"
-#include "archive/Status.h"
-#include "archive/Zlib.h"
+#include "archive/methods/Deflate64.h"
+#include "archive/read/Directory.h"
+#include "archive/format/Format.h"
+#include "archive/format/Status.h"
+#include "archive/methods/Zlib.h"
 
 namespace archive {
 

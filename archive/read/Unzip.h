@@ -36,8 +36,8 @@
 #include <string_view>
 #include <vector>
 
-#include "archive/Directory.h"
-#include "archive/Status.h"
+#include "archive/read/Directory.h"
+#include "archive/format/Status.h"
 
 namespace archive {
 

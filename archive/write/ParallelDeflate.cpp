@@ -1,4 +1,4 @@
-#include "archive/ParallelDeflate.h"
+#include "archive/write/ParallelDeflate.h"
 
 #include <algorithm>
 #include <exception>
@@ -7,8 +7,8 @@
 #include <libdeflate.h>
 #include <zlib.h>
 
-#include "archive/Status.h"
-#include "archive/Zlib.h"
+#include "archive/format/Status.h"
+#include "archive/methods/Zlib.h"
 
 namespace archive {
 

@@ -1,4 +1,4 @@
-#include "archive/Unzip.h"
+#include "archive/read/Unzip.h"
 
 #include <algorithm>
 #include <cinttypes>
@@ -9,14 +9,14 @@
 #include <optional>
 #include <set>
 
-#include "archive/FileFacts.h"
-#include "archive/FileSystem.h"
-#include "archive/Format.h"
-#include "archive/MemberReader.h"
-#include "archive/Names.h"
-#include "archive/ParallelDeflate.h"
-#include "archive/ParallelExtract.h"
-#include "archive/Stream.h"
+#include "archive/io/FileFacts.h"
+#include "archive/io/FileSystem.h"
+#include "archive/format/Format.h"
+#include "archive/read/MemberReader.h"
+#include "archive/format/Names.h"
+#include "archive/write/ParallelDeflate.h"
+#include "archive/read/ParallelExtract.h"
+#include "archive/io/Stream.h"
 
 namespace archive {
 

@@ -1,14 +1,14 @@
 // The Windows half of FileFacts.h, and the Windows folder listing that brings the facts
 // along: the one part of the engine that calls Windows itself, because the C runtime sets
 // neither hidden nor system, nor reads or sets times finer than a second.
-#include "archive/FileFacts.h"
+#include "archive/io/FileFacts.h"
 
 #include <cerrno>
 
 #include <io.h>
 #include <windows.h>
 
-#include "archive/FileSystem.h"
+#include "archive/io/FileSystem.h"
 
 namespace archive {
 

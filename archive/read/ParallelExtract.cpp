@@ -1,15 +1,15 @@
-#include "archive/ParallelExtract.h"
+#include "archive/read/ParallelExtract.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <new>
 
-#include "archive/DosTime.h"
-#include "archive/FileFacts.h"
-#include "archive/FileSystem.h"
-#include "archive/MemberReader.h"
-#include "archive/Names.h"
-#include "archive/ParallelDeflate.h"
+#include "archive/format/DosTime.h"
+#include "archive/io/FileFacts.h"
+#include "archive/io/FileSystem.h"
+#include "archive/read/MemberReader.h"
+#include "archive/format/Names.h"
+#include "archive/write/ParallelDeflate.h"
 
 namespace archive {
 

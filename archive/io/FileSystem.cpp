@@ -1,4 +1,4 @@
-#include "archive/FileSystem.h"
+#include "archive/io/FileSystem.h"
 
 #include <atomic>
 #include <cerrno>
@@ -13,8 +13,8 @@
 #include <sys/stat.h>
 #endif
 
-#include "archive/Names.h"
-#include "archive/Status.h"
+#include "archive/format/Names.h"
+#include "archive/format/Status.h"
 
 namespace archive {
 

@@ -1,4 +1,4 @@
-#include "archive/MemberReader.h"
+#include "archive/read/MemberReader.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -7,11 +7,11 @@
 
 #include <libdeflate.h>
 
-#include "archive/Bytes.h"
-#include "archive/Format.h"
-#include "archive/Methods.h"
-#include "archive/Status.h"
-#include "archive/Zlib.h"
+#include "archive/format/Bytes.h"
+#include "archive/format/Format.h"
+#include "archive/methods/Methods.h"
+#include "archive/format/Status.h"
+#include "archive/methods/Zlib.h"
 
 namespace archive {
 

@@ -1,4 +1,4 @@
-#include "archive/DosTime.h"
+#include "archive/format/DosTime.h"
 
 #include <chrono>
 #include <ctime>

@@ -1,9 +1,9 @@
-#include "archive/Deflate64.h"
+#include "archive/methods/Deflate64.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "archive/Bytes.h"
+#include "archive/format/Bytes.h"
 
 namespace archive {
 

@@ -1,6 +1,6 @@
-#include "archive/Stream.h"
+#include "archive/io/Stream.h"
 
-#include "archive/FileFacts.h"
+#include "archive/io/FileFacts.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -18,8 +18,8 @@
 #include <unistd.h>
 #endif
 
-#include "archive/Names.h"
-#include "archive/Status.h"
+#include "archive/format/Names.h"
+#include "archive/format/Status.h"
 
 namespace archive {
 

@@ -1,13 +1,13 @@
-#include "archive/Directory.h"
+#include "archive/read/Directory.h"
 
 #include <algorithm>
 #include <limits>
 #include <numeric>
 
-#include "archive/Bytes.h"
-#include "archive/Format.h"
-#include "archive/Names.h"
-#include "archive/Status.h"
+#include "archive/format/Bytes.h"
+#include "archive/format/Format.h"
+#include "archive/format/Names.h"
+#include "archive/format/Status.h"
 
 namespace archive {
 
