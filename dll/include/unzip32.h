@@ -56,9 +56,24 @@ typedef void(WINAPI* UnzipSoundProc)(void);
 /* With PromptOverwrite, called before an existing file would be replaced, with its path;
    a non-zero result replaces it, zero keeps it. */
 typedef int(WINAPI* UnzipReplaceProc)(char* name);
-/* Never called: encrypted members are refused. */
+/* Called while extracting or testing when an encrypted member is met and no password given
+   so far fits it; never while listing. `name` is the member's name in ANSI, `prompt` is
+   UNZIP32_PASSWORD_PROMPT the first time a member asks and UNZIP32_PASSWORD_AGAIN after a
+   password that did not fit it (at most three tries a member; then it fails as a wrong
+   password). Results:
+     UNZIP32_PASSWORD_GIVEN     `buffer` holds the password, NUL-terminated, at most size - 1
+                                bytes; a password that fits is kept for the rest of the archive
+     UNZIP32_PASSWORD_SKIP      skip this member
+     UNZIP32_PASSWORD_SKIP_ALL  skip it and every further encrypted member (any other result
+                                counts as this)
+   A null slot skips every encrypted member. */
 typedef int(WINAPI* UnzipPasswordProc)(char* buffer, int size, const char* prompt,
                                        const char* name);
+#define UNZIP32_PASSWORD_GIVEN 0
+#define UNZIP32_PASSWORD_SKIP (-1)
+#define UNZIP32_PASSWORD_SKIP_ALL (-2)
+#define UNZIP32_PASSWORD_PROMPT "Enter password: "
+#define UNZIP32_PASSWORD_AGAIN "Password incorrect. Enter password: "
 /* Called once per member while listing (ListOnly), in the archive's order:
      uncompressedSize, compressedSize  in bytes (4,294,967,295 for larger members)
      factor           percent saved by compression, 0 to 100
