@@ -45,6 +45,8 @@ extern "C" {
 #define UNZIP32_UNSUPPORTED                            \
   81 /* a member is encrypted, uses PPMd or an unknown \
         method, or needs more memory than allowed */
+#define UNZIP32_BAD_PASSWORD 82   /* encrypted members were skipped or had a wrong password,
+                                     and nothing else failed; the others were done */
 /* clang-format on */
 
 /* Receives one message: `length` characters at `text`, followed by a NUL. Messages are
@@ -107,6 +109,10 @@ typedef int(WINAPI* UnzipServiceProc)(char* name, unsigned long size);
    begin with the same words without naming a member. */
 #define UNZIP32_FAILED_LINE "error: "
 #define UNZIP32_SKIPPED_LINE "skipping: "
+/* The reasons of the UNZIP32_FAILED_LINE of an encrypted member that was skipped (no password
+   given, or UnzipPasswordProc said to skip it) and of one whose three passwords were wrong. */
+#define UNZIP32_NO_PASSWORD_REASON "no password was given"
+#define UNZIP32_WRONG_PASSWORD_REASON "wrong password"
 
 /* The options handed to Wiz_SingleEntryUnzip. Switches are 0 (off) or non-zero (on). */
 typedef struct UnzipOptions {
