@@ -47,94 +47,117 @@ struct EndCandidate {
   std::string comment;
 };
 
-EndCandidate Evaluate(Stream& in, uint64_t position, const unsigned char* record,
-                      size_t available) {
-  EndCandidate c;
-  c.position = position;
+// What an end record (or the Zip64 end record that replaces it) says about the central
+// directory.
+struct EndFields {
+  uint32_t disk = 0;
+  uint32_t centralDisk = 0;
+  uint64_t count = 0;
+  uint64_t centralSize = 0;
+  uint64_t centralOffset = 0;
+};
+
+// Reads the classic end record at `record` and the comment after it.
+EndFields ReadEndRecord(const unsigned char* record, size_t available, std::string* comment) {
+  EndFields f;
   ByteCursor end(record, std::min<size_t>(available, kEndSize));
   end.U32();
-  uint32_t disk = end.U16();
-  uint32_t centralDisk = end.U16();
+  f.disk = end.U16();
+  f.centralDisk = end.U16();
   end.U16();
-  uint64_t count = end.U16();
-  uint64_t centralSize = end.U32();
-  uint64_t centralOffset = end.U32();
+  f.count = end.U16();
+  f.centralSize = end.U32();
+  f.centralOffset = end.U32();
   uint16_t commentSize = end.U16();
   // A comment that runs past the end of the file is cut short, as the common tools do.
-  c.comment.assign(reinterpret_cast<const char*>(record + kEndSize),
-                   std::min<size_t>(commentSize, available - kEndSize));
+  comment->assign(reinterpret_cast<const char*>(record + kEndSize),
+                  std::min<size_t>(commentSize, available - kEndSize));
+  return f;
+}
 
-  c.centralLimit = position;
+// Looks for a Zip64 locator right before the end record at `c.position`; where one leads to
+// a Zip64 end record, its fields replace `fields` and the central directory ends there.
+// Returns false (with `c` marked damaged) when a locator leads nowhere.
+bool FollowZip64Locator(Stream& in, EndCandidate& c, EndFields& fields) {
+  const uint64_t position = c.position;
   unsigned char locator[kZip64LocatorSize];
-  bool haveLocator = false;
-  if (position >= kZip64LocatorSize) {
-    in.Seek(position - kZip64LocatorSize);
-    haveLocator = ReadFull(in, locator, sizeof locator) == sizeof locator &&
-                  Load32(locator) == kZip64LocatorSignature;
+  if (position < kZip64LocatorSize) return true;
+  in.Seek(position - kZip64LocatorSize);
+  if (ReadFull(in, locator, sizeof locator) != sizeof locator ||
+      Load32(locator) != kZip64LocatorSignature) {
+    return true;
   }
-  if (haveLocator) {
-    uint64_t locatorPosition = position - kZip64LocatorSize;
-    uint64_t declared = Load64(locator + 8);
-    // The record usually sits right before the locator; with a prefix its stored offset
-    // is short by the prefix's length.
-    uint64_t expected = locatorPosition >= kZip64EndSize ? locatorPosition - kZip64EndSize : 0;
-    uint64_t recordAt = 0;
-    bool found = false;
-    for (uint64_t at : {declared, expected}) {
-      if (at + kZip64EndSize <= locatorPosition && SignatureAt(in, at, kZip64EndSignature)) {
-        recordAt = at;
-        found = true;
-        break;
-      }
+  uint64_t locatorPosition = position - kZip64LocatorSize;
+  uint64_t declared = Load64(locator + 8);
+  // The record usually sits right before the locator; with a prefix its stored offset
+  // is short by the prefix's length.
+  uint64_t expected = locatorPosition >= kZip64EndSize ? locatorPosition - kZip64EndSize : 0;
+  for (uint64_t at : {declared, expected}) {
+    if (at + kZip64EndSize > locatorPosition || !SignatureAt(in, at, kZip64EndSignature)) {
+      continue;
     }
-    if (found) {
-      unsigned char z[kZip64EndSize];
-      in.Seek(recordAt);
-      if (ReadFull(in, z, sizeof z) != sizeof z) Damaged("the Zip64 end record is cut off");
-      ByteCursor r(z, sizeof z);
-      r.Skip(16);
-      disk = r.U32();
-      centralDisk = r.U32();
-      r.U64();
-      count = r.U64();
-      centralSize = r.U64();
-      centralOffset = r.U64();
-      c.zip64 = true;
-      c.centralLimit = recordAt;
-    } else {
-      // A locator that leads nowhere is damage even where the classic record would do:
-      // readers that follow it and readers that ignore it would see different archives.
-      c.error = declared + kZip64EndSize > locatorPosition
-                    ? "the Zip64 end locator points outside the archive"
-                    : "the Zip64 end locator does not point at a Zip64 end record";
-      c.damaged = true;
-      return c;
-    }
+    unsigned char z[kZip64EndSize];
+    in.Seek(at);
+    if (ReadFull(in, z, sizeof z) != sizeof z) Damaged("the Zip64 end record is cut off");
+    ByteCursor r(z, sizeof z);
+    r.Skip(16);
+    fields.disk = r.U32();
+    fields.centralDisk = r.U32();
+    r.U64();
+    fields.count = r.U64();
+    fields.centralSize = r.U64();
+    fields.centralOffset = r.U64();
+    c.zip64 = true;
+    c.centralLimit = at;
+    return true;
   }
-  if (disk != 0 || centralDisk != 0) {
-    c.error = "archives split over several disks are not supported";
-    return c;
-  }
-  c.count = count;
+  // A locator that leads nowhere is damage even where the classic record would do:
+  // readers that follow it and readers that ignore it would see different archives.
+  c.error = declared + kZip64EndSize > locatorPosition
+                ? "the Zip64 end locator points outside the archive"
+                : "the Zip64 end locator does not point at a Zip64 end record";
+  c.damaged = true;
+  return false;
+}
 
-  // Try the offsets as stored, then as shifted by a prefix the writer did not know about.
+// Finds the first central header: at the offset as stored, else shifted by a prefix the
+// writer did not know about. Marks `c` valid when one of the two holds.
+void PlaceCentralDirectory(Stream& in, EndCandidate& c, const EndFields& fields) {
   std::vector<uint64_t> bases = {0};
-  if (c.centralLimit >= centralSize && c.centralLimit - centralSize > centralOffset) {
-    bases.push_back(c.centralLimit - centralSize - centralOffset);
+  if (c.centralLimit >= fields.centralSize &&
+      c.centralLimit - fields.centralSize > fields.centralOffset) {
+    bases.push_back(c.centralLimit - fields.centralSize - fields.centralOffset);
   }
   for (uint64_t base : bases) {
-    uint64_t start = SaturatingAdd(centralOffset, base);
+    uint64_t start = SaturatingAdd(fields.centralOffset, base);
     if (start > c.centralLimit) continue;
-    if (count > 0 && (start + 4 > c.centralLimit || !SignatureAt(in, start, kCentralSignature))) {
+    if (fields.count > 0 &&
+        (start + 4 > c.centralLimit || !SignatureAt(in, start, kCentralSignature))) {
       continue;
     }
     c.valid = true;
     c.exact = base == 0;
     c.base = base;
     c.centralStart = start;
-    return c;
+    return;
   }
   c.error = "the central directory is not where the end record says";
+}
+
+// Judges the end record found at `position`: the layout it implies and whether it holds.
+EndCandidate ReadEndCandidate(Stream& in, uint64_t position, const unsigned char* record,
+                              size_t available) {
+  EndCandidate c;
+  c.position = position;
+  c.centralLimit = position;
+  EndFields fields = ReadEndRecord(record, available, &c.comment);
+  if (!FollowZip64Locator(in, c, fields)) return c;
+  if (fields.disk != 0 || fields.centralDisk != 0) {
+    c.error = "archives split over several disks are not supported";
+    return c;
+  }
+  c.count = fields.count;
+  PlaceCentralDirectory(in, c, fields);
   return c;
 }
 
@@ -151,7 +174,8 @@ EndCandidate FindEnd(Stream& in) {
   std::vector<EndCandidate> candidates;
   for (size_t i = window.size() - kEndSize + 1; i-- > 0;) {
     if (Load32(window.data() + i) != kEndSignature) continue;
-    candidates.push_back(Evaluate(in, windowStart + i, window.data() + i, window.size() - i));
+    candidates.push_back(
+        ReadEndCandidate(in, windowStart + i, window.data() + i, window.size() - i));
   }
   if (candidates.empty()) {
     throw ArchiveError(Fault::kNotZip, "no end-of-central-directory record: not a Zip archive");
