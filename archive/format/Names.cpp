@@ -250,81 +250,83 @@ size_t Utf16Length(std::string_view utf8) {
   return units;
 }
 
+namespace {
+
+// The text as code points, each byte that is not part of valid UTF-8 as U+FFFD.
+std::u32string CodePoints(std::string_view text) {
+  std::u32string out;
+  size_t at = 0;
+  while (at < text.size()) {
+    char32_t c;
+    out.push_back(NextCodePoint(text, &at, &c) ? c : U'\uFFFD');
+  }
+  return out;
+}
+
+char32_t FoldForMatch(char32_t c, bool ignoreCase) {
+  return (ignoreCase && c >= 'A' && c <= 'Z') ? c + 32 : c;
+}
+
+// Matches `c` against the set "[...]" starting at p[at]: sets `*next` past it and
+// `*matched`. Returns false for a set without its closing bracket, taken literally.
+bool MatchSet(const std::u32string& p, size_t at, char32_t c, bool ignoreCase, size_t* next,
+              bool* matched) {
+  auto fold = [ignoreCase](char32_t x) { return FoldForMatch(x, ignoreCase); };
+  size_t i = at + 1;
+  bool negate = i < p.size() && (p[i] == '!' || p[i] == '^');
+  if (negate) ++i;
+  bool any = false;
+  bool first = true;
+  for (; i < p.size() && (p[i] != ']' || first); ++i) {
+    first = false;
+    if (i + 2 < p.size() && p[i + 1] == '-' && p[i + 2] != ']') {
+      if (fold(c) >= fold(p[i]) && fold(c) <= fold(p[i + 2])) any = true;
+      i += 2;
+    } else if (fold(c) == fold(p[i])) {
+      any = true;
+    }
+  }
+  if (i >= p.size()) return false;
+  *next = i + 1;
+  *matched = any != negate;
+  return true;
+}
+
+// Whether the pattern element at p[*pi] (anything but '*') matches the one character `c`;
+// if so, moves `*pi` past the element.
+bool MatchOne(const std::u32string& p, size_t* pi, char32_t c, bool ignoreCase) {
+  char32_t pc = p[*pi];
+  size_t next = *pi + 1;
+  bool matched;
+  if (pc == '?') {
+    matched = true;
+  } else if (pc == '[' && MatchSet(p, *pi, c, ignoreCase, &next, &matched)) {
+    // `next` and `matched` set by the set
+  } else {
+    matched = FoldForMatch(pc, ignoreCase) == FoldForMatch(c, ignoreCase);
+  }
+  if (matched) *pi = next;
+  return matched;
+}
+
+}  // namespace
+
 bool WildcardMatch(std::string_view pattern, std::string_view text, bool ignoreCase) {
-  auto decode = [](std::string_view s) {
-    std::u32string out;
-    size_t at = 0;
-    while (at < s.size()) {
-      char32_t c;
-      out.push_back(NextCodePoint(s, &at, &c) ? c : U'\uFFFD');
-    }
-    return out;
-  };
-  auto fold = [ignoreCase](char32_t c) {
-    return (ignoreCase && c >= 'A' && c <= 'Z') ? c + 32 : c;
-  };
-  std::u32string p = decode(pattern);
-  std::u32string t = decode(text);
-
-  // Matches one set "[...]" starting at p[pi]; sets `next` past it. A set without its
-  // closing bracket is taken literally.
-  auto matchSet = [&](size_t pi, char32_t c, size_t* next, bool* matched) {
-    size_t i = pi + 1;
-    bool negate = i < p.size() && (p[i] == '!' || p[i] == '^');
-    if (negate) ++i;
-    bool any = false;
-    bool first = true;
-    for (; i < p.size() && (p[i] != ']' || first); ++i) {
-      first = false;
-      if (i + 2 < p.size() && p[i + 1] == '-' && p[i + 2] != ']') {
-        if (fold(c) >= fold(p[i]) && fold(c) <= fold(p[i + 2])) any = true;
-        i += 2;
-      } else if (fold(c) == fold(p[i])) {
-        any = true;
-      }
-    }
-    if (i >= p.size()) return false;
-    *next = i + 1;
-    *matched = any != negate;
-    return true;
-  };
-
+  std::u32string p = CodePoints(pattern);
+  std::u32string t = CodePoints(text);
   // Iterative matching with one backtrack point for the last '*': linear in practice and
   // never recursive, so hostile patterns cannot exhaust the stack.
   size_t pi = 0, ti = 0;
   size_t starP = std::u32string::npos, starT = 0;
   while (ti < t.size()) {
-    if (pi < p.size()) {
-      char32_t pc = p[pi];
-      if (pc == '*') {
-        starP = pi++;
-        starT = ti;
-        continue;
-      }
-      if (pc == '?') {
-        ++pi;
-        ++ti;
-        continue;
-      }
-      if (pc == '[') {
-        size_t next;
-        bool matched;
-        if (matchSet(pi, t[ti], &next, &matched)) {
-          if (matched) {
-            pi = next;
-            ++ti;
-            continue;
-          }
-        } else if (fold(t[ti]) == '[') {
-          ++pi;
-          ++ti;
-          continue;
-        }
-      } else if (fold(pc) == fold(t[ti])) {
-        ++pi;
-        ++ti;
-        continue;
-      }
+    if (pi < p.size() && p[pi] == '*') {
+      starP = pi++;
+      starT = ti;
+      continue;
+    }
+    if (pi < p.size() && MatchOne(p, &pi, t[ti], ignoreCase)) {
+      ++ti;
+      continue;
     }
     if (starP == std::u32string::npos) return false;
     pi = starP + 1;
