@@ -7,9 +7,9 @@
 #include "archive/format/DosTime.h"
 #include "archive/io/FileFacts.h"
 #include "archive/io/FileSystem.h"
+#include "archive/io/WorkerPool.h"
 #include "archive/read/MemberReader.h"
 #include "archive/format/Names.h"
-#include "archive/write/ParallelDeflate.h"
 
 namespace archive {
 

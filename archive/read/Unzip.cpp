@@ -14,7 +14,6 @@
 #include "archive/format/Format.h"
 #include "archive/read/MemberReader.h"
 #include "archive/format/Names.h"
-#include "archive/write/ParallelDeflate.h"
 #include "archive/read/ParallelExtract.h"
 #include "archive/io/Stream.h"
 
