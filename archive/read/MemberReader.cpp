@@ -24,7 +24,7 @@ constexpr size_t kInputBufferSize = 64 * 1024;
 // each extraction worker (up to 8): 2 MiB keeps that within 32 MiB, and covers the members
 // that dominate ordinary archives (source files, documents, libraries of a few MB); larger
 // members stream, where the call overhead that whole inflation saves matters little.
-constexpr uint64_t kWholeMemberBytes = 2 << 20;
+constexpr uint64_t kInflateWholeBytes = 2 << 20;
 
 [[noreturn]] void Bad(const std::string& why) { throw ArchiveError(Fault::kBadMember, why); }
 
@@ -130,7 +130,7 @@ size_t MemberReader::Read(void* buffer, size_t size) {
 
 bool MemberReader::InflateWhole() {
   if (entry_.method != kMethodDeflated || entry_.uncompressedSize == 0 ||
-      entry_.uncompressedSize > kWholeMemberBytes || entry_.compressedSize > kWholeMemberBytes) {
+      entry_.uncompressedSize > kInflateWholeBytes || entry_.compressedSize > kInflateWholeBytes) {
     return false;
   }
   std::vector<unsigned char> in(static_cast<size_t>(entry_.compressedSize));

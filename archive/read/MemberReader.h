@@ -37,7 +37,7 @@ class MemberReader {
   uint64_t produced() const { return produced_; }
 
  private:
-  // Deflated members up to kWholeMemberBytes (both sizes) are inflated in one call by
+  // Deflated members up to kInflateWholeBytes (both sizes) are inflated in one call by
   // libdeflate, about 1.7 times as fast as streaming through zlib, and then handed out from
   // memory. Returns false, having changed nothing, when that does not give exactly the
   // declared bytes with the declared CRC: the streaming path then finds the fault and says

@@ -65,11 +65,11 @@ constexpr size_t kZlibBelow = 64;
 constexpr size_t kSyncMarkerRoom = 5;
 }  // namespace
 
-DeflateStates::DeflateStates(unsigned lanes, int level) : level_(level), states_(lanes) {}
+DeflateStates::DeflateStates(unsigned workers, int level) : level_(level), states_(workers) {}
 
 DeflateStates::~DeflateStates() = default;
 
-DeflateStates::State& DeflateStates::Lane(unsigned worker) {
+DeflateStates::State& DeflateStates::StateOf(unsigned worker) {
   std::unique_ptr<State>& state = states_.at(worker);
   if (!state) state = std::make_unique<State>();
   return *state;
@@ -77,7 +77,7 @@ DeflateStates::State& DeflateStates::Lane(unsigned worker) {
 
 bool DeflateStates::DeflateWhole(unsigned worker, const unsigned char* data, size_t size,
                                  std::vector<unsigned char>& out) {
-  State& state = Lane(worker);
+  State& state = StateOf(worker);
   out.clear();
   if (size == 0) return false;
   size_t used = 0;
@@ -101,7 +101,7 @@ bool DeflateStates::DeflateWhole(unsigned worker, const unsigned char* data, siz
 
 bool DeflateStates::DeflateChunk(unsigned worker, const unsigned char* data, size_t size,
                                  std::vector<unsigned char>& out) {
-  State& state = Lane(worker);
+  State& state = StateOf(worker);
   if (size < kZlibBelow) return false;
   libdeflate_compressor* compressor = state.Whole(level_);
   out.resize(libdeflate_deflate_compress_bound(compressor, size) + kSyncMarkerRoom);
@@ -152,7 +152,7 @@ bool DeflateStates::DeflateChunk(unsigned worker, const unsigned char* data, siz
 void DeflateStates::Deflate(unsigned worker, const unsigned char* dictionary, size_t dictionarySize,
                             const unsigned char* data, size_t size, bool finish,
                             std::vector<unsigned char>& out) {
-  State& state = Lane(worker);
+  State& state = StateOf(worker);
   z_stream& z = state.Zlib(level_);
   if (dictionarySize > 0 &&
       deflateSetDictionary(&z, dictionary, static_cast<uInt>(dictionarySize)) != Z_OK) {
@@ -290,9 +290,9 @@ DeflateTotals ParallelDeflate::Compress(
   return totals;
 }
 
-bool ParallelDeflate::CompressWhole(unsigned lane, Stream& file, uint64_t sizeHint,
+bool ParallelDeflate::CompressWhole(unsigned worker, Stream& file, uint64_t sizeHint,
                                     PrefetchedFile& result) {
-  constexpr size_t kLimit = static_cast<size_t>(kWholeMemberBytes);
+  constexpr size_t kLimit = static_cast<size_t>(kDeflateWholeBytes);
   // One byte more than listed tells whether the file grew since.
   std::vector<unsigned char> plain(static_cast<size_t>(std::min<uint64_t>(sizeHint, kLimit)) + 1);
   size_t got = ReadFull(file, plain.data(), plain.size());
@@ -306,7 +306,7 @@ bool ParallelDeflate::CompressWhole(unsigned lane, Stream& file, uint64_t sizeHi
   result = PrefetchedFile{};
   result.size = got;
   result.crc = Crc32(0, plain.data(), got);
-  result.deflated = states_.DeflateWhole(lane, plain.data(), got, result.data);
+  result.deflated = states_.DeflateWhole(worker, plain.data(), got, result.data);
   if (!result.deflated) result.data = std::move(plain);
   return true;
 }

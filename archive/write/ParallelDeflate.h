@@ -1,6 +1,6 @@
 // Compression on every core, for the writer.
 //
-// A member of up to kWholeMemberBytes is read whole and compressed in one call with
+// A member of up to kDeflateWholeBytes is read whole and compressed in one call with
 // libdeflate, about three times as fast as zlib at the same ratio. Larger members are cut
 // into chunks of kChunkBytes that worker threads deflate side by side, also with libdeflate.
 // libdeflate has no streaming: each call ends with a final block. So each chunk's stream is
@@ -44,8 +44,8 @@ namespace archive {
 // created on first use.
 class DeflateStates {
  public:
-  // `lanes` states, compressing at `level` (1 to 9).
-  DeflateStates(unsigned lanes, int level);
+  // States for `workers` workers, compressing at `level` (1 to 9).
+  DeflateStates(unsigned workers, int level);
   ~DeflateStates();
   DeflateStates(const DeflateStates&) = delete;
   DeflateStates& operator=(const DeflateStates&) = delete;
@@ -77,8 +77,8 @@ class DeflateStates {
 
  private:
   struct State;
-  // The state of `worker`'s lane, created on first use.
-  State& Lane(unsigned worker);
+  // The state of `worker`, created on first use.
+  State& StateOf(unsigned worker);
   int level_;
   std::vector<std::unique_ptr<State>> states_;
 };
@@ -100,9 +100,9 @@ class ParallelDeflate {
   // keeps two of the largest on the cores, costs about 16 MiB. In the benchmark corpora
   // 80 % of the bytes of the large files are in files over 4 MiB and 77 % over 8 MiB:
   // doubling the bound would move 3 % more to libdeflate for 16 MiB more memory.
-  static constexpr uint64_t kWholeMemberBytes = 4 << 20;
+  static constexpr uint64_t kDeflateWholeBytes = 4 << 20;
   // Read-ahead of whole members, by their listed sizes.
-  static constexpr uint64_t kPrefetchBytes = 2 * kWholeMemberBytes;
+  static constexpr uint64_t kPrefetchBytes = 2 * kDeflateWholeBytes;
 
   // `level` 1 to 9. With `workers` 0 the pool gets WorkerPool::PackingWorkers().
   explicit ParallelDeflate(int level, unsigned workers = 0);
@@ -111,13 +111,13 @@ class ParallelDeflate {
   ParallelDeflate& operator=(const ParallelDeflate&) = delete;
 
   unsigned workers() const { return workers_; }
-  // The lane of the states() for work done on the calling thread.
-  unsigned callerLane() const { return workers_; }
+  // The worker of the states() that stands for the calling thread: one after the pool's.
+  unsigned callerWorker() const { return workers_; }
 
   // Reads the whole of `file` from where it stands and compresses it into `result`
-  // (kReady), on `lane` of the states(); false when it holds more than kWholeMemberBytes
+  // (kReady), with `worker`'s state; false when it holds more than kDeflateWholeBytes
   // (`file` is then left somewhere after that). Throws what reading throws, and bad_alloc.
-  bool CompressWhole(unsigned lane, Stream& file, uint64_t sizeHint, PrefetchedFile& result);
+  bool CompressWhole(unsigned worker, Stream& file, uint64_t sizeHint, PrefetchedFile& result);
 
   // Reads with `read(buffer, size)` (which returns 0 only at the end) until the end, in
   // chunks deflated on the workers, and hands the deflate stream to `sink(data, size)` in
@@ -142,7 +142,7 @@ struct PrefetchedFile {
                   // them) stored
     kOpenFailed,  // the file could not be opened; `error` is the errno value
     kReadFailed,  // reading failed; `message` says why
-    kTooLarge     // the file grew past kWholeMemberBytes: the writer reads it itself
+    kTooLarge     // the file grew past kDeflateWholeBytes: the writer reads it itself
   };
   Outcome outcome = Outcome::kReady;
   int error = 0;

@@ -112,14 +112,14 @@ void ZipWriter::AddDirectory(const NewMember& member) {
 }
 
 void ZipWriter::AddFile(const NewMember& member, Stream& source, uint64_t sizeHint) {
-  if (level_ > 0 && sizeHint <= ParallelDeflate::kWholeMemberBytes) {
+  if (level_ > 0 && sizeHint <= ParallelDeflate::kDeflateWholeBytes) {
     // Compressed whole on this thread, as the prefetcher would have; read again in chunks
     // if it grew past the bound.
     PrefetchedFile whole;
     bool fits = false;
     try {
       source.Seek(0);
-      fits = Parallel()->CompressWhole(Parallel()->callerLane(), source, sizeHint, whole);
+      fits = Parallel()->CompressWhole(Parallel()->callerWorker(), source, sizeHint, whole);
     } catch (const ArchiveError& e) {
       throw ArchiveError(Fault::kReadFailed, e.what());
     }
@@ -226,7 +226,7 @@ ParallelDeflate* ZipWriter::Parallel() {
 void ZipWriter::AddCompressed(const NewMember& member, const PrefetchedFile& file) {
   CentralRecord r = NewRecord(member, file.deflated ? kMethodDeflated : kMethodStored, kDosArchive);
   r.crc = file.crc;
-  r.compressedSize = file.data.size();  // at most kWholeMemberBytes: no Zip64 fields
+  r.compressedSize = file.data.size();  // at most kDeflateWholeBytes: no Zip64 fields
   r.uncompressedSize = file.size;
   AppendLocalHeader(r);
   Append(file.data.data(), file.data.size());

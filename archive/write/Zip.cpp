@@ -317,7 +317,7 @@ class Plan {
 };
 
 bool ReadAhead(const Input& input) {
-  return !input.isDirectory && input.size <= ParallelDeflate::kWholeMemberBytes;
+  return !input.isDirectory && input.size <= ParallelDeflate::kDeflateWholeBytes;
 }
 
 // Items decided beforehand (updating or deleting).

@@ -31,7 +31,7 @@ using archive::PrefetchedFile;
 using namespace testing_support;
 
 constexpr size_t kChunk = ParallelDeflate::kChunkBytes;
-constexpr size_t kWhole = ParallelDeflate::kWholeMemberBytes;
+constexpr size_t kWhole = ParallelDeflate::kDeflateWholeBytes;
 
 // Text-like data: words from a small vocabulary, so that deflate finds matches both near
 // and up to its whole window back.
@@ -215,7 +215,7 @@ TEST(FilePrefetcher, DeliversEachFileInOrderWithItsOutcome) {
   WriteFile(dir / "text.txt", text);
   WriteFile(dir / "noise.bin", noise);
   WriteFile(dir / "empty", "");
-  WriteFile(dir / "grown", Text(ParallelDeflate::kWholeMemberBytes + 10, 3));
+  WriteFile(dir / "grown", Text(ParallelDeflate::kDeflateWholeBytes + 10, 3));
   ParallelDeflate engine(6, 2);
   std::vector<archive::FilePrefetcher::File> files = {{1, dir / "text.txt", text.size()},
                                                       {2, dir / "missing", 10},
