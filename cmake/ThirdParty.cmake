@@ -1,14 +1,17 @@
 # The engine's compression libraries as four targets: Parcelo::bzip2, Parcelo::lzma,
-# Parcelo::zstd and Parcelo::deflate. Natively they are Debian's packages (scripts/deps). The
-# Windows trees link static archives that scripts/thirdparty cross-builds from Debian's source
-# packages into build/thirdparty/<triplet>/, so that the DLLs stand alone.
+# Parcelo::zstd and Parcelo::deflate, and its crypto library, Parcelo::nettle (AES, SHA-1,
+# HMAC, PBKDF2; the public-key half is not built). Natively they are Debian's packages
+# (scripts/deps). The Windows trees link static archives that scripts/thirdparty cross-builds
+# from Debian's source packages into build/thirdparty/<triplet>/, so that the DLLs stand
+# alone.
 
 # Target suffix, header, library name natively, static archive in the Windows trees.
 set(parcelo_thirdparty
   bzip2:bzlib.h:bz2:libbz2.a
   lzma:lzma.h:lzma:liblzma.a
   zstd:zstd.h:zstd:libzstd.a
-  deflate:libdeflate.h:deflate:libdeflate.a)
+  deflate:libdeflate.h:deflate:libdeflate.a
+  nettle:nettle/aes.h:nettle:libnettle.a)
 
 if(PARCELO_WIN32)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)

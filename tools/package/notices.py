@@ -6,9 +6,9 @@ what this machine's toolchain installed (never typed by hand):
   Windows build compiled against;
 - winpthreads of mingw-w64, linked into every binary by the posix thread model: its
   copyright and licence paragraphs from Debian's copyright file;
-- bzip2, xz (liblzma), zstd and libdeflate, linked into zip32.dll and unzip32.dll: the licence
-  file of each source package scripts/thirdparty built them from, with the versions it
-  recorded.
+- bzip2, xz (liblzma), zstd and libdeflate, linked into zip32.dll and unzip32.dll, and nettle,
+  linked into unzip32.dll (which decrypts): the licence file of each source package
+  scripts/thirdparty built them from, with the versions it recorded.
 
     notices.py OUTPUT_FOLDER [--zlib-header PATH] [--mingw-copyright PATH] [--thirdparty PATH]
 """
@@ -25,6 +25,7 @@ THIRDPARTY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."
 
 # The libraries scripts/thirdparty builds: bundle file, what the binaries contain, and phrases
 # the licence file must hold (a different file under the expected name is refused).
+# Linked into both libraries unless BINARIES names others.
 LIBRARIES = {
     "bzip2": ("LICENSE-bzip2.txt", "libbz2, the library of bzip2",
               ("Julian Seward", "Redistribution and use in source and binary forms")),
@@ -34,7 +35,11 @@ LIBRARIES = {
              ("BSD License", "Redistribution and use in source and binary forms")),
     "libdeflate": ("LICENSE-libdeflate.txt", "libdeflate",
                    ("Eric Biggers", "Permission is hereby granted, free of charge")),
+    "nettle": ("LICENSE-nettle.txt", "libnettle, the symmetric half of Nettle",
+               ("GNU LESSER GENERAL PUBLIC LICENSE", "Version 3, 29 June 2007",
+                "GNU GENERAL PUBLIC LICENSE")),
 }
+BINARIES = {"nettle": "unzip32.dll contains"}
 
 
 def zlib_licence(header_text):
@@ -123,7 +128,8 @@ def library_notice(name, versions, licence_text):
     for phrase in needed:
         if phrase not in text:
             raise ValueError(f"the licence of {name} lacks {phrase!r}")
-    head = textwrap.fill(f"zip32.dll and unzip32.dll contain {what}, version {upstream}, linked "
+    binaries = BINARIES.get(name, "zip32.dll and unzip32.dll contain")
+    head = textwrap.fill(f"{binaries} {what}, version {upstream}, linked "
                          f"statically, built from Debian's source package of version {debian}. "
                          f"Its licence, as that source carries it:", 78)
     return filename, head + "\n\n" + text
