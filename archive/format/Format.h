@@ -36,9 +36,10 @@ constexpr uint16_t kFlagUtf8 = 0x0800;
 constexpr uint16_t kFlagMaskedHeaders = 0x2000;  // central directory encryption
 
 constexpr uint16_t kExtraZip64 = 0x0001;
-constexpr uint16_t kExtraNtfs = 0x000A;       // NTFS times, 100 ns steps since 1601
-constexpr uint16_t kNtfsTimesTag = 0x0001;    // its attribute holding the three times
-constexpr uint16_t kExtraTimestamp = 0x5455;  // "UT": Unix times in seconds, UTC
+constexpr uint16_t kExtraNtfs = 0x000A;         // NTFS times, 100 ns steps since 1601
+constexpr uint16_t kNtfsTimesTag = 0x0001;      // its attribute holding the three times
+constexpr uint16_t kExtraTimestamp = 0x5455;    // "UT": Unix times in seconds, UTC
+constexpr uint16_t kExtraUnicodePath = 0x7075;  // "up": the name in UTF-8, with its CRC-32
 
 constexpr uint32_t kMax32 = 0xFFFFFFFF;
 constexpr uint16_t kMax16 = 0xFFFF;
@@ -47,6 +48,9 @@ constexpr uint16_t kMax16 = 0xFFFF;
 // Unix mode bits in their high half.
 constexpr uint8_t kHostUnix = 3;
 constexpr uint8_t kHostMacOsX = 19;
+// Host systems whose names separate folders with '\': MS-DOS (FAT), Windows NTFS under
+// both numbers writers use for it (10 in the format's list, 11 in Info-ZIP's), and VFAT.
+constexpr uint8_t kDosHosts[] = {0, 10, 11, 14};
 constexpr uint32_t kUnixTypeMask = 0170000;
 constexpr uint32_t kUnixSymlink = 0120000;
 constexpr uint32_t kUnixDirectory = 0040000;

@@ -1,5 +1,8 @@
 #include "archive/format/Names.h"
 
+#include <zlib.h>
+
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -175,13 +178,64 @@ std::string Cp437ToUtf8(std::string_view bytes) {
   return out;
 }
 
-std::string DecodeName(std::string_view raw, bool utf8Flag, bool* valid) {
-  *valid = true;
-  if (IsAscii(raw)) return std::string(raw);
-  if (!utf8Flag) return Cp437ToUtf8(raw);
-  if (IsValidUtf8(raw)) return std::string(raw);
-  *valid = false;
-  return RepairUtf8(raw);
+namespace {
+
+// The Unicode path field's UTF-8 name, where it is version 1, its CRC-32 is that of the
+// header's name bytes and its text is valid UTF-8.
+std::optional<std::string> UnicodePathField(std::string_view extra, std::string_view bytes) {
+  size_t at = 0;
+  while (extra.size() - at >= 4) {
+    auto byte = [&](size_t i) { return static_cast<unsigned char>(extra[i]); };
+    uint16_t id = static_cast<uint16_t>(byte(at) | byte(at + 1) << 8);
+    size_t size = byte(at + 2) | byte(at + 3) << 8;
+    if (size > extra.size() - at - 4) break;  // runs past the block: not a field
+    std::string_view field = extra.substr(at + 4, size);
+    at += 4 + size;
+    if (id != format::kExtraUnicodePath || field.size() < 5 || field[0] != 1) continue;
+    uint32_t stored = 0;
+    for (int i = 4; i >= 1; --i) stored = stored << 8 | static_cast<unsigned char>(field[i]);
+    uint32_t actual = static_cast<uint32_t>(crc32(crc32(0, nullptr, 0),
+                                                  reinterpret_cast<const Bytef*>(bytes.data()),
+                                                  static_cast<uInt>(bytes.size())));
+    std::string_view text = field.substr(5);
+    if (stored == actual && IsValidUtf8(text)) return std::string(text);
+  }
+  return std::nullopt;
+}
+
+std::string DecodeUnmarked(std::string_view bytes, uint8_t host, const NameCodePage& codePage) {
+  if (IsAscii(bytes)) return std::string(bytes);
+  if ((host == format::kHostUnix || host == format::kHostMacOsX) && IsValidUtf8(bytes)) {
+    return std::string(bytes);
+  }
+  if (codePage.number != 437 && codePage.decode) {
+    if (std::optional<std::string> text = codePage.decode(codePage.number, bytes)) return *text;
+  }
+  return Cp437ToUtf8(bytes);
+}
+
+bool IsDosHost(uint8_t host) {
+  for (uint8_t dos : format::kDosHosts) {
+    if (host == dos) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+MemberName DecideMemberName(const StoredName& stored, const NameCodePage& codePage) {
+  MemberName name;
+  uint8_t host = static_cast<uint8_t>(stored.versionMadeBy >> 8);
+  if ((stored.flags & format::kFlagUtf8) != 0) {
+    name.valid = IsValidUtf8(stored.bytes);
+    name.text = name.valid ? std::string(stored.bytes) : RepairUtf8(stored.bytes);
+  } else if (std::optional<std::string> field = UnicodePathField(stored.extra, stored.bytes)) {
+    name.text = std::move(*field);
+  } else {
+    name.text = DecodeUnmarked(stored.bytes, host, codePage);
+  }
+  if (IsDosHost(host)) std::replace(name.text.begin(), name.text.end(), '\\', '/');
+  return name;
 }
 
 namespace {

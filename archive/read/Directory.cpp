@@ -8,6 +8,7 @@
 #include "archive/format/Format.h"
 #include "archive/format/Names.h"
 #include "archive/format/Status.h"
+#include "archive/io/CodePage.h"
 
 namespace archive {
 
@@ -265,8 +266,8 @@ namespace {
 
 // Reads the central header at `*position` (the stream stands there), with its name, extra
 // fields and comment, and moves `*position` past it. `variable` is reused between calls.
-Entry ReadCentralHeader(Stream& in, const EndCandidate& end, uint64_t* position,
-                        std::string& variable) {
+Entry ReadCentralHeader(Stream& in, const EndCandidate& end, const NameCodePage& codePage,
+                        uint64_t* position, std::string& variable) {
   unsigned char header[kCentralHeaderSize];
   if (*position + kCentralHeaderSize > end.centralLimit ||
       ReadFull(in, header, sizeof header) != sizeof header) {
@@ -305,13 +306,17 @@ Entry ReadCentralHeader(Stream& in, const EndCandidate& end, uint64_t* position,
   std::string_view fields(variable);
   e.rawName.assign(fields.substr(0, nameSize));
   e.comment.assign(fields.substr(size_t{nameSize} + extraSize, commentSize));
-  e.name = DecodeName(e.rawName, (e.flags & kFlagUtf8) != 0, &e.nameValid);
+  std::string_view extra = fields.substr(nameSize, extraSize);
+  MemberName name = DecideMemberName({e.rawName, e.flags, e.versionMadeBy, extra}, codePage);
+  e.name = std::move(name.text);
+  e.nameValid = name.valid;
+  e.nameCodePage = codePage;
 
   e.compressedSize = compressed32;
   e.uncompressedSize = uncompressed32;
   e.localOffset = offset32;
-  ParseExtra(fields.substr(nameSize, extraSize), e, uncompressed32 == kMax32,
-             compressed32 == kMax32, offset32 == kMax32, disk == kMax16, &disk);
+  ParseExtra(extra, e, uncompressed32 == kMax32, compressed32 == kMax32, offset32 == kMax32,
+             disk == kMax16, &disk);
   if (disk != 0 && e.damage.empty()) e.damage = "the member is on another disk";
   e.localOffset = SaturatingAdd(e.localOffset, end.base);
   return e;
@@ -350,7 +355,9 @@ void MarkBounds(std::vector<Entry>& entries, uint64_t centralStart) {
 
 }  // namespace
 
-Directory ReadDirectory(Stream& in) {
+Directory ReadDirectory(Stream& in) { return ReadDirectory(in, SystemNameCodePage()); }
+
+Directory ReadDirectory(Stream& in, const NameCodePage& codePage) {
   EndCandidate end = FindEnd(in);
   Directory dir;
   dir.comment = std::move(end.comment);
@@ -368,7 +375,7 @@ Directory ReadDirectory(Stream& in) {
   uint64_t position = end.centralStart;
   std::string variable;
   for (uint64_t i = 0; i < end.count; ++i) {
-    dir.entries.push_back(ReadCentralHeader(in, end, &position, variable));
+    dir.entries.push_back(ReadCentralHeader(in, end, codePage, &position, variable));
   }
   dir.centralEnd = position;
   MarkBounds(dir.entries, end.centralStart);

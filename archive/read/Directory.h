@@ -8,14 +8,16 @@
 #include <vector>
 
 #include "archive/format/DosTime.h"
+#include "archive/format/Names.h"
 #include "archive/io/Stream.h"
 
 namespace archive {
 
 struct Entry {
-  std::string name;     // UTF-8, decoded from `rawName` (see DecodeName)
+  std::string name;     // UTF-8, what the writer meant by `rawName` (see DecideMemberName)
   std::string rawName;  // the bytes stored in the archive
   bool nameValid = true;
+  NameCodePage nameCodePage;  // what names without the UTF-8 flag were read in
   uint16_t versionMadeBy = 0;
   uint16_t versionNeeded = 0;
   uint16_t flags = 0;
@@ -65,6 +67,8 @@ struct Directory {
 // Reads the central directory. Throws ArchiveError: kNotZip when there is no usable end
 // record, kDamaged when the central directory cannot be read, kReadFailed on I/O errors.
 // Memory use is bounded by the stream's real size, never by declared counts or sizes.
+// Names without the UTF-8 flag are read in `codePage`; by default the system's.
 Directory ReadDirectory(Stream& in);
+Directory ReadDirectory(Stream& in, const NameCodePage& codePage);
 
 }  // namespace archive

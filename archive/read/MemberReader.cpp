@@ -84,7 +84,15 @@ MemberReader::MemberReader(Stream& archive, const Entry& entry) : archive_(archi
 
   std::string name(nameSize, '\0');
   if (ReadFull(archive_, name.data(), nameSize) != nameSize) Bad("its local header is cut off");
-  if (name != entry.rawName) Bad("its local header gives a different name");
+  // The two headers agree when they store the same bytes or mean the same name.
+  if (name != entry.rawName) {
+    std::string extra(extraSize, '\0');
+    if (ReadFull(archive_, extra.data(), extraSize) != extraSize ||
+        DecideMemberName({name, flags, entry.versionMadeBy, extra}, entry.nameCodePage).text !=
+            entry.name) {
+      Bad("its local header gives a different name");
+    }
+  }
   if (method != entry.method) Bad("its local header gives a different compression method");
   if ((flags & kFlagEncrypted) != 0) {
     throw ArchiveError(Fault::kUnsupported, "it is encrypted, which is not supported");

@@ -43,7 +43,8 @@ class HostileTest : public ::testing::Test {
 
 struct HostileName {
   std::string name;
-  const char* why;  // a part of the message
+  const char* why;   // a part of the message
+  uint8_t host = 3;  // made-by system: Unix, where a backslash is no separator, or DOS (0, 10)
 };
 
 class HostileNameTest : public HostileTest, public ::testing::WithParamInterface<HostileName> {};
@@ -51,6 +52,7 @@ class HostileNameTest : public HostileTest, public ::testing::WithParamInterface
 TEST_P(HostileNameTest, IsRefusedAndTheRestExtracted) {
   RawArchive zip;
   zip.members = {Stored("ok.txt", "fine"), Stored(GetParam().name, "evil")};
+  zip.members[1].madeBy = static_cast<uint16_t>(GetParam().host << 8 | 20);
   EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
   ExpectMessage(GetParam().why);
   EXPECT_EQ(Inside(), (std::map<std::string, std::string>{{"ok.txt", "fine"}}));
@@ -75,6 +77,13 @@ const HostileName kHostileNames[] = {
     {"\\\\.\\PhysicalDrive0", "backslash"},
     {"..\\evil.txt", "backslash"},
     {"sub\\evil.txt", "backslash"},
+    // Where a backslash separates folders, the path it makes is judged.
+    {"\\\\?\\C:\\evil.txt", "absolute", 0},
+    {"\\\\.\\PhysicalDrive0", "absolute", 10},
+    {"..\\evil.txt", "leaves the target", 0},
+    {"sub\\..\\..\\evil.txt", "leaves the target", 11},
+    {"\\evil.txt", "absolute", 14},
+    {"C:\\evil.txt", "colon", 0},
     {"CON", "device"},
     {"sub/nul.txt", "device"},
     {"com1", "device"},
@@ -319,13 +328,22 @@ TEST_F(HostileTest, LocalHeaderThatDisagreesWithTheCentralOne) {
   method.localMethod = 8;
   RawMember crc = Stored("crc.txt", "c");
   crc.localCrc = 1;
+  // Headers that store a name differently agree when they mean the same (code page 437 here).
+  RawMember meant = Stored("\x94.txt", "o");
+  meant.localName = "x.txt";
+  meant.localExtra = UnicodePathField(1, "x.txt", "\xC3\xB6.txt");  // ö.txt
+  RawMember stale = Stored("\x84.txt", "a");
+  stale.localName = "y.txt";
+  stale.localExtra = UnicodePathField(1, "z.txt", "\xC3\xA4.txt");  // ä.txt, for another name
   RawArchive zip;
-  zip.members = {name, method, crc, Stored("fine.txt", "f")};
+  zip.members = {name, method, crc, Stored("fine.txt", "f"), meant, stale};
   EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
   ExpectMessage("central.txt: its local header gives a different name");
+  ExpectMessage("\xC3\xA4.txt: its local header gives a different name");
   ExpectMessage("method.txt: its local header gives a different compression method");
   ExpectMessage("crc.txt: its local header gives a different CRC or size");
-  EXPECT_EQ(Inside(), (std::map<std::string, std::string>{{"fine.txt", "f"}}));
+  EXPECT_EQ(Inside(),
+            (std::map<std::string, std::string>{{"fine.txt", "f"}, {"\xC3\xB6.txt", "o"}}));
 }
 
 TEST_F(HostileTest, EncryptionAndUnknownMethodsAreRefusedOthersProcessed) {

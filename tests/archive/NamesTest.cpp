@@ -1,8 +1,10 @@
-// Member-name decoding, the name checks for extraction, wildcards and DOS times.
+// What member names mean, the name checks for extraction, wildcards and DOS times.
 #include <gtest/gtest.h>
 
 #include "archive/format/DosTime.h"
 #include "archive/format/Names.h"
+#include "archive/io/CodePage.h"
+#include "tests/archive/TestSupport.h"
 
 namespace {
 
@@ -103,26 +105,82 @@ TEST(MemberNameTest, LengthLimits) {
   EXPECT_FALSE(CheckMemberName(deep).ok);  // 5,001 bytes
 }
 
-TEST(NameDecodingTest, Cp437UpperHalf) {
-  bool valid = false;
-  // 0x80 Ç, 0x81 ü, 0x9B ¢, 0xE1 ß, 0xE4 Σ, 0xFF no-break space
-  EXPECT_EQ(archive::DecodeName("\x80\x81\x9B\xE1\xE4\xFF", false, &valid),
-            "\xC3\x87\xC3\xBC\xC2\xA2\xC3\x9F\xCE\xA3\xC2\xA0");
-  EXPECT_TRUE(valid);
-  EXPECT_EQ(archive::DecodeName("plain.txt", false, &valid), "plain.txt");
+using testing_support::UnicodePathField;
+
+struct DecideCase {
+  const char* what;
+  std::string bytes;
+  uint16_t flags;
+  uint8_t host;  // made-by system: 0 DOS, 3 Unix, 11 NTFS, 19 macOS
+  std::string extra;
+  unsigned codePage;
+  std::string name;  // what the member is called
+  bool safe;         // and whether CheckMemberName lets it be written
+};
+
+const std::string kShiftJis =
+    "\x95\\\x82\xbe\x82\xe6/\x88\xea\x97\x97\x95\\.txt";  // 表だよ/一覧表.txt
+const std::string kUtf8Ete = "\xC3\xA9t\xC3\xA9";         // été as UTF-8
+
+const DecideCase kDecided[] = {
+    {"ASCII", "plain.txt", 0, 0, "", 437, "plain.txt", true},
+    {"code page 437", "\x80\x81\x9B\xE1\xE4\xFF", 0, 0, "", 437, "Çü¢ßΣ\u00A0", true},
+    {"flagged UTF-8", kUtf8Ete, 0x0800, 0, "", 437, "été", true},
+    {"UTF-8 from DOS, unflagged: code page", kUtf8Ete, 0, 0, "", 437, "├⌐t├⌐", true},
+    {"UTF-8 from Unix, unflagged", kUtf8Ete, 0, 3, "", 437, "été", true},
+    {"UTF-8 from macOS, unflagged", "\xe4\xb8\x96\xe7\x95\x8c", 0, 19, "", 866, "世界", true},
+    {"code page 866 from Unix, not UTF-8", "\xaf\xe0\xa8\xa2\xa5\xe2", 0, 3, "", 866, "привет",
+     true},
+    {"code page 866 that is UTF-8 by chance, from DOS", "\xe0\xa0\xa1", 0, 0, "", 866, "раб", true},
+    {"... and from Unix, where UTF-8 wins", "\xe0\xa0\xa1", 0, 3, "", 866, "\u0821", true},
+    {"Shift-JIS: 0x5C inside characters", kShiftJis, 0, 11, "", 932, "表だよ/一覧表.txt", true},
+    {"Shift-JIS read as 437: 0x5C separates", "\x95\\\x82\xbe", 0, 11, "", 437, "ò/é╛", true},
+    {"code page without converter: 437", "\xaf", 0, 0, "", 0, "»", true},
+    {"DOS backslash", "arc\\test", 0, 0, "", 437, "arc/test", true},
+    {"VFAT backslash", "a\\b\\", 0, 14, "", 437, "a/b/", true},
+    {"DOS backslash climbing out", "..\\evil.txt", 0, 10, "", 437, "../evil.txt", false},
+    {"DOS backslash at the root", "\\abs", 0, 0, "", 437, "/abs", false},
+    {"DOS drive", "C:\\x", 0, 0, "", 437, "C:/x", false},
+    {"DOS UNC", "\\\\server\\share\\x", 0, 11, "", 437, "//server/share/x", false},
+    {"Unix backslash stays", "arc\\test", 0, 3, "", 437, "arc\\test", false},
+    {"Unix backslash climbing stays", "..\\/hello", 0x0800, 3, "", 437, "..\\/hello", false},
+    {"Unicode path field", "???.txt", 0, 0, UnicodePathField(1, "???.txt", "日本.txt"), 437,
+     "日本.txt", true},
+    {"stale Unicode path field", "???.txt", 0, 0, UnicodePathField(1, "old.txt", "日本.txt"), 437,
+     "???.txt", false},
+    {"Unicode path field, version 2", "a.txt", 0, 0, UnicodePathField(2, "a.txt", "b.txt"), 437,
+     "a.txt", true},
+    {"Unicode path field under the UTF-8 flag", "a.txt", 0x0800, 0,
+     UnicodePathField(1, "a.txt", "b.txt"), 437, "a.txt", true},
+    {"Unicode path field not UTF-8", "a.txt", 0, 0, UnicodePathField(1, "a.txt", "b\xFF"), 437,
+     "a.txt", true},
+    {"Unicode path field after another field", "\x94.txt", 0, 0,
+     std::string("UT\x01\x00\x01", 5) + UnicodePathField(1, "\x94.txt", "ö.txt"), 866, "ö.txt",
+     true},
+    {"Unicode path field from DOS with a backslash", "x", 0, 0,
+     UnicodePathField(1, "x", "a\\..\\..\\b"), 437, "a/../../b", false},
+    {"Unicode path field cut short", "a.txt", 0, 0,
+     UnicodePathField(1, "a.txt", "b.txt").substr(0, 12), 437, "a.txt", true},
+};
+
+class DecideNameTest : public ::testing::TestWithParam<DecideCase> {};
+
+TEST_P(DecideNameTest, MeansWhatItsWriterMeant) {
+  const DecideCase& c = GetParam();
+  archive::NameCodePage codePage{c.codePage, c.codePage ? &archive::CodePageToUtf8 : nullptr};
+  archive::MemberName name = archive::DecideMemberName(
+      {c.bytes, c.flags, static_cast<uint16_t>(c.host << 8 | 20), c.extra}, codePage);
+  EXPECT_EQ(name.text, c.name) << c.what;
+  EXPECT_TRUE(name.valid) << c.what;
+  EXPECT_EQ(CheckMemberName(name.text).ok, c.safe) << c.what;
 }
 
-TEST(NameDecodingTest, Utf8FlagDecidesEncoding) {
-  bool valid = false;
-  const std::string utf8 = "\xC3\xA9t\xC3\xA9";  // été
-  EXPECT_EQ(archive::DecodeName(utf8, true, &valid), utf8);
-  EXPECT_TRUE(valid);
-  // Without the flag the same bytes are code page 437: 0xC3 ├, 0xA9 ⌐.
-  EXPECT_EQ(archive::DecodeName(utf8, false, &valid),
-            "\xE2\x94\x9C\xE2\x8C\x90t\xE2\x94\x9C\xE2\x8C\x90");
-  // Flagged, but not UTF-8: marked invalid and repaired for display.
-  EXPECT_EQ(archive::DecodeName("a\xFF", true, &valid), "a\xEF\xBF\xBD");
-  EXPECT_FALSE(valid);
+INSTANTIATE_TEST_SUITE_P(Table, DecideNameTest, ::testing::ValuesIn(kDecided));
+
+TEST(DecideNameTest, FlaggedNameThatIsNotUtf8IsRepairedAndMarked) {
+  archive::MemberName name = archive::DecideMemberName({"a\xFF", 0x0800, 0, ""}, {});
+  EXPECT_EQ(name.text, "a\xEF\xBF\xBD");
+  EXPECT_FALSE(name.valid);
   // Overlong encodings and surrogates are not UTF-8.
   EXPECT_FALSE(archive::IsValidUtf8("\xC0\xAF"));
   EXPECT_FALSE(archive::IsValidUtf8("\xED\xA0\x80"));

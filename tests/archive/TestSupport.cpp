@@ -142,6 +142,18 @@ uint32_t Crc(const std::string& bytes) {
       crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
 }
 
+std::string UnicodePathField(uint8_t version, const std::string& claimedFor,
+                             const std::string& utf8) {
+  uint32_t crc = Crc(claimedFor);
+  std::string field{static_cast<char>(version)};
+  for (int i = 0; i < 4; ++i) field += static_cast<char>(crc >> (8 * i));
+  field += utf8;
+  std::string extra = "up";
+  extra += static_cast<char>(field.size());
+  extra += static_cast<char>(field.size() >> 8);
+  return extra + field;
+}
+
 std::string RawArchive::Build() const {
   using archive::ByteBuilder;
   constexpr uint16_t kTime = 12 << 11;                  // 12:00:00

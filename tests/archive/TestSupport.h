@@ -46,6 +46,10 @@ std::string Zstd(const std::string& plain);
 // without its end marker.
 std::string ZipLzma(const std::string& plain, bool endMarker);
 uint32_t Crc(const std::string& bytes);
+// A Unicode path extra field (0x7075): version, the CRC-32 of the name it claims to stand
+// for, and the name in UTF-8.
+std::string UnicodePathField(uint8_t version, const std::string& claimedFor,
+                             const std::string& utf8);
 
 // One member of a hand-built archive. Unset fields are derived from `plain` and `data`.
 struct RawMember {
