@@ -1,6 +1,6 @@
 // The Windows half of FileFacts.h, and the Windows folder listing that brings the facts
-// along: the one part of the engine that calls Windows itself, because the C runtime sets
-// neither hidden nor system, nor reads or sets times finer than a second.
+// along: they call Windows itself, because the C runtime sets neither hidden nor system, nor
+// reads or sets times finer than a second.
 #include "archive/io/FileFacts.h"
 
 #include <cerrno>

@@ -61,21 +61,30 @@ std::unique_ptr<FileStream> CreateTempBeside(const fs::path& target, fs::path* t
                      "cannot create a temporary file beside " + Quoted(target));
 }
 
+namespace {
+ReplaceWithOverride::Move replacingMove = MoveReplacing;  // a test's, while it overrides
+}  // namespace
+
 bool ReplaceWith(const fs::path& from, const fs::path& to, std::error_code& ec) {
-  fs::rename(from, to, ec);
-  if (!ec) return true;
-  // Some runtimes refuse to rename over an existing file; then remove it first.
-  std::error_code statusError;
-  if (fs::is_regular_file(fs::symlink_status(to, statusError))) {
-    std::error_code removeError;
-    if (fs::remove(to, removeError)) {
-      ec.clear();
-      fs::rename(from, to, ec);
-      return !ec;
-    }
-  }
+  return replacingMove(from, to, ec);
+}
+
+ReplaceWithOverride::ReplaceWithOverride(Move move) : previous_(replacingMove) {
+  replacingMove = move;
+}
+
+ReplaceWithOverride::~ReplaceWithOverride() { replacingMove = previous_; }
+
+#ifndef _WIN32  // Windows: FileSystemWin32.cpp
+
+bool MoveReplacing(const fs::path& from, const fs::path& to, std::error_code& ec) {
+  ec.clear();
+  if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+  ec = std::error_code(errno, std::generic_category());
   return false;
 }
+
+#endif
 
 void RemoveQuietly(const fs::path& path) {
   std::error_code ec;

@@ -26,9 +26,31 @@ std::string EnsureFolders(const std::filesystem::path& root, const std::vector<s
 std::unique_ptr<FileStream> CreateTempBeside(const std::filesystem::path& target,
                                              std::filesystem::path* tempPath);
 
-// Moves `from` over `to`, replacing a file that is there.
+// Moves `from` over `to` in one step, replacing a file that is there. When that fails,
+// `to` is as it was: it is never removed first, so that a failed replacement cannot lose
+// the file it was to replace.
 bool ReplaceWith(const std::filesystem::path& from, const std::filesystem::path& to,
                  std::error_code& ec);
+
+// The platform's replacing move, which ReplaceWith makes: rename() natively, MoveFileExW
+// with MOVEFILE_REPLACE_EXISTING on Windows (FileSystemWin32.cpp).
+bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to,
+                   std::error_code& ec);
+
+// Tests only: while one lives, ReplaceWith moves with `move` instead of MoveReplacing, so
+// that a test can make the move fail.
+class ReplaceWithOverride {
+ public:
+  using Move = bool (*)(const std::filesystem::path& from, const std::filesystem::path& to,
+                        std::error_code& ec);
+  explicit ReplaceWithOverride(Move move);
+  ~ReplaceWithOverride();
+  ReplaceWithOverride(const ReplaceWithOverride&) = delete;
+  ReplaceWithOverride& operator=(const ReplaceWithOverride&) = delete;
+
+ private:
+  Move previous_;
+};
 
 // Removes a file, ignoring failures; for cleaning up after an error.
 void RemoveQuietly(const std::filesystem::path& path);

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "archive/read/Directory.h"
+#include "archive/io/FileSystem.h"
 #include "archive/format/Names.h"
 #include "archive/io/Stream.h"
 #include "archive/read/Unzip.h"
@@ -150,6 +151,25 @@ TEST_F(OperationsTest, CancelLeavesTheOldArchiveUntouched) {
   recorder.stopAfter = 1;
   recorder.added.clear();
   EXPECT_EQ(Zip(request), ZipStatus::kCancelled);
+  EXPECT_EQ(ReadFile(dir / "out.zip"), before);
+  EXPECT_TRUE(Leftovers(dir.path(), {"src", "other", "out.zip"}).empty());
+}
+
+// The new archive cannot take the old one's place: the old one must survive whole.
+TEST_F(OperationsTest, FailedReplacementKeepsTheOldArchive) {
+  ZipRequest request;
+  request.junkPaths = true;
+  request.names = {dir / "src/a.txt"};
+  ASSERT_EQ(Zip(request), ZipStatus::kOk);
+  const std::string before = ReadFile(dir / "out.zip");
+  {
+    archive::ReplaceWithOverride refuse([](const fs::path&, const fs::path&, std::error_code& ec) {
+      ec = std::make_error_code(std::errc::permission_denied);
+      return false;
+    });
+    request.names = {dir / "src/sub/b.txt"};
+    EXPECT_EQ(Zip(request), ZipStatus::kTempFileError);
+  }
   EXPECT_EQ(ReadFile(dir / "out.zip"), before);
   EXPECT_TRUE(Leftovers(dir.path(), {"src", "other", "out.zip"}).empty());
 }
