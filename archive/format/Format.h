@@ -10,6 +10,7 @@ constexpr uint32_t kCentralSignature = 0x02014b50;
 constexpr uint32_t kEndSignature = 0x06054b50;
 constexpr uint32_t kZip64EndSignature = 0x06064b50;
 constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
+constexpr uint32_t kDescriptorSignature = 0x08074b50;  // optional before a data descriptor
 
 constexpr uint32_t kLocalHeaderSize = 30;
 constexpr uint32_t kCentralHeaderSize = 46;

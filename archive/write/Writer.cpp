@@ -95,63 +95,94 @@ ZipWriter::CentralRecord ZipWriter::NewRecord(const NewMember& member, uint16_t 
   return r;
 }
 
-void ZipWriter::AppendLocalHeader(const CentralRecord& r) {
-  ByteBuilder local;
-  local.U32(kLocalSignature).U16(r.versionNeeded).U16(r.flags).U16(r.method);
-  local.U16(r.dosTime.time).U16(r.dosTime.date).U32(r.crc);
-  local.U32(static_cast<uint32_t>(r.compressedSize)).U32(static_cast<uint32_t>(r.uncompressedSize));
-  local.U16(static_cast<uint16_t>(r.name.size())).U16(static_cast<uint16_t>(r.extra.size()));
-  local.Bytes(r.name).Bytes(r.extra);
-  Append(local.str().data(), local.size());
+// ---- Headers ---------------------------------------------------------------------------
+
+namespace {
+
+uint32_t Clamp32(uint64_t v) { return v >= kMax32 ? kMax32 : static_cast<uint32_t>(v); }
+
+}  // namespace
+
+std::string ZipWriter::HeaderBytes(const CentralRecord& r, HeaderKind kind, bool localZip64) {
+  ByteBuilder h;
+  if (kind == HeaderKind::kLocal) {
+    const bool descriptor = (r.flags & kFlagDescriptor) != 0;
+    std::string extra = r.extra;
+    if (localZip64) {
+      extra += ByteBuilder()
+                   .U16(kExtraZip64)
+                   .U16(16)
+                   .U64(r.uncompressedSize)
+                   .U64(r.compressedSize)
+                   .str();
+    }
+    h.U32(kLocalSignature).U16(r.versionNeeded).U16(r.flags).U16(r.method);
+    h.U16(r.dosTime.time).U16(r.dosTime.date);
+    if (descriptor) {
+      h.U32(0).U32(0).U32(0);
+    } else {
+      h.U32(r.crc);
+      h.U32(localZip64 ? kMax32 : static_cast<uint32_t>(r.compressedSize));
+      h.U32(localZip64 ? kMax32 : static_cast<uint32_t>(r.uncompressedSize));
+    }
+    h.U16(static_cast<uint16_t>(r.name.size()));
+    h.U16(static_cast<uint16_t>(extra.size()));
+    h.Bytes(r.name).Bytes(extra);
+    return h.str();
+  }
+  ByteBuilder zip64;
+  if (r.uncompressedSize >= kMax32) zip64.U64(r.uncompressedSize);
+  if (r.compressedSize >= kMax32) zip64.U64(r.compressedSize);
+  if (r.localOffset >= kMax32) zip64.U64(r.localOffset);
+  std::string extra = r.extra + r.centralExtra;
+  uint16_t needed = r.versionNeeded;
+  uint16_t madeBy = r.versionMadeBy;
+  if (zip64.size() > 0) {
+    ByteBuilder field;
+    field.U16(kExtraZip64).U16(static_cast<uint16_t>(zip64.size())).Bytes(zip64.str());
+    extra = field.str() + extra;
+    needed = std::max<uint16_t>(needed, kVersionZip64);
+    if ((madeBy & 0xFF) < kVersionZip64) {
+      madeBy = static_cast<uint16_t>((madeBy & 0xFF00) | kVersionZip64);
+    }
+  }
+  h.U32(kCentralSignature).U16(madeBy).U16(needed).U16(r.flags).U16(r.method);
+  h.U16(r.dosTime.time).U16(r.dosTime.date).U32(r.crc);
+  h.U32(Clamp32(r.compressedSize)).U32(Clamp32(r.uncompressedSize));
+  h.U16(static_cast<uint16_t>(r.name.size()));
+  h.U16(static_cast<uint16_t>(extra.size()));
+  h.U16(static_cast<uint16_t>(r.comment.size())).U16(0).U16(r.internalAttributes);
+  h.U32(r.externalAttributes).U32(Clamp32(r.localOffset));
+  h.Bytes(r.name).Bytes(extra).Bytes(r.comment);
+  return h.str();
 }
+
+// ---- New members -----------------------------------------------------------------------
 
 void ZipWriter::AddDirectory(const NewMember& member) {
   CentralRecord r = NewRecord(member, kMethodStored, kDosDirectory);
-  AppendLocalHeader(r);
+  Append(HeaderBytes(r, HeaderKind::kLocal));
   central_.push_back(std::move(r));
 }
 
 void ZipWriter::AddFile(const NewMember& member, Stream& source, uint64_t sizeHint) {
-  if (level_ > 0 && sizeHint <= ParallelDeflate::kDeflateWholeBytes) {
-    // Compressed whole on this thread, as the prefetcher would have; read again in chunks
-    // if it grew past the bound.
-    PrefetchedFile whole;
-    bool fits = false;
-    try {
-      source.Seek(0);
-      fits = Parallel()->CompressWhole(Parallel()->callerWorker(), source, sizeHint, whole);
-    } catch (const ArchiveError& e) {
-      throw ArchiveError(Fault::kReadFailed, e.what());
-    }
-    if (fits) {
-      AddCompressed(member, whole);
-      return;
-    }
+  if (level_ > 0 && sizeHint <= ParallelDeflate::kDeflateWholeBytes &&
+      AddWhole(member, source, sizeHint)) {
+    return;
   }
   const uint64_t start = position_;
+  // The sizes are known once the data is written: the header goes out with zeros (and a
+  // Zip64 field if the file may need one) and is written again then. The output is
+  // seekable, so no data descriptor is needed.
   const bool zip64 = sizeHint >= kMax32;
   CentralRecord r = NewRecord(member, level_ > 0 ? kMethodDeflated : kMethodStored, kDosArchive);
   if (zip64) r.versionMadeBy = r.versionNeeded = kVersionZip64;
-  AppendBlankLocalHeader(r, zip64);
+  Append(HeaderBytes(r, HeaderKind::kLocal, zip64));
   const uint64_t dataStart = position_;
   DeflateTotals totals;
   try {
     source.Seek(0);
-    if (r.method == kMethodDeflated) {
-      totals = DeflateFrom(source);
-      if (position_ - dataStart >= totals.size) {
-        // Deflate did not shrink it: store it instead, over the deflated bytes.
-        r.method = kMethodStored;
-        position_ = dataStart;
-        source.Seek(0);
-        DeflateTotals again = StoreFrom(source);
-        if (again.crc != totals.crc || again.size != totals.size) {
-          throw ArchiveError(Fault::kReadFailed, "the file changed while it was being read");
-        }
-      }
-    } else {
-      totals = StoreFrom(source);
-    }
+    totals = r.method == kMethodDeflated ? DeflateOrStore(source, dataStart, r) : StoreFrom(source);
     if (!zip64 && totals.size >= kMax32) {
       throw ArchiveError(Fault::kReadFailed, "the file grew past 4 GiB while it was being read");
     }
@@ -162,41 +193,38 @@ void ZipWriter::AddFile(const NewMember& member, Stream& source, uint64_t sizeHi
   r.crc = totals.crc;
   r.uncompressedSize = totals.size;
   r.compressedSize = position_ - dataStart;
-  PatchLocalHeader(r, start, zip64);
+  WriteAt(start, HeaderBytes(r, HeaderKind::kLocal, zip64));
+  out_.Seek(position_);
   last_ = Result{r.method, r.compressedSize, r.uncompressedSize};
   central_.push_back(std::move(r));
 }
 
-void ZipWriter::AppendBlankLocalHeader(const CentralRecord& r, bool zip64) {
-  // The local header goes out with blank CRC and sizes, patched once they are known; the
-  // output is seekable, so no data descriptor is needed.
-  ByteBuilder local;
-  local.U32(kLocalSignature).U16(r.versionNeeded).U16(r.flags).U16(r.method);
-  local.U16(r.dosTime.time).U16(r.dosTime.date).U32(0);
-  local.U32(zip64 ? kMax32 : 0).U32(zip64 ? kMax32 : 0);
-  size_t extraSize = r.extra.size() + (zip64 ? 20 : 0);
-  local.U16(static_cast<uint16_t>(r.name.size())).U16(static_cast<uint16_t>(extraSize));
-  local.Bytes(r.name).Bytes(r.extra);
-  if (zip64) local.U16(kExtraZip64).U16(16).U64(0).U64(0);
-  Append(local.str().data(), local.size());
+bool ZipWriter::AddWhole(const NewMember& member, Stream& source, uint64_t sizeHint) {
+  // Compressed on this thread, as the prefetcher would have.
+  PrefetchedFile whole;
+  bool fits = false;
+  try {
+    source.Seek(0);
+    fits = Parallel()->CompressWhole(Parallel()->callerWorker(), source, sizeHint, whole);
+  } catch (const ArchiveError& e) {
+    throw ArchiveError(Fault::kReadFailed, e.what());
+  }
+  if (fits) AddCompressed(member, whole);
+  return fits;
 }
 
-void ZipWriter::PatchLocalHeader(const CentralRecord& r, uint64_t start, bool zip64) {
-  const uint64_t end = position_;
-  ByteBuilder patch;
-  patch.U16(r.method).U16(r.dosTime.time).U16(r.dosTime.date).U32(r.crc);
-  if (!zip64) {
-    patch.U32(static_cast<uint32_t>(r.compressedSize))
-        .U32(static_cast<uint32_t>(r.uncompressedSize));
+DeflateTotals ZipWriter::DeflateOrStore(Stream& source, uint64_t dataStart, CentralRecord& r) {
+  DeflateTotals totals = DeflateFrom(source);
+  if (position_ - dataStart < totals.size) return totals;
+  // Deflate did not shrink it: store it instead, over the deflated bytes.
+  r.method = kMethodStored;
+  position_ = dataStart;
+  source.Seek(0);
+  DeflateTotals again = StoreFrom(source);
+  if (again.crc != totals.crc || again.size != totals.size) {
+    throw ArchiveError(Fault::kReadFailed, "the file changed while it was being read");
   }
-  WriteAt(start + 8, patch.str());
-  if (zip64) {
-    // The Zip64 field's sizes, after the header's fixed part, name and other extra fields.
-    ByteBuilder sizes;
-    sizes.U64(r.uncompressedSize).U64(r.compressedSize);
-    WriteAt(start + kLocalHeaderSize + r.name.size() + r.extra.size() + 4, sizes.str());
-  }
-  out_.Seek(end);
+  return again;
 }
 
 DeflateTotals ZipWriter::DeflateFrom(Stream& source) {
@@ -228,13 +256,26 @@ void ZipWriter::AddCompressed(const NewMember& member, const PrefetchedFile& fil
   r.crc = file.crc;
   r.compressedSize = file.data.size();  // at most kDeflateWholeBytes: no Zip64 fields
   r.uncompressedSize = file.size;
-  AppendLocalHeader(r);
+  Append(HeaderBytes(r, HeaderKind::kLocal));
   Append(file.data.data(), file.data.size());
   last_ = Result{r.method, r.compressedSize, r.uncompressedSize};
   central_.push_back(std::move(r));
 }
 
+// ---- Copied members --------------------------------------------------------------------
+
 void ZipWriter::CopyMember(Stream& archive, const Entry& entry) {
+  const uint64_t dataStart = CopyableDataStart(archive, entry);
+  CentralRecord r = CopiedRecord(entry);
+  const bool zip64 = r.compressedSize >= kMax32 || r.uncompressedSize >= kMax32;
+  const bool descriptor = (r.flags & kFlagDescriptor) != 0;
+  Append(HeaderBytes(r, HeaderKind::kLocal, zip64 && !descriptor));
+  CopyBytes(archive, dataStart, entry.compressedSize, entry.name);
+  if (descriptor) AppendDescriptor(r, zip64);
+  central_.push_back(std::move(r));
+}
+
+uint64_t ZipWriter::CopyableDataStart(Stream& archive, const Entry& entry) {
   if (!entry.damage.empty() || entry.overlaps) {
     throw ArchiveError(Fault::kDamaged,
                        "member \"" + entry.name + "\" cannot be copied: " +
@@ -252,7 +293,10 @@ void ZipWriter::CopyMember(Stream& archive, const Entry& entry) {
   if (dataEnd > entry.dataLimit || dataEnd > archive.Size()) {
     throw ArchiveError(Fault::kDamaged, "the data of \"" + entry.name + "\" is out of bounds");
   }
+  return dataStart;
+}
 
+ZipWriter::CentralRecord ZipWriter::CopiedRecord(const Entry& entry) const {
   CentralRecord r;
   r.versionMadeBy = entry.versionMadeBy;
   // Encrypted members keep their data descriptor: the password check relies on the flag.
@@ -272,83 +316,41 @@ void ZipWriter::CopyMember(Stream& archive, const Entry& entry) {
   bool zip64 = r.compressedSize >= kMax32 || r.uncompressedSize >= kMax32;
   r.versionNeeded =
       zip64 ? std::max<uint16_t>(entry.versionNeeded, kVersionZip64) : entry.versionNeeded;
+  return r;
+}
 
-  ByteBuilder local;
-  local.U32(kLocalSignature).U16(r.versionNeeded).U16(r.flags).U16(r.method);
-  local.U16(r.dosTime.time).U16(r.dosTime.date);
-  if (descriptor) {
-    local.U32(0).U32(0).U32(0);
-  } else {
-    local.U32(r.crc);
-    local.U32(zip64 ? kMax32 : static_cast<uint32_t>(r.compressedSize));
-    local.U32(zip64 ? kMax32 : static_cast<uint32_t>(r.uncompressedSize));
-  }
-  bool localZip64 = zip64 && !descriptor;
-  local.U16(static_cast<uint16_t>(r.name.size()));
-  local.U16(static_cast<uint16_t>(r.extra.size() + (localZip64 ? 20 : 0)));
-  local.Bytes(r.name).Bytes(r.extra);
-  if (localZip64) local.U16(kExtraZip64).U16(16).U64(r.uncompressedSize).U64(r.compressedSize);
-  Append(local.str().data(), local.size());
-
+void ZipWriter::CopyBytes(Stream& archive, uint64_t from, uint64_t size, const std::string& name) {
   unsigned char* piece = piece_.get();
-  uint64_t left = entry.compressedSize;
-  uint64_t from = dataStart;
-  while (left > 0) {
+  for (uint64_t left = size; left > 0;) {
     size_t n = static_cast<size_t>(std::min<uint64_t>(left, kReadPiece));
     archive.Seek(from);
     if (ReadFull(archive, piece, n) != n) {
-      throw ArchiveError(Fault::kReadFailed,
-                         "the archive is cut off inside \"" + entry.name + "\"");
+      throw ArchiveError(Fault::kReadFailed, "the archive is cut off inside \"" + name + "\"");
     }
     Append(piece, n);
     from += n;
     left -= n;
   }
-  if (descriptor) {
-    ByteBuilder d;
-    d.U32(0x08074b50).U32(r.crc);
-    if (zip64) {
-      d.U64(r.compressedSize).U64(r.uncompressedSize);
-    } else {
-      d.U32(static_cast<uint32_t>(r.compressedSize)).U32(static_cast<uint32_t>(r.uncompressedSize));
-    }
-    Append(d.str().data(), d.size());
-  }
-  central_.push_back(std::move(r));
 }
 
-void ZipWriter::WriteCentral(const CentralRecord& r) {
-  ByteBuilder zip64;
-  if (r.uncompressedSize >= kMax32) zip64.U64(r.uncompressedSize);
-  if (r.compressedSize >= kMax32) zip64.U64(r.compressedSize);
-  if (r.localOffset >= kMax32) zip64.U64(r.localOffset);
-  std::string extra = r.extra + r.centralExtra;
-  uint16_t needed = r.versionNeeded;
-  uint16_t madeBy = r.versionMadeBy;
-  if (zip64.size() > 0) {
-    ByteBuilder field;
-    field.U16(kExtraZip64).U16(static_cast<uint16_t>(zip64.size())).Bytes(zip64.str());
-    extra = field.str() + extra;
-    needed = std::max<uint16_t>(needed, kVersionZip64);
-    if ((madeBy & 0xFF) < kVersionZip64)
-      madeBy = static_cast<uint16_t>((madeBy & 0xFF00) | kVersionZip64);
+void ZipWriter::AppendDescriptor(const CentralRecord& r, bool zip64) {
+  ByteBuilder d;
+  d.U32(kDescriptorSignature).U32(r.crc);
+  if (zip64) {
+    d.U64(r.compressedSize).U64(r.uncompressedSize);
+  } else {
+    d.U32(static_cast<uint32_t>(r.compressedSize)).U32(static_cast<uint32_t>(r.uncompressedSize));
   }
-  auto clamp32 = [](uint64_t v) { return v >= kMax32 ? kMax32 : static_cast<uint32_t>(v); };
-  ByteBuilder h;
-  h.U32(kCentralSignature).U16(madeBy).U16(needed).U16(r.flags).U16(r.method);
-  h.U16(r.dosTime.time).U16(r.dosTime.date).U32(r.crc);
-  h.U32(clamp32(r.compressedSize)).U32(clamp32(r.uncompressedSize));
-  h.U16(static_cast<uint16_t>(r.name.size())).U16(static_cast<uint16_t>(extra.size()));
-  h.U16(static_cast<uint16_t>(r.comment.size())).U16(0).U16(r.internalAttributes);
-  h.U32(r.externalAttributes).U32(clamp32(r.localOffset));
-  h.Bytes(r.name).Bytes(extra).Bytes(r.comment);
-  Append(h.str().data(), h.size());
+  Append(d.str());
 }
+
+// ---- The central directory -------------------------------------------------------------
 
 void ZipWriter::Finish(std::string_view comment) {
   if (comment.size() > kMaxCommentSize) comment = comment.substr(0, kMaxCommentSize);
+  const uint16_t commentSize = static_cast<uint16_t>(comment.size());
   const uint64_t centralStart = position_;
-  for (const auto& record : central_) WriteCentral(record);
+  for (const auto& record : central_) Append(HeaderBytes(record, HeaderKind::kCentral));
   const uint64_t centralSize = position_ - centralStart;
   const uint64_t count = central_.size();
   const bool zip64 = count >= kMax16 || centralStart >= kMax32 || centralSize >= kMax32;
@@ -361,11 +363,10 @@ void ZipWriter::Finish(std::string_view comment) {
     Append(z.str().data(), z.size());
   }
   auto clamp16 = [](uint64_t v) { return v >= kMax16 ? kMax16 : static_cast<uint16_t>(v); };
-  auto clamp32 = [](uint64_t v) { return v >= kMax32 ? kMax32 : static_cast<uint32_t>(v); };
   ByteBuilder end;
   end.U32(kEndSignature).U16(0).U16(0).U16(clamp16(count)).U16(clamp16(count));
-  end.U32(clamp32(centralSize)).U32(clamp32(centralStart));
-  end.U16(static_cast<uint16_t>(comment.size())).Bytes(comment);
+  end.U32(Clamp32(centralSize)).U32(Clamp32(centralStart));
+  end.U16(commentSize).Bytes(comment);
   Append(end.str().data(), end.size());
   if (highWater_ > position_) out_.Truncate(position_);
   out_.Seek(position_);

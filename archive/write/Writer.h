@@ -1,6 +1,8 @@
-// The streaming archive writer. Members are written one after the other, each read from
-// its source in fixed-size pieces; only the central records (a few dozen bytes per member)
-// are held until Finish writes the central directory.
+// The streaming archive writer. Members are written one after the other. A file of up to
+// ParallelDeflate::kDeflateWholeBytes (4 MiB) is read whole and compressed in one call; a
+// larger one, and every file when storing, is read in pieces of a fixed size, so that memory
+// does not grow with the file. Only the central records (a few dozen bytes per member) are
+// held until Finish writes the central directory.
 #pragma once
 
 #include <cstdint>
@@ -104,21 +106,35 @@ class ZipWriter {
     std::string comment;
   };
 
+  enum class HeaderKind { kLocal, kCentral };
+
   // The record of a member added now, at the current position; versions for no Zip64.
   CentralRecord NewRecord(const NewMember& member, uint16_t method,
                           uint32_t externalAttributes) const;
-  // A local header with the record's CRC and sizes, complete when written.
-  void AppendLocalHeader(const CentralRecord& r);
-  // A local header whose CRC and sizes (Zip64 ones with `zip64`) PatchLocalHeader fills in
-  // once the data after it is written; `start` is where it begins.
-  void AppendBlankLocalHeader(const CentralRecord& r, bool zip64);
-  void PatchLocalHeader(const CentralRecord& r, uint64_t start, bool zip64);
+  // The one place a member's header is built, local or central, from its record. A local
+  // header gives the CRC and sizes (zeros where a data descriptor follows the data); with
+  // `localZip64` it holds a Zip64 field with both sizes, its 32-bit ones then all ones. A
+  // central header holds a Zip64 field with each value that needs one, and the central-only
+  // extra fields.
+  static std::string HeaderBytes(const CentralRecord& r, HeaderKind kind, bool localZip64 = false);
+  // Compresses a file of up to kDeflateWholeBytes in one call and adds it; false when it
+  // has grown past that (it is then read again in chunks).
+  bool AddWhole(const NewMember& member, Stream& source, uint64_t sizeHint);
   // Every byte of `source` from where it stands, deflated or as it is, to the output.
   DeflateTotals DeflateFrom(Stream& source);
   DeflateTotals StoreFrom(Stream& source);
+  // Deflates `source` into the member begun at `dataStart`, or stores it there when
+  // deflate does not shrink it; sets the record's method.
+  DeflateTotals DeflateOrStore(Stream& source, uint64_t dataStart, CentralRecord& r);
+  // Where the data of the member to copy begins, once its place in `archive` is checked.
+  static uint64_t CopyableDataStart(Stream& archive, const Entry& entry);
+  // A copied member's record, at the current position.
+  CentralRecord CopiedRecord(const Entry& entry) const;
+  void CopyBytes(Stream& archive, uint64_t from, uint64_t size, const std::string& name);
+  void AppendDescriptor(const CentralRecord& r, bool zip64);
   void WriteAt(uint64_t position, const std::string& bytes);
   void Append(const void* data, size_t size);
-  void WriteCentral(const CentralRecord& record);
+  void Append(const std::string& bytes) { Append(bytes.data(), bytes.size()); }
 
   Stream& out_;
   int level_;
