@@ -99,6 +99,19 @@ ZipWriter::CentralRecord ZipWriter::NewRecord(const NewMember& member, uint16_t 
 
 namespace {
 
+// A length for a 16-bit field; a longer one is refused rather than cut, which would write
+// an archive whose headers no longer lead to its data. `member` empty: the archive's own.
+uint16_t Length16(size_t size, const char* what, const std::string& member) {
+  if (size > kMax16) {
+    std::string whose = member.empty()
+                            ? std::string("the archive's ") + what
+                            : std::string("the ") + what + " of \"" + member.substr(0, 200) + "\"";
+    throw ArchiveError(Fault::kWriteFailed, whose + " would take " + std::to_string(size) +
+                                                " bytes, more than the 65,535 a Zip header holds");
+  }
+  return static_cast<uint16_t>(size);
+}
+
 uint32_t Clamp32(uint64_t v) { return v >= kMax32 ? kMax32 : static_cast<uint32_t>(v); }
 
 }  // namespace
@@ -125,8 +138,8 @@ std::string ZipWriter::HeaderBytes(const CentralRecord& r, HeaderKind kind, bool
       h.U32(localZip64 ? kMax32 : static_cast<uint32_t>(r.compressedSize));
       h.U32(localZip64 ? kMax32 : static_cast<uint32_t>(r.uncompressedSize));
     }
-    h.U16(static_cast<uint16_t>(r.name.size()));
-    h.U16(static_cast<uint16_t>(extra.size()));
+    h.U16(Length16(r.name.size(), "name", r.name));
+    h.U16(Length16(extra.size(), "extra fields", r.name));
     h.Bytes(r.name).Bytes(extra);
     return h.str();
   }
@@ -149,9 +162,9 @@ std::string ZipWriter::HeaderBytes(const CentralRecord& r, HeaderKind kind, bool
   h.U32(kCentralSignature).U16(madeBy).U16(needed).U16(r.flags).U16(r.method);
   h.U16(r.dosTime.time).U16(r.dosTime.date).U32(r.crc);
   h.U32(Clamp32(r.compressedSize)).U32(Clamp32(r.uncompressedSize));
-  h.U16(static_cast<uint16_t>(r.name.size()));
-  h.U16(static_cast<uint16_t>(extra.size()));
-  h.U16(static_cast<uint16_t>(r.comment.size())).U16(0).U16(r.internalAttributes);
+  h.U16(Length16(r.name.size(), "name", r.name));
+  h.U16(Length16(extra.size(), "extra fields", r.name));
+  h.U16(Length16(r.comment.size(), "comment", r.name)).U16(0).U16(r.internalAttributes);
   h.U32(r.externalAttributes).U32(Clamp32(r.localOffset));
   h.Bytes(r.name).Bytes(extra).Bytes(r.comment);
   return h.str();
@@ -347,8 +360,7 @@ void ZipWriter::AppendDescriptor(const CentralRecord& r, bool zip64) {
 // ---- The central directory -------------------------------------------------------------
 
 void ZipWriter::Finish(std::string_view comment) {
-  if (comment.size() > kMaxCommentSize) comment = comment.substr(0, kMaxCommentSize);
-  const uint16_t commentSize = static_cast<uint16_t>(comment.size());
+  const uint16_t commentSize = Length16(comment.size(), "comment", {});
   const uint64_t centralStart = position_;
   for (const auto& record : central_) Append(HeaderBytes(record, HeaderKind::kCentral));
   const uint64_t centralSize = position_ - centralStart;

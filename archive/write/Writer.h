@@ -72,7 +72,9 @@ class ZipWriter {
   void CopyMember(Stream& archive, const Entry& entry);
 
   // Writes the central directory and the end records (Zip64 ones when more than 65,534
-  // members or offsets beyond 4 GiB need them) and cuts the stream after them.
+  // members or offsets beyond 4 GiB need them) and cuts the stream after them. A header
+  // that does not fit its lengths (see HeaderBytes) or a comment over 65,535 bytes throws
+  // ArchiveError(kWriteFailed).
   void Finish(std::string_view comment);
 
   size_t count() const { return central_.size(); }
@@ -115,7 +117,8 @@ class ZipWriter {
   // header gives the CRC and sizes (zeros where a data descriptor follows the data); with
   // `localZip64` it holds a Zip64 field with both sizes, its 32-bit ones then all ones. A
   // central header holds a Zip64 field with each value that needs one, and the central-only
-  // extra fields.
+  // extra fields. Throws ArchiveError(kWriteFailed), before anything is written, when the
+  // name, the extra fields or the comment would not fit their 16-bit lengths.
   static std::string HeaderBytes(const CentralRecord& r, HeaderKind kind, bool localZip64 = false);
   // Compresses a file of up to kDeflateWholeBytes in one call and adds it; false when it
   // has grown past that (it is then read again in chunks).

@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "archive/format/Bytes.h"
 #include "archive/read/Directory.h"
 #include "archive/io/FileSystem.h"
 #include "archive/format/Names.h"
@@ -172,6 +173,52 @@ TEST_F(OperationsTest, FailedReplacementKeepsTheOldArchive) {
   }
   EXPECT_EQ(ReadFile(dir / "out.zip"), before);
   EXPECT_TRUE(Leftovers(dir.path(), {"src", "other", "out.zip"}).empty());
+}
+
+// A length that does not fit its 16-bit field is refused, not cut: cut, it would make an
+// archive whose headers lead astray. The old archive stays as it was.
+TEST_F(OperationsTest, LengthsBeyondSixteenBitsAreRefused) {
+  // A member of over 4 GiB (declared) whose extra fields fill its central header but for a
+  // Zip64 field with one size: copied, its local header needs both sizes, 8 bytes more.
+  RawMember huge = Stored("huge", "x");
+  huge.uncompressedSize = 0xFFFFFFFF;
+  huge.centralExtra = archive::ByteBuilder().U16(1).U16(8).U64(5ull << 30).str();
+  const size_t filler = 0xFFFF - huge.centralExtra.size() - 4;
+  huge.centralExtra += archive::ByteBuilder().U16(0x6666).U16(static_cast<uint16_t>(filler)).str();
+  huge.centralExtra += std::string(filler, 'f');
+  struct LongComment : Recorder {
+    std::optional<std::string> Comment(std::string_view) override {
+      return std::string(70000, 'c');
+    }
+  };
+  auto archiveOf = [](const RawMember& member) {
+    RawArchive raw;
+    raw.members = {member};
+    return raw.Build();
+  };
+  struct Case {
+    const char* what;
+    std::string archive;  // the archive before
+    bool askComment;
+  } cases[] = {
+      {"a copied member's extra fields", archiveOf(huge), false},
+      {"the archive comment", archiveOf(Stored("a.txt", "alpha")), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteFile(dir / "out.zip", c.archive);
+    ZipRequest request;
+    request.archive = dir / "out.zip";
+    request.junkPaths = true;
+    request.askComment = c.askComment;
+    request.names = {dir / "src/sub/b.txt"};
+    LongComment events;
+    EXPECT_EQ(archive::RunZip(request, events), ZipStatus::kWriteError);
+    EXPECT_NE(events.messages.find("more than the 65,535 a Zip header holds"), std::string::npos)
+        << events.messages;
+    EXPECT_TRUE(ReadFile(dir / "out.zip") == c.archive) << "the old archive changed";
+    EXPECT_TRUE(Leftovers(dir.path(), {"src", "other", "out.zip"}).empty());
+  }
 }
 
 TEST_F(OperationsTest, MissingFileIsReportedAndTheRestArchived) {
