@@ -2,6 +2,8 @@
 // byte layout of what the writer produces.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <filesystem>
 #include <map>
 #include <random>
 
@@ -9,6 +11,7 @@
 #include "archive/read/Directory.h"
 #include "archive/read/MemberReader.h"
 #include "archive/format/Status.h"
+#include "archive/io/Stream.h"
 #include "archive/write/Writer.h"
 #include "tests/archive/TestSupport.h"
 
@@ -37,8 +40,8 @@ class StarvedStream : public Stream {
   Stream& inner_;
 };
 
-// Keeps only the pages that were written; holes read as zeros. Lets archives sit beyond
-// 4 GiB without 4 GiB of memory.
+// Keeps only the pages written with something other than zeros; the rest read as zeros.
+// Lets archives sit beyond 4 GiB, or hold 4 GiB of zeros, without 4 GiB of memory.
 class SparseStream : public Stream {
  public:
   static constexpr uint64_t kPage = 64 * 1024;
@@ -46,18 +49,28 @@ class SparseStream : public Stream {
     if (position_ >= size_) return 0;
     size = static_cast<size_t>(std::min<uint64_t>(size, size_ - position_));
     auto* out = static_cast<unsigned char*>(buffer);
-    for (size_t i = 0; i < size; ++i, ++position_) {
+    for (size_t done = 0, n; done < size; done += n, position_ += n) {
+      n = static_cast<size_t>(std::min<uint64_t>(size - done, kPage - position_ % kPage));
       auto page = pages_.find(position_ / kPage);
-      out[i] = page == pages_.end() ? 0 : page->second[position_ % kPage];
+      if (page == pages_.end()) {
+        std::memset(out + done, 0, n);
+      } else {
+        std::memcpy(out + done, page->second.data() + position_ % kPage, n);
+      }
     }
     return size;
   }
   void Write(const void* data, size_t size) override {
     const auto* in = static_cast<const unsigned char*>(data);
-    for (size_t i = 0; i < size; ++i, ++position_) {
-      auto& page = pages_[position_ / kPage];
-      if (page.empty()) page.resize(kPage);
-      page[position_ % kPage] = in[i];
+    for (size_t done = 0, n; done < size; done += n, position_ += n) {
+      n = static_cast<size_t>(std::min<uint64_t>(size - done, kPage - position_ % kPage));
+      auto page = pages_.find(position_ / kPage);
+      if (page == pages_.end()) {
+        const bool zeros = in[done] == 0 && std::memcmp(in + done, in + done + 1, n - 1) == 0;
+        if (zeros) continue;  // a hole reads as zeros already
+        page = pages_.emplace(position_ / kPage, std::vector<unsigned char>(kPage)).first;
+      }
+      std::memcpy(page->second.data() + position_ % kPage, in + done, n);
     }
     size_ = std::max(size_, position_);
   }
@@ -241,6 +254,31 @@ TEST(WriterTest, OffsetsBeyondFourGiBUseZip64Fields) {
   ASSERT_EQ(dir.entries.size(), 1u);
   EXPECT_EQ(dir.entries[0].localOffset, kStart);
   EXPECT_EQ(ReadMember(sparse, dir.entries[0], 4096), std::string(1000, 'z'));
+}
+
+// 0xFFFFFFFF in a 32-bit size means "see the Zip64 field": a file of exactly that many
+// bytes needs Zip64 sizes as much as a larger one. Stored, from a sparse file, into a
+// sparse archive, so that 4 GiB cost neither memory nor disk.
+TEST(WriterTest, AFileOfExactlyFourGiBLessOneByteTakesZip64Sizes) {
+  constexpr uint64_t kSize = 0xFFFFFFFF;
+  testing_support::TempDir temp;
+  testing_support::WriteFile(temp / "huge", "");
+  std::filesystem::resize_file(temp / "huge", kSize);
+  archive::FileStream source(temp / "huge", archive::FileStream::Mode::kRead);
+  SparseStream out;
+  archive::ZipWriter writer(out, 0);
+  writer.AddFile({"huge", 0}, source, kSize);
+  writer.Finish("");
+  archive::Directory dir = archive::ReadDirectory(out);
+  ASSERT_EQ(dir.entries.size(), 1u);
+  EXPECT_EQ(dir.entries[0].uncompressedSize, kSize);
+  EXPECT_EQ(dir.entries[0].compressedSize, kSize);
+  // Read back whole: the reader checks the size and the CRC at the end.
+  archive::MemberReader reader(out, dir.entries[0]);
+  std::vector<unsigned char> buffer(1 << 20);
+  uint64_t total = 0;
+  for (size_t n; (n = reader.Read(buffer.data(), buffer.size())) > 0;) total += n;
+  EXPECT_EQ(total, kSize);
 }
 
 TEST(WriterTest, CopiedMembersKeepTheirBytes) {
