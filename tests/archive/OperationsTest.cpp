@@ -5,6 +5,7 @@
 #include <set>
 
 #include "archive/format/Bytes.h"
+#include "archive/format/DosTime.h"
 #include "archive/read/Directory.h"
 #include "archive/io/FileSystem.h"
 #include "archive/format/Names.h"
@@ -140,6 +141,31 @@ TEST_F(OperationsTest, UpdateReplacesByNameAndKeepsTheOthers) {
   EXPECT_EQ(tree["b.txt"], std::string(10000, 'b'));
   EXPECT_EQ(tree["d.txt"], "delta");
   EXPECT_TRUE(Leftovers(dir.path(), {"src", "other", "new", "out.zip", "x"}).empty());
+}
+
+// Updating and freshening replace only what changed: a file named beside a changed one but
+// itself unchanged keeps its member, where it was.
+TEST_F(OperationsTest, UpdateAndFreshenKeepTheUnchangedMember) {
+  for (bool freshen : {false, true}) {
+    SCOPED_TRACE(freshen ? "freshen" : "update");
+    WriteFile(dir / "src/a.txt", "alpha");
+    ASSERT_TRUE(archive::SetFileModifiedUnix(dir / "src/a.txt", 1600000000));
+    ASSERT_TRUE(archive::SetFileModifiedUnix(dir / "src/sub/b.txt", 1600000000));
+    fs::remove(dir / "out.zip");
+    ZipRequest request;
+    request.junkPaths = true;
+    request.names = {dir / "src/a.txt", dir / "src/sub/b.txt"};
+    ASSERT_EQ(Zip(request), ZipStatus::kOk);
+    WriteFile(dir / "src/a.txt", "changed alpha");
+    ASSERT_TRUE(archive::SetFileModifiedUnix(dir / "src/a.txt", 1600000100));
+    request.update = !freshen;
+    request.freshen = freshen;
+    ASSERT_EQ(Zip(request), ZipStatus::kOk) << recorder.messages;
+    EXPECT_EQ(MemberNames(dir / "out.zip"), (std::vector<std::string>{"a.txt", "b.txt"}));
+    auto tree = Extract(dir / "out.zip", dir / (freshen ? "xf" : "xu"));
+    EXPECT_EQ(tree["a.txt"], "changed alpha");
+    EXPECT_TRUE(tree["b.txt"] == std::string(10000, 'b')) << "b.txt changed or went missing";
+  }
 }
 
 TEST_F(OperationsTest, CancelLeavesTheOldArchiveUntouched) {
