@@ -55,8 +55,11 @@ struct MemberName {
 // 3. else ASCII bytes are themselves;
 // 4. else bytes from Unix or macOS writers (made-by 3 or 19) that are valid UTF-8 are UTF-8:
 //    those systems name files in UTF-8, and the flag is often left clear there. Not so for
-//    DOS and Windows writers, whose OEM code pages (866, 932...) often form valid UTF-8
-//    by chance;
+//    DOS and Windows writers, whose names are in the OEM code page and may be valid UTF-8
+//    by chance: of the words in Debian's message catalogues written in code page 866, one in
+//    250 is (0.1 % in 852, 0.3 % in 737). No DOS or Windows archive of other projects' test
+//    suites carries unflagged UTF-8 (7 names in 4 archives), while on Unix all 3 unflagged
+//    names that are valid UTF-8 mean UTF-8 and the 24 others are not valid UTF-8;
 // 5. else the bytes are in `codePage`, as Windows' own compressed folders read them.
 // Archives from DOS and Windows writers (made-by 0, 10, 11, 14) separate folders with '\'
 // as well; there it becomes '/' after decoding (so that a trail byte 0x5C of a Shift-JIS

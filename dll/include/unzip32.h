@@ -3,10 +3,18 @@
    unzip32.dll lists, tests and extracts Zip archives. It is a 32-bit Windows library:
    every entry point and every callback takes its arguments on the stack and removes them
    itself (WINAPI, __stdcall), and the exports carry their plain names. Texts crossing the
-   interface are NUL-terminated ANSI (the system code page). Member names are read as
-   UTF-8 when the archive flags them so and as code page 437 otherwise; callbacks receive
-   them converted to ANSI (a character the code page lacks becomes '?'), while extraction
-   writes the true Unicode names to disk.
+   interface are NUL-terminated ANSI (the system code page). A member's name is read, in
+   this order: as UTF-8 when the archive flags it so (bit 11); from a Unicode path extra
+   field (0x7075, version 1) whose CRC-32 matches the stored name (a stale one is ignored);
+   as UTF-8 when the writer was Unix or macOS (made-by 3, 19) and the bytes are valid UTF-8;
+   otherwise in the system's OEM code page (GetOEMCP), as Windows' own compressed folders
+   read it. Names from DOS and Windows writers are never guessed to be UTF-8: there the OEM
+   code page is what the writer meant, and its text can be valid UTF-8 by chance. In archives from DOS and Windows writers (made-by
+   0, 10, 11, 14) a backslash separates folders; the safety rules then judge the resulting
+   path ("..\evil.txt" and "\abs" stay refused), and elsewhere a backslash is refused. The
+   local header's name must mean the same as the central one. Callbacks receive names
+   converted to ANSI (a character the code page lacks becomes '?'), while extraction writes
+   the true Unicode names to disk.
 
    Wiz_SingleEntryUnzip blocks until the work is done; every callback runs on the calling
    thread, from inside that call. A null callback slot is never called. Archives are
