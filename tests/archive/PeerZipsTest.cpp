@@ -18,16 +18,6 @@ namespace {
 using archive::UnzipStatus;
 using namespace testing_support;
 
-fs::path SourceRoot() {
-  const char* root = std::getenv("PARCELO_SOURCE");
-  std::string text = root ? root : ".";
-#ifdef _WIN32
-  // Under Wine the Unix root is drive Z:.
-  if (!text.empty() && text[0] == '/') text = "Z:" + text;
-#endif
-  return fs::path(text);
-}
-
 std::vector<std::string> Split(const std::string& line, char separator) {
   std::vector<std::string> fields;
   std::stringstream stream(line);
@@ -126,7 +116,7 @@ const char* const kOtherReadings[] = {
 };
 
 TEST(PeerZipsTest, ListedAndExtractedCorrectlyOrRefused) {
-  const fs::path folder = SourceRoot() / ".." / "shared" / "testdata" / "peer-zips";
+  const fs::path folder = PeerZipsFolder();
   std::ifstream manifest(folder / "MANIFEST.tsv");
   ASSERT_TRUE(manifest) << "missing " << archive::PathToUtf8(folder / "MANIFEST.tsv");
   std::ifstream oracleFile(SourceRoot() / "tests" / "archive" / "peer-zips-oracle.tsv",

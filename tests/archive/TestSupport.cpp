@@ -1,5 +1,7 @@
 #include "tests/archive/TestSupport.h"
 
+#include <cstdlib>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -136,6 +138,17 @@ RawMember Deflated(const std::string& name, const std::string& content) {
   m.method = 8;
   return m;
 }
+
+fs::path SourceRoot() {
+  const char* root = std::getenv("PARCELO_SOURCE");
+  std::string text = root ? root : ".";
+#ifdef _WIN32
+  if (!text.empty() && text[0] == '/') text = "Z:" + text;
+#endif
+  return fs::path(text);
+}
+
+fs::path PeerZipsFolder() { return SourceRoot() / ".." / "shared" / "testdata" / "peer-zips"; }
 
 uint32_t Crc(const std::string& bytes) {
   return static_cast<uint32_t>(

@@ -31,6 +31,11 @@ class TempDir {
   fs::path path_;
 };
 
+// The source tree (PARCELO_SOURCE; under Wine its Unix root is drive Z:), and the other
+// projects' archives beside it (../shared/testdata/peer-zips).
+fs::path SourceRoot();
+fs::path PeerZipsFolder();
+
 void WriteFile(const fs::path& path, const std::string& bytes);
 std::string ReadFile(const fs::path& path);
 // Every file and folder under `root`, as '/'-separated UTF-8 paths relative to it; folders

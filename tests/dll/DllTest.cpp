@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -148,10 +150,11 @@ class DllTest : public ::testing::Test {
 
   // ZpInit, ZpSetOptions, ZpArchive as the program makes them: the callback table, the
   // options with only the junk-directory switch, the name list with a null after the last.
-  int Zip(const fs::path& archive, const std::vector<fs::path>& files) {
+  int Zip(const fs::path& archive, const std::vector<fs::path>& files, bool recurse = false) {
     ZipCallbacks callbacks{ZipPrint, ZipPassword, ZipComment, ZipService};
     ZipOptions options{};
     options.JunkDir = 1;
+    options.Recurse = recurse ? 1 : 0;
     std::vector<std::string> ansi;
     for (const auto& f : files) ansi.push_back(Ansi(f));
     ZipNameList names{};
@@ -450,6 +453,103 @@ TEST_F(DllTest, UnicodeNamesInAnsiOutUnicodeOnDisk) {
   }
   ASSERT_EQ(Unzip(dir / "japanese.zip", false, dir / "jp"), UNZIP32_OK) << seen.printed;
   EXPECT_EQ(ReadFile(dir.path() / L"jp" / L"\u65e5\u672c.txt"), "nihon");
+}
+
+// Other projects' archives whose names depend on how unmarked names are read, extracted as
+// the program extracts them. The ctest entries dll_names_ru and dll_names_ja run this under
+// Russian and Japanese locales, from which Wine takes the OEM code page (866, 932);
+// PARCELO_OEMCP makes sure the locale took.
+struct NamedArchive {
+  const char* file;
+  UINT oem;  // 0: the names are the same under every OEM code page
+  int status;
+  std::vector<std::wstring> names;  // files written, '/' between folders
+};
+
+const NamedArchive kNamedArchives[] = {
+    // Windows' own compressed folders in Russian: code page 866, no UTF-8 flag. Windows tells
+    // the two names apart only by case, so the second is refused.
+    {"libarchive/test_read_format_zip_filename_cp866.zip", 866, UNZIP32_MEMBER_ERROR, {L"ПРИВЕТ"}},
+    {"libarchive/test_read_format_zip_filename_cp866.zip", 437, UNZIP32_OK, {L"ÅÉêéàÆ", L"»α¿óÑΓ"}},
+    // Japanese: Shift-JIS, whose trail bytes 0x5C are no backslashes.
+    {"libarchive/test_read_format_zip_filename_cp932.zip",
+     932,
+     UNZIP32_OK,
+     {L"表だよ/一覧表.txt", L"表だよ/漢字.txt"}},
+    // UTF-8 without the flag from macOS and Unix writers.
+    {"golang-go/utf8-osx.zip", 0, UNZIP32_OK, {L"世界"}},
+    {"libzip/test-utf8-unmarked.zip", 0, UNZIP32_OK, {L"ÄÖÜäöüßćçĉéèêëē"}},
+    // Unicode path fields whose CRC matches the stored name.
+    {"libzip/test-cp437-fc-utf-8-filename.zip", 0, UNZIP32_OK, {L"ÄÖÜßäöü"}},
+    {"libzip/utf-8-standardization-input.zip", 0, UNZIP32_OK, {L"ibm437-üéâäàåçêëè.txt"}},
+    // Stale fields (their CRC is another name's) are ignored: the stored names in code page
+    // 437 mean what the local headers' fields say; the fourth's local field is stale, so its
+    // two headers disagree and it is refused.
+    {"libarchive/test_read_format_zip_7075_utf8_paths.zip",
+     437,
+     UNZIP32_MEMBER_ERROR,
+     {L"File 1.txt", L"File 2 - ö.txt", L"File 3 - ä.txt"}},
+    // A DOS writer's backslash separates folders.
+    {"libarchive/test_compat_zip_8.zip", 0, UNZIP32_OK, {L"arc/test"}},
+};
+
+TEST_F(DllTest, PeerArchivesExtractUnderTheirWritersNames) {
+  const UINT oem = GetOEMCP();
+  if (const char* expected = std::getenv("PARCELO_OEMCP")) {
+    ASSERT_EQ(oem, static_cast<UINT>(std::atoi(expected))) << "the locale did not take";
+  }
+  int checked = 0;
+  for (const auto& c : kNamedArchives) {
+    if (c.oem != 0 && c.oem != oem) continue;
+    SCOPED_TRACE(c.file);
+    ++checked;
+    const fs::path archive = PeerZipsFolder() / c.file;
+    const fs::path target = dir / ("out" + std::to_string(checked));
+    seen.listed.clear();
+    ASSERT_EQ(Unzip(archive, true), UNZIP32_OK);
+    ASSERT_EQ(Unzip(archive, false, target), c.status) << seen.printed;
+    std::vector<std::wstring> written;
+    for (const auto& item : fs::recursive_directory_iterator(target)) {
+      if (item.is_regular_file()) {
+        written.push_back(item.path().lexically_relative(target).generic_wstring());
+      }
+    }
+    std::sort(written.begin(), written.end());
+    std::vector<std::wstring> expected = c.names;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(written, expected);
+    // The listing gives each name in ANSI, '?' for what the code page lacks.
+    for (const auto& name : c.names) {
+      const std::wstring wide = fs::path(name).native();
+      std::string ansi(wide.size() * 2, '\0');
+      BOOL lossy = FALSE;
+      ansi.resize(static_cast<size_t>(WideCharToMultiByte(
+          CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), ansi.data(),
+          static_cast<int>(ansi.size()), "?", &lossy)));
+      EXPECT_TRUE(std::any_of(seen.listed.begin(), seen.listed.end(), [&](const Seen::Listed& l) {
+        return l.name == ansi;
+      })) << ansi;
+    }
+  }
+  EXPECT_GE(checked, 6);
+  std::printf("OEM code page %u: %d archives checked\n", oem, checked);
+}
+
+TEST_F(DllTest, NamesOutsideTheAnsiCodePagePackedAsUtf8) {
+  // A folder's files are found by their wide names, so a name the ANSI code page cannot hold
+  // is packed too, as UTF-8 with the flag set, like any other name beyond ASCII.
+  WriteFile(dir.path() / L"mixed" / L"日本.txt", "nihon");
+  WriteFile(dir.path() / L"mixed" / L"привет.txt", "privet");
+  ASSERT_EQ(Zip(dir / "mixed.zip", {dir / "mixed"}, true), ZIP32_OK) << seen.printed;
+  archive::FileStream in(dir / "mixed.zip", archive::FileStream::Mode::kRead);
+  auto entries = archive::ReadDirectory(in).entries;
+  std::vector<std::string> names;
+  for (const auto& e : entries) {
+    EXPECT_EQ(e.flags & 0x0800, 0x0800) << e.name;
+    names.push_back(e.rawName);
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"привет.txt", "日本.txt"}));  // sorted by bytes
 }
 
 }  // namespace
