@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 
+#include "archive/format/Bytes.h"
 #include "archive/format/Format.h"
 
 namespace archive {
@@ -183,22 +184,19 @@ namespace {
 // The Unicode path field's UTF-8 name, where it is version 1, its CRC-32 is that of the
 // header's name bytes and its text is valid UTF-8.
 std::optional<std::string> UnicodePathField(std::string_view extra, std::string_view bytes) {
-  size_t at = 0;
-  while (extra.size() - at >= 4) {
-    auto byte = [&](size_t i) { return static_cast<unsigned char>(extra[i]); };
-    uint16_t id = static_cast<uint16_t>(byte(at) | byte(at + 1) << 8);
-    size_t size = byte(at + 2) | byte(at + 3) << 8;
-    if (size > extra.size() - at - 4) break;  // runs past the block: not a field
-    std::string_view field = extra.substr(at + 4, size);
-    at += 4 + size;
-    if (id != format::kExtraUnicodePath || field.size() < 5 || field[0] != 1) continue;
-    uint32_t stored = 0;
-    for (int i = 4; i >= 1; --i) stored = stored << 8 | static_cast<unsigned char>(field[i]);
+  ByteCursor fields(extra);
+  while (fields.remaining() >= 4) {
+    uint16_t id = fields.U16();
+    uint16_t size = fields.U16();
+    if (size > fields.remaining()) break;  // runs past the block: not a field
+    ByteCursor field(fields.Bytes(size));
+    if (id != format::kExtraUnicodePath || size < 5 || field.U8() != 1) continue;
+    uint32_t claimed = field.U32();
     uint32_t actual = static_cast<uint32_t>(crc32(crc32(0, nullptr, 0),
                                                   reinterpret_cast<const Bytef*>(bytes.data()),
                                                   static_cast<uInt>(bytes.size())));
-    std::string_view text = field.substr(5);
-    if (stored == actual && IsValidUtf8(text)) return std::string(text);
+    std::string_view text = field.Bytes(field.remaining());
+    if (claimed == actual && IsValidUtf8(text)) return std::string(text);
   }
   return std::nullopt;
 }
