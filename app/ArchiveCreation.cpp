@@ -2,6 +2,9 @@
 // bar climbing in proportion to the bytes and an honest report of the outcome.
 #include <windows.h>
 
+#include <optional>
+#include <utility>
+
 #include "app/Form1.h"
 #include "platform/MyMod.h"
 #include "platform/cFileDialog.h"
@@ -13,6 +16,16 @@
 namespace {
 
 constexpr const char* kNoFilesText = "There are no files in the list to Zip     ";
+
+// The archive's last write time and size: the library puts a new file in its place when it
+// writes, so a changed stamp tells that it did.
+std::optional<std::pair<uint64_t, uint64_t>> ArchiveStamp(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  return std::pair{
+      (uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime,
+      (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow};
+}
 
 }  // namespace
 
@@ -100,6 +113,7 @@ void Form1::cmdZip_Click() {
     for (int k = 0; k < zipFileCount; ++k) total += FileLength(zipNames[k]).value_or(0);
     StartProgress(total);
     libraryMessages_.clear();
+    const auto before = ArchiveStamp(archive);
     int32_t status = ziplib::kLibraryMissing;
     {
       ziplib::Zip32 library;
@@ -112,17 +126,19 @@ void Form1::cmdZip_Click() {
       if (status == ZIP32_OK) status = archived;
       if (!library.Loaded()) status = ziplib::kLibraryMissing;
     }
-    if (status != ZIP32_OK) {
-      // Never an earlier run's success under this failure.
-      EndInFailure(GetFileNoPath(archive) + " was not created",
-                   "The Zip file " + archive + " could not be created.\r\n\r\n" +
-                       ZipFailureReason(libraryMessages_, status) + "     ");
+    const auto after = ArchiveStamp(archive);
+    CreationReport report =
+        ReportCreation(status, archive, after && after != before, libraryMessages_);
+    if (report.kind == CreationReport::Kind::kFailure) {
+      EndInFailure(report.statusLine, report.text);
       return;
     }
     EndProgress();
-    Label1.Caption(GetFileNoPath(archive) + " successfully created and saved in " +
-                   GetPathNoFile(archive, true));
+    Label1.Caption(report.statusLine);
     cmdOpenDir.Enabled(true);
     Timer1.Enabled(true);
+    // Written without the files that could not be read: the user hears which, and why.
+    if (report.kind == CreationReport::Kind::kPartial)
+      tk::MsgBox(report.text, MB_OK | MB_ICONEXCLAMATION, tk::App::Title(), hwnd());
   });
 }

@@ -3,6 +3,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/MyMod.h"
 #include "ziplib/UnzipBinding.h"
 #include "ziplib/ZipBinding.h"
 
@@ -31,11 +32,46 @@ std::string LinksText(uint32_t links) {
              : std::to_string(links) + " symbolic links were skipped: links are not created.";
 }
 
+// "1 <one>" or "<n><many>": each whole sentence a text of its own, as the help quotes it.
+std::string Counted(uint32_t n, const char* one, const char* many) {
+  return n == 1 ? one : (n ? std::to_string(n) : std::string("some")) + many;
+}
+
 }  // namespace
 
 std::string ZipFailureReason(const std::string& printed, int32_t status) {
   auto lines = Lines(printed);
   return lines.empty() ? ziplib::ZipStatusText(status) : std::string(lines.back());
+}
+
+CreationReport ReportCreation(int32_t status, const std::string& archive, bool written,
+                              const std::string& printed) {
+  const std::string name = GetFileNoPath(archive), folder = GetPathNoFile(archive, true);
+  if (status == ZIP32_OK)
+    return {CreationReport::Kind::kSuccess, name + " successfully created and saved in " + folder,
+            ""};
+  if (status != ZIP32_OPEN_INPUT || !written) {
+    // Never an earlier run's success under this failure.
+    return {CreationReport::Kind::kFailure, name + " was not created",
+            "The Zip file " + archive + " could not be created.\r\n\r\n" +
+                ZipFailureReason(printed, status) + "     "};
+  }
+  // Every file the library could not read is named in one warning line, with the reason.
+  constexpr std::string_view kWarning = "warning: ";
+  std::string missing;
+  uint32_t count = 0;
+  for (std::string_view line : Lines(printed)) {
+    if (!StartsWith(line, kWarning)) continue;
+    missing += (count++ ? "\r\n" : "") + std::string(line.substr(kWarning.size()));
+  }
+  if (count == 0) missing = ziplib::ZipStatusText(status);
+  return {CreationReport::Kind::kPartial,
+          name + " saved in " + folder + "; " +
+              Counted(count, "1 listed file could not be read", " listed files could not be read"),
+          "The Zip file " + archive + " was written, but " +
+              Counted(count, "1 listed file could not be read into it:\r\n\r\n",
+                      " listed files could not be read into it:\r\n\r\n") +
+              missing + "     "};
 }
 
 std::string UnzipFailureReason(const std::string& printed, int32_t status) {

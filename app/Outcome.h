@@ -9,6 +9,21 @@
 // the run), else the status in words.
 std::string ZipFailureReason(const std::string& printed, int32_t status);
 
+// How a ZpArchive run ends: the status line and the message box.
+struct CreationReport {
+  enum class Kind { kSuccess, kPartial, kFailure } kind = Kind::kSuccess;
+  std::string statusLine;
+  std::string text;  // none for a success
+};
+
+// `status` is the first of the three calls' results that is not ZIP32_OK, `written` whether a
+// new file stands at the archive's path, `printed` what zip32.dll printed. ZIP32_OPEN_INPUT
+// with the archive written means it was written without reading the files it could not read
+// (an earlier copy of one may or may not be kept, as the library decided): the report says so
+// and names each with the library's reason. Any other status wrote nothing.
+CreationReport ReportCreation(int32_t status, const std::string& archive, bool written,
+                              const std::string& printed);
+
 // The reason a failed listing or extraction gives: the first line unzip32.dll printed about
 // a failure (the first member that failed), else its first line, else the status in words.
 std::string UnzipFailureReason(const std::string& printed, int32_t status);

@@ -149,6 +149,33 @@ TEST_F(Workflow, AFailedArchiveIsReportedAndTheOldOneKept) {
   EXPECT_EQ(GetFileAttributesA(nowhere.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+TEST_F(Workflow, AnArchiveWrittenWithoutAVanishedFileSaysSoAndNamesIt) {
+  std::vector<std::string> files = {MakeFile("a.txt", 10), MakeFile("b.txt", 20),
+                                    MakeFile("c.txt", 30), MakeFile("d.txt", 40)};
+  Gather(files);
+  std::string archive = Path("keep.zip");
+  ASSERT_EQ(Zip(archive).size(), 1u);
+  // The archive keeps its member of a file that has gone; the others are read anew.
+  ASSERT_TRUE(CreateDirectoryA(Path("old").c_str(), nullptr));
+  ASSERT_TRUE(MoveFileA(files[3].c_str(), Path("old\\d.txt").c_str()));
+  MakeFile("a.txt", 15, 'y');
+  form->cmdOpenDir.Enabled(false);
+  auto seen = Zip(archive);
+  ASSERT_EQ(seen.size(), 2u) << "the save dialog, then the warning";
+  EXPECT_EQ(seen[1].caption, "Parcelo");
+  EXPECT_EQ(seen[1].iconName, "exclamation");
+  EXPECT_EQ(seen[1].text, "The Zip file " + archive +
+                              " was written, but 1 listed file could not be read into "
+                              "it:\r\n\r\n\"" +
+                              files[3] + "\": not found     ");
+  EXPECT_EQ(Oracle("check", archive, {files[0], files[1], files[2], Path("old\\d.txt")}), "OK")
+      << "rewritten";
+  EXPECT_TRUE(form->cmdOpenDir.Enabled());
+  ASSERT_TRUE(IdleAfterTimer());
+  EXPECT_EQ(form->Label1.Caption(),
+            "keep.zip saved in " + folder + "; 1 listed file could not be read");
+}
+
 TEST_F(Workflow, ListExtractAndRefuseASecondExtraction) {
   std::string archive = Path("set.zip");
   ASSERT_EQ(Oracle("make", archive,

@@ -1,5 +1,5 @@
 // The window's decisions without a window: the bar's byte scaling, the reason a failure
-// gives, the member tally of an extraction and the message that ends it.
+// gives, the member tally of an extraction and the messages that end both workflows.
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -144,6 +144,51 @@ TEST(ExtractionReport, SkippedLinksAloneAreAWarningAndCountsAreOfSavedFiles) {
             : "The Zip file C:\\a.zip could not be extracted completely: " + counts + " in C:\\a.";
     if (!text.empty()) text += "\r\n\r\n" + c.last + "     ";
     EXPECT_EQ(report.text, text) << c.status;
+  }
+}
+
+TEST(CreationReport, AnArchiveWrittenWithoutUnreadableFilesSaysSoAndNamesThem) {
+  using Kind = CreationReport::Kind;
+  const std::string gone = "warning: \"C:\\Data\\d.txt\": not found\n";
+  const std::string locked =
+      "warning: could not open \"C:\\Data\\e.txt\" for reading: Permission denied\n";
+  const std::string updating = "updating: a.txt (deflated 50%)\n";
+  struct {
+    int32_t status;
+    bool written;
+    std::string printed;
+    Kind kind;
+    std::string statusLine, text;
+  } const cases[] = {
+      {ZIP32_OK, true, updating, Kind::kSuccess,
+       "keep.zip successfully created and saved in C:\\Data", ""},
+      {ZIP32_OPEN_INPUT, true, updating + gone + updating, Kind::kPartial,
+       "keep.zip saved in C:\\Data; 1 listed file could not be read",
+       "The Zip file C:\\Data\\keep.zip was written, but 1 listed file could not be read into "
+       "it:\r\n\r\n"
+       "\"C:\\Data\\d.txt\": not found     "},
+      {ZIP32_OPEN_INPUT, true, gone + updating + locked, Kind::kPartial,
+       "keep.zip saved in C:\\Data; 2 listed files could not be read",
+       "The Zip file C:\\Data\\keep.zip was written, but 2 listed files could not be read into "
+       "it:\r\n\r\n"
+       "\"C:\\Data\\d.txt\": not found\r\n"
+       "could not open \"C:\\Data\\e.txt\" for reading: Permission denied     "},
+      // Nothing written: the failure as it always was.
+      {ZIP32_OPEN_INPUT, false, gone + "error: no file could be read; nothing was written\n",
+       Kind::kFailure, "keep.zip was not created",
+       "The Zip file C:\\Data\\keep.zip could not be created.\r\n\r\n"
+       "error: no file could be read; nothing was written     "},
+      {ZIP32_WRITE, true, "error: cannot write the new archive: disk full\n", Kind::kFailure,
+       "keep.zip was not created",
+       "The Zip file C:\\Data\\keep.zip could not be created.\r\n\r\n"
+       "error: cannot write the new archive: disk full     "},
+  };
+  for (const auto& c : cases) {
+    CreationReport report = ReportCreation(c.status, "C:\\Data\\keep.zip", c.written, c.printed);
+    EXPECT_EQ(report.kind, c.kind) << c.printed;
+    EXPECT_EQ(report.statusLine, c.statusLine) << c.printed;
+    EXPECT_EQ(report.text, c.text) << c.printed;
+    EXPECT_EQ(report.statusLine.find("not created") != std::string::npos, c.kind == Kind::kFailure);
   }
 }
 
