@@ -10,6 +10,7 @@
 #include <zstd_errors.h>
 
 #include "archive/methods/Deflate64.h"
+#include "archive/methods/Ppmd.h"
 #include "archive/read/Directory.h"
 #include "archive/format/Format.h"
 #include "archive/format/Status.h"
@@ -253,6 +254,7 @@ bool IsReadableMethod(uint16_t method) {
     case kMethodZstdDeprecated:
     case kMethodZstd:
     case kMethodXz:
+    case kMethodPpmd:
       return true;
     default:
       return false;
@@ -305,6 +307,8 @@ std::unique_ptr<Decoder> MakeDecoder(const Entry& entry) {
       return std::make_unique<ZstdDecoder>();
     case kMethodXz:
       return std::make_unique<XzDecoder>();
+    case kMethodPpmd:
+      return std::make_unique<PpmdDecoder>(entry.compressedSize);
     default:
       throw ArchiveError(Fault::kUnsupported, "compression method " + std::to_string(entry.method) +
                                                   " is not supported");

@@ -1,0 +1,1023 @@
+#include "archive/methods/PpmdModel.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace archive::ppmd {
+
+// The model's records, laid over the block exactly as the format's allocator sizes them:
+// a unit is 12 bytes and holds a context or two symbol states. A context with one symbol
+// keeps that symbol's state inside itself, over its frequency total and list reference.
+// References are offsets from the block's base, so they are 32 bits on every platform.
+// The records alias each other in the block (a freed context becomes a free-list node),
+// which is why this file is built without strict aliasing.
+struct State {
+  uint8_t symbol;
+  uint8_t freq;
+  uint16_t successorLow;  // two halves: a state is only 2-byte aligned
+  uint16_t successorHigh;
+};
+
+struct Context {
+  uint8_t numStats;  // symbols minus one
+  uint8_t flags;     // 0x04 rescaled, 0x08 has a symbol >= 0x40, 0x10 follows one
+  uint16_t summFreq;
+  uint32_t stats;
+  uint32_t suffix;
+};
+
+struct Node {
+  uint32_t stamp;  // kEmptyNode while free
+  uint32_t next;
+  uint32_t units;
+};
+
+static_assert(sizeof(State) == 6 && sizeof(Context) == 12 && sizeof(Node) == 12);
+
+namespace {
+
+constexpr unsigned kUnitSize = 12;
+constexpr unsigned kIndexes = 38;  // block sizes the allocator keeps lists for, 1 to 128 units
+constexpr unsigned kMaxFreq = 124;
+constexpr unsigned kPeriodBits = 7;
+constexpr unsigned kBinScale = 1u << 14;
+constexpr uint32_t kEmptyNode = 0xFFFFFFFF;
+constexpr uint32_t kTop = 1u << 24;
+constexpr uint32_t kBot = 1u << 15;
+// The text area starts this far into the block, so that no object has reference 0.
+constexpr unsigned kAlign = 4;
+
+struct Tables {
+  uint8_t indexToUnits[kIndexes];
+  uint8_t unitsToIndex[128];
+  uint8_t binIndex[256];    // by the suffix's symbol count, for binary contexts
+  uint8_t statsIndex[260];  // by symbol count (or frequency), for the estimators' rows
+  constexpr Tables() : indexToUnits(), unitsToIndex(), binIndex(), statsIndex() {
+    unsigned k = 0;
+    for (unsigned i = 0; i < kIndexes; ++i) {
+      unsigned step = i >= 12 ? 4 : (i >> 2) + 1;
+      for (; step > 0; --step) unitsToIndex[k++] = static_cast<uint8_t>(i);
+      indexToUnits[i] = static_cast<uint8_t>(k);
+    }
+    for (unsigned i = 0; i < 256; ++i) binIndex[i] = i == 0 ? 0 : i == 1 ? 2 : i < 11 ? 4 : 6;
+    for (unsigned i = 0; i < 5; ++i) statsIndex[i] = static_cast<uint8_t>(i);
+    for (unsigned i = 5, value = 5, left = 1; i < 260; ++i) {
+      statsIndex[i] = static_cast<uint8_t>(value);
+      if (--left == 0) left = ++value - 4;
+    }
+  }
+};
+constexpr Tables kTables;
+static_assert(kTables.indexToUnits[kIndexes - 1] == 128);
+// Escapes use rows for 2 to 255 symbols; binary contexts counts up to 196.
+static_assert(kTables.statsIndex[254 + 2] - 3 < 24 && kTables.statsIndex[196 - 1] < 25);
+
+constexpr uint8_t kExpEscape[16] = {25, 14, 9, 7, 5, 5, 4, 4, 4, 3, 3, 3, 2, 2, 2, 2};
+constexpr uint16_t kInitBinEscape[8] = {0x3CDD, 0x1F3F, 0x59BF, 0x48F3,
+                                        0x64A1, 0x5ABC, 0x6632, 0x6051};
+
+inline unsigned I2U(unsigned index) { return kTables.indexToUnits[index]; }
+inline unsigned U2I(unsigned units) { return kTables.unitsToIndex[units - 1]; }
+inline uint32_t UnitsToBytes(unsigned units) { return units * kUnitSize; }
+
+inline uint32_t Successor(const State* s) {
+  return s->successorLow | uint32_t{s->successorHigh} << 16;
+}
+inline void SetSuccessor(State* s, uint32_t ref) {
+  s->successorLow = static_cast<uint16_t>(ref);
+  s->successorHigh = static_cast<uint16_t>(ref >> 16);
+}
+inline State* OneState(Context* c) { return reinterpret_cast<State*>(&c->summFreq); }
+inline void SwapStates(State* a, State* b) { std::swap(*a, *b); }
+inline void CopyUnits(void* to, const void* from, unsigned units) {
+  std::memcpy(to, from, UnitsToBytes(units));
+}
+inline Node* NodeAt(void* p) { return static_cast<Node*>(p); }
+
+}  // namespace
+
+Model::Model(uint32_t size) : memory_(new unsigned char[size + kAlign]), size_(size) {
+  base_ = memory_.get();
+}
+
+State* Model::Stats(const Context* c) const { return reinterpret_cast<State*>(base_ + c->stats); }
+Context* Model::Suffix(const Context* c) const { return Ctx(c->suffix); }
+
+// ---- The allocator: free lists by block size, glued together when they run dry ----------------
+
+void Model::InsertNode(void* p, unsigned index) {
+  Node* node = NodeAt(p);
+  node->stamp = kEmptyNode;
+  node->next = freeList_[index];
+  node->units = I2U(index);
+  freeList_[index] = Ref(p);
+  ++stamps_[index];
+}
+
+void* Model::RemoveNode(unsigned index) {
+  Node* node = NodeAt(Ptr(freeList_[index]));
+  freeList_[index] = node->next;
+  --stamps_[index];
+  return node;
+}
+
+// Gives back the tail of a block taken from a larger list.
+void Model::SplitBlock(void* p, unsigned oldIndex, unsigned newIndex) {
+  unsigned units = I2U(oldIndex) - I2U(newIndex);
+  unsigned char* tail = static_cast<unsigned char*>(p) + UnitsToBytes(I2U(newIndex));
+  unsigned i = U2I(units);
+  if (I2U(i) != units) {
+    unsigned k = I2U(--i);
+    InsertNode(tail + UnitsToBytes(k), units - k - 1);
+  }
+  InsertNode(tail, i);
+}
+
+void Model::GlueFreeBlocks() {
+  uint32_t head = 0;
+  uint32_t* prev = &head;
+  glueCount_ = 1 << 13;
+  std::memset(stamps_, 0, sizeof stamps_);
+  // The root context always sits in the top unit, so a run of free blocks always ends
+  // before the block's end; the gap between loUnit_ and hiUnit_ needs a guard.
+  if (loUnit_ != hiUnit_) NodeAt(loUnit_)->stamp = 0;
+
+  // Chain every free block, each absorbing the free blocks right above it.
+  for (unsigned i = 0; i < kIndexes; ++i) {
+    uint32_t next = freeList_[i];
+    freeList_[i] = 0;
+    while (next != 0) {
+      Node* node = NodeAt(Ptr(next));
+      if (node->units != 0) {
+        *prev = next;
+        prev = &node->next;
+        for (Node* above; (above = node + node->units)->stamp == kEmptyNode;) {
+          node->units += above->units;
+          above->units = 0;
+        }
+      }
+      next = node->next;
+    }
+  }
+  *prev = 0;
+
+  // Refill the lists from the glued blocks.
+  while (head != 0) {
+    Node* node = NodeAt(Ptr(head));
+    head = node->next;
+    unsigned units = node->units;
+    if (units == 0) continue;
+    for (; units > 128; units -= 128, node += 128) InsertNode(node, kIndexes - 1);
+    unsigned i = U2I(units);
+    if (I2U(i) != units) {
+      unsigned k = I2U(--i);
+      InsertNode(node + k, units - k - 1);
+    }
+    InsertNode(node, i);
+  }
+}
+
+void* Model::AllocUnitsRare(unsigned index) {
+  if (glueCount_ == 0) {
+    GlueFreeBlocks();
+    if (freeList_[index] != 0) return RemoveNode(index);
+  }
+  unsigned i = index;
+  do {
+    if (++i == kIndexes) {
+      // Nothing larger is free either: take units from the top of the text area.
+      uint32_t bytes = UnitsToBytes(I2U(index));
+      --glueCount_;
+      if (static_cast<uint32_t>(unitsStart_ - text_) <= bytes) return nullptr;
+      unitsStart_ -= bytes;
+      return unitsStart_;
+    }
+  } while (freeList_[i] == 0);
+  void* block = RemoveNode(i);
+  SplitBlock(block, i, index);
+  return block;
+}
+
+void* Model::AllocUnits(unsigned index) {
+  if (freeList_[index] != 0) return RemoveNode(index);
+  uint32_t bytes = UnitsToBytes(I2U(index));
+  if (bytes <= static_cast<uint32_t>(hiUnit_ - loUnit_)) {
+    void* block = loUnit_;
+    loUnit_ += bytes;
+    return block;
+  }
+  return AllocUnitsRare(index);
+}
+
+void* Model::ShrinkUnits(void* oldPtr, unsigned oldUnits, unsigned newUnits) {
+  unsigned i0 = U2I(oldUnits);
+  unsigned i1 = U2I(newUnits);
+  if (i0 == i1) return oldPtr;
+  if (freeList_[i1] != 0) {
+    void* block = RemoveNode(i1);
+    CopyUnits(block, oldPtr, newUnits);
+    InsertNode(oldPtr, i0);
+    return block;
+  }
+  SplitBlock(oldPtr, i0, i1);
+  return oldPtr;
+}
+
+void Model::FreeUnits(void* p, unsigned units) { InsertNode(p, U2I(units)); }
+
+// A unit right at the bottom of the units area goes to the text area instead of a list.
+void Model::SpecialFreeUnit(void* p) {
+  if (p != unitsStart_) {
+    InsertNode(p, 0);
+  } else {
+    // Marks it free for RemoveBinaryContexts, which looks at a dead suffix's flags.
+    NodeAt(p)->stamp = kEmptyNode;
+    unitsStart_ += kUnitSize;
+  }
+}
+
+// Moves a block near the bottom of the units area up into a free one, so that cutting
+// the model off leaves room for the text to grow.
+void* Model::MoveUnitsUp(void* oldPtr, unsigned units) {
+  unsigned index = U2I(units);
+  if (static_cast<unsigned char*>(oldPtr) > unitsStart_ + 16 * 1024 ||
+      Ref(oldPtr) > freeList_[index]) {
+    return oldPtr;
+  }
+  void* block = RemoveNode(index);
+  CopyUnits(block, oldPtr, units);
+  if (oldPtr != unitsStart_) {
+    InsertNode(oldPtr, index);
+  } else {
+    unitsStart_ += UnitsToBytes(I2U(index));
+  }
+  return block;
+}
+
+// Hands the free blocks at the bottom of the units area over to the text.
+void Model::ExpandTextArea() {
+  uint32_t count[kIndexes] = {};
+  if (loUnit_ != hiUnit_) NodeAt(loUnit_)->stamp = 0;
+  Node* node = NodeAt(unitsStart_);
+  for (; node->stamp == kEmptyNode; node += node->units) {
+    node->stamp = 0;
+    ++count[U2I(node->units)];
+  }
+  unitsStart_ = reinterpret_cast<unsigned char*>(node);
+
+  for (unsigned i = 0; i < kIndexes; ++i) {
+    uint32_t* next = &freeList_[i];
+    while (count[i] != 0) {
+      Node* n = NodeAt(Ptr(*next));
+      while (n->stamp == 0) {
+        *next = n->next;
+        n = NodeAt(Ptr(*next));
+        --stamps_[i];
+        if (--count[i] == 0) break;
+      }
+      next = &n->next;
+    }
+  }
+}
+
+uint32_t Model::UsedMemory() const {
+  uint32_t units = 0;
+  for (unsigned i = 0; i < kIndexes; ++i) units += stamps_[i] * I2U(i);
+  return size_ - static_cast<uint32_t>(hiUnit_ - loUnit_) -
+         static_cast<uint32_t>(unitsStart_ - text_) - UnitsToBytes(units);
+}
+
+// ---- The model --------------------------------------------------------------------------------
+
+void Model::Start(unsigned maxOrder, unsigned restoreMethod) {
+  maxOrder_ = maxOrder;
+  restoreMethod_ = restoreMethod;
+  broken_ = false;
+  Restart();
+  dummySee_ = {0, kPeriodBits, 64};
+}
+
+void Model::Restart() {
+  std::memset(freeList_, 0, sizeof freeList_);
+  std::memset(stamps_, 0, sizeof stamps_);
+  text_ = base_ + kAlign;
+  hiUnit_ = text_ + size_;
+  loUnit_ = unitsStart_ = hiUnit_ - size_ / 8 / kUnitSize * 7 * kUnitSize;
+  glueCount_ = 0;
+
+  orderFall_ = maxOrder_;
+  runLength_ = initRunLength_ = -static_cast<int32_t>(std::min(maxOrder_, 12u)) - 1;
+  prevSuccess_ = 0;
+
+  hiUnit_ -= kUnitSize;
+  minContext_ = maxContext_ = reinterpret_cast<Context*>(hiUnit_);
+  minContext_->suffix = 0;
+  minContext_->numStats = 255;
+  minContext_->flags = 0;
+  minContext_->summFreq = 256 + 1;
+  foundState_ = reinterpret_cast<State*>(loUnit_);
+  loUnit_ += UnitsToBytes(256 / 2);
+  minContext_->stats = Ref(foundState_);
+  for (unsigned i = 0; i < 256; ++i) {
+    State* s = foundState_ + i;
+    s->symbol = static_cast<uint8_t>(i);
+    s->freq = 1;
+    SetSuccessor(s, 0);
+  }
+
+  for (unsigned i = 0, m = 0; m < 25; ++m) {
+    while (kTables.statsIndex[i] == m) ++i;
+    for (unsigned k = 0; k < 8; ++k) {
+      auto value = static_cast<uint16_t>(kBinScale - kInitBinEscape[k] / (i + 1));
+      for (unsigned r = 0; r < 64; r += 8) binSumm_[m][k + r] = value;
+    }
+  }
+  for (unsigned i = 0, m = 0; m < 24; ++m) {
+    while (kTables.statsIndex[i + 3] == m + 3) ++i;
+    for (See& see : see_[m]) {
+      see.shift = kPeriodBits - 4;
+      see.summ = static_cast<uint16_t>((2 * i + 5) << see.shift);
+      see.count = 7;
+    }
+  }
+}
+
+// Rebuilds a context's list after symbols left it, halving the counts when `scale` is 1.
+void Model::Refresh(Context* c, unsigned oldUnits, unsigned scale) {
+  unsigned i = c->numStats;
+  auto* s = static_cast<State*>(ShrinkUnits(Stats(c), oldUnits, (i + 2) >> 1));
+  c->stats = Ref(s);
+  unsigned flags = (c->flags & (0x10 + 0x04 * scale)) + 0x08 * (s->symbol >= 0x40);
+  unsigned escape = c->summFreq - s->freq;
+  unsigned sum = s->freq = static_cast<uint8_t>((s->freq + scale) >> scale);
+  do {
+    escape -= (++s)->freq;
+    sum += s->freq = static_cast<uint8_t>((s->freq + scale) >> scale);
+    flags |= 0x08 * (s->symbol >= 0x40);
+  } while (--i);
+  c->summFreq = static_cast<uint16_t>(sum + ((escape + scale) >> scale));
+  c->flags = static_cast<uint8_t>(flags);
+}
+
+// Drops the states whose successors point into the text (about to be reused) and the
+// contexts above the maximum order, depth first; returns what is left of `c` or 0.
+uint32_t Model::CutOff(Context* c, unsigned order) {
+  if (c->numStats == 0) {
+    State* s = OneState(c);
+    if (Ptr(Successor(s)) >= unitsStart_) {
+      SetSuccessor(s, order < maxOrder_ ? CutOff(Ctx(Successor(s)), order + 1) : 0);
+      if (Successor(s) != 0 || order <= 9) return Ref(c);
+    }
+    SpecialFreeUnit(c);
+    return 0;
+  }
+
+  unsigned units = (c->numStats + 2u) >> 1;
+  c->stats = Ref(MoveUnitsUp(Stats(c), units));
+  int last = c->numStats;
+  for (State* s = Stats(c) + last; s >= Stats(c); --s) {
+    if (Ptr(Successor(s)) < unitsStart_) {
+      State* kept = Stats(c) + last--;
+      SetSuccessor(s, 0);
+      SwapStates(s, kept);
+    } else {
+      SetSuccessor(s, order < maxOrder_ ? CutOff(Ctx(Successor(s)), order + 1) : 0);
+    }
+  }
+  if (last != c->numStats && order != 0) {
+    c->numStats = static_cast<uint8_t>(last);
+    State* s = Stats(c);
+    if (last < 0) {
+      FreeUnits(s, units);
+      SpecialFreeUnit(c);
+      return 0;
+    }
+    if (last == 0) {
+      c->flags = static_cast<uint8_t>((c->flags & 0x10) + 0x08 * (s->symbol >= 0x40));
+      *OneState(c) = *s;
+      FreeUnits(s, units);
+      OneState(c)->freq = static_cast<uint8_t>((OneState(c)->freq + 11u) >> 3);
+    } else {
+      Refresh(c, units, c->summFreq > 16 * last);
+    }
+  }
+  return Ref(c);
+}
+
+// Freezing: forgets every successor into the text and frees binary contexts that lead
+// nowhere, once, when memory first runs out.
+uint32_t Model::RemoveBinaryContexts(Context* c, unsigned order) {
+  if (c->numStats == 0) {
+    State* s = OneState(c);
+    if (Ptr(Successor(s)) >= unitsStart_ && order < maxOrder_) {
+      SetSuccessor(s, RemoveBinaryContexts(Ctx(Successor(s)), order + 1));
+    } else {
+      SetSuccessor(s, 0);
+    }
+    // The suffix may be freed already (several successors can share a context): a free
+    // unit reads as flags 0xFF.
+    if (Successor(s) == 0 && (Suffix(c)->numStats == 0 || Suffix(c)->flags == 0xFF)) {
+      FreeUnits(c, 1);
+      return 0;
+    }
+    return Ref(c);
+  }
+  for (State* s = Stats(c) + c->numStats; s >= Stats(c); --s) {
+    if (Ptr(Successor(s)) >= unitsStart_ && order < maxOrder_) {
+      SetSuccessor(s, RemoveBinaryContexts(Ctx(Successor(s)), order + 1));
+    } else {
+      SetSuccessor(s, 0);
+    }
+  }
+  return Ref(c);
+}
+
+// Memory ran out while updating the contexts from maxContext_ down to (not including) c1.
+void Model::Restore(Context* c1, Context* frozenSuccessor) {
+  text_ = base_ + kAlign;
+  Context* c = maxContext_;
+  // Undo the half-made update: those contexts got no new symbol after all.
+  for (; c != c1; c = Suffix(c)) {
+    if (--c->numStats == 0) {
+      State* s = Stats(c);
+      c->flags = static_cast<uint8_t>((c->flags & 0x10) + 0x08 * (s->symbol >= 0x40));
+      *OneState(c) = *s;
+      SpecialFreeUnit(s);
+      OneState(c)->freq = static_cast<uint8_t>((OneState(c)->freq + 11u) >> 3);
+    } else {
+      Refresh(c, (c->numStats + 3u) >> 1, 0);
+    }
+  }
+  for (; c != minContext_; c = Suffix(c)) {
+    if (c->numStats == 0) {
+      OneState(c)->freq = static_cast<uint8_t>(OneState(c)->freq - (OneState(c)->freq >> 1));
+    } else if ((c->summFreq += 4) > 128 + 4 * c->numStats) {
+      Refresh(c, (c->numStats + 2u) >> 1, 1);
+    }
+  }
+
+  if (restoreMethod_ > kFreeze) {
+    // Frozen already: carry on in the successor, with what memory there is.
+    if (frozenSuccessor == nullptr) {
+      broken_ = true;
+      return;
+    }
+    maxContext_ = frozenSuccessor;
+    glueCount_ += !(stamps_[1] & 1);
+  } else if (restoreMethod_ == kFreeze) {
+    while (maxContext_->suffix != 0) maxContext_ = Suffix(maxContext_);
+    RemoveBinaryContexts(maxContext_, 0);
+    ++restoreMethod_;
+    glueCount_ = 0;
+    orderFall_ = maxOrder_;
+  } else if (restoreMethod_ == kRestart || UsedMemory() < (size_ >> 1)) {
+    Restart();
+  } else {
+    while (maxContext_->suffix != 0) maxContext_ = Suffix(maxContext_);
+    do {
+      CutOff(maxContext_, 0);
+      ExpandTextArea();
+    } while (UsedMemory() > 3 * (size_ >> 2));
+    glueCount_ = 0;
+    orderFall_ = maxOrder_;
+  }
+}
+
+// Makes the contexts that the symbol just seen leads to, from the nearest existing one up
+// to the current order, each with the one symbol that followed in the text.
+Context* Model::CreateSuccessors(bool skip, State* s1, Context* c) {
+  uint32_t upBranch = Successor(foundState_);
+  State* ps[kMaxOrder + 1];
+  unsigned numPs = 0;
+  if (!skip) ps[numPs++] = foundState_;
+
+  while (c->suffix != 0) {
+    c = Suffix(c);
+    State* s;
+    if (s1 != nullptr) {
+      s = s1;
+      s1 = nullptr;
+    } else if (c->numStats != 0) {
+      for (s = Stats(c); s->symbol != foundState_->symbol; ++s) {
+      }
+      if (s->freq < kMaxFreq - 9) {
+        ++s->freq;
+        ++c->summFreq;
+      }
+    } else {
+      s = OneState(c);
+      s->freq = static_cast<uint8_t>(s->freq + ((Suffix(c)->numStats == 0) & (s->freq < 24)));
+    }
+    uint32_t successor = Successor(s);
+    if (successor != upBranch) {
+      c = Ctx(successor);
+      if (numPs == 0) return c;
+      break;
+    }
+    if (numPs == kMaxOrder + 1) return nullptr;  // deeper than any order: not a model
+    ps[numPs++] = s;
+  }
+
+  State up;
+  up.symbol = *Ptr(upBranch);
+  SetSuccessor(&up, upBranch + 1);
+  auto flags = static_cast<uint8_t>(0x10 * (foundState_->symbol >= 0x40) + 0x08 * (up.symbol >= 0x40));
+  if (c->numStats == 0) {
+    up.freq = OneState(c)->freq;
+  } else {
+    State* s;
+    for (s = Stats(c); s->symbol != up.symbol; ++s) {
+    }
+    uint32_t cf = s->freq - 1u;
+    uint32_t s0 = c->summFreq - c->numStats - cf;
+    uint32_t extra = 2 * cf <= s0 ? (5 * cf > s0) : s0 != 0 ? (cf + 2 * s0 - 3) / s0 : 0;
+    up.freq = static_cast<uint8_t>(1 + extra);
+  }
+
+  while (numPs != 0) {
+    Context* child;
+    if (hiUnit_ != loUnit_) {
+      child = reinterpret_cast<Context*>(hiUnit_ -= kUnitSize);
+    } else if (freeList_[0] != 0) {
+      child = static_cast<Context*>(RemoveNode(0));
+    } else {
+      child = static_cast<Context*>(AllocUnitsRare(0));
+      if (child == nullptr) return nullptr;
+    }
+    child->numStats = 0;
+    child->flags = flags;
+    *OneState(child) = up;
+    child->suffix = Ref(c);
+    SetSuccessor(ps[--numPs], Ref(child));
+    c = child;
+  }
+  return c;
+}
+
+// The symbol's successor is missing: walks down the suffixes, pointing them at the text,
+// until one has a successor.
+Context* Model::ReduceOrder(State* s1, Context* c) {
+  State* s = nullptr;
+  Context* c1 = c;
+  uint32_t upBranch = Ref(text_);
+  // Only the frozen model uses these; elsewhere they may be more than fit, and are dropped.
+  State* ps[kMaxOrder + 1];
+  unsigned numPs = 0;
+  ps[numPs++] = foundState_;
+  SetSuccessor(foundState_, upBranch);
+  ++orderFall_;
+
+  for (;;) {
+    if (s1 != nullptr) {
+      c = Suffix(c);
+      s = s1;
+      s1 = nullptr;
+    } else {
+      if (c->suffix == 0) {
+        if (restoreMethod_ > kFreeze) {
+          do SetSuccessor(ps[--numPs], Ref(c));
+          while (numPs != 0);
+          text_ = base_ + kAlign + 1;
+          orderFall_ = 1;
+        }
+        return c;
+      }
+      c = Suffix(c);
+      if (c->numStats != 0) {
+        s = Stats(c);
+        while (s->symbol != foundState_->symbol) ++s;
+        if (s->freq < kMaxFreq - 9) {
+          s->freq += 2;
+          c->summFreq += 2;
+        }
+      } else {
+        s = OneState(c);
+        s->freq = static_cast<uint8_t>(s->freq + (s->freq < 32));
+      }
+    }
+    if (Successor(s) != 0) break;
+    if (numPs <= kMaxOrder) ps[numPs++] = s;
+    SetSuccessor(s, upBranch);
+    ++orderFall_;
+  }
+
+  if (restoreMethod_ > kFreeze) {
+    c = Ctx(Successor(s));
+    do SetSuccessor(ps[--numPs], Ref(c));
+    while (numPs != 0);
+    text_ = base_ + kAlign + 1;
+    orderFall_ = 1;
+    return c;
+  }
+  if (Successor(s) <= upBranch) {
+    State* saved = foundState_;
+    foundState_ = s;
+    Context* successor = CreateSuccessors(false, nullptr, c);
+    SetSuccessor(s, successor != nullptr ? Ref(successor) : 0);
+    foundState_ = saved;
+  }
+  if (orderFall_ == 1 && c1 == maxContext_) {
+    SetSuccessor(foundState_, Successor(s));
+    --text_;
+  }
+  if (Successor(s) == 0) return nullptr;
+  return Ctx(Successor(s));
+}
+
+// After a symbol: adds it to every context from maxContext_ down to the one it was found
+// in, and moves to the context it leads to.
+void Model::UpdateModel() {
+  uint32_t fSuccessor = Successor(foundState_);
+  unsigned fFreq = foundState_->freq;
+  uint8_t fSymbol = foundState_->symbol;
+  State* s = nullptr;
+  auto contextOrNull = [this](uint32_t ref) { return ref != 0 ? Ctx(ref) : nullptr; };
+
+  if (foundState_->freq < kMaxFreq / 4 && minContext_->suffix != 0) {
+    Context* c = Suffix(minContext_);
+    if (c->numStats == 0) {
+      s = OneState(c);
+      if (s->freq < 32) ++s->freq;
+    } else {
+      s = Stats(c);
+      if (s->symbol != fSymbol) {
+        do ++s;
+        while (s->symbol != fSymbol);
+        if (s[0].freq >= s[-1].freq) {
+          SwapStates(&s[0], &s[-1]);
+          --s;
+        }
+      }
+      if (s->freq < kMaxFreq - 9) {
+        s->freq += 2;
+        c->summFreq += 2;
+      }
+    }
+  }
+
+  Context* c = maxContext_;
+  if (orderFall_ == 0 && fSuccessor != 0) {
+    Context* cs = CreateSuccessors(true, s, minContext_);
+    if (cs == nullptr) {
+      SetSuccessor(foundState_, 0);
+      Restore(c, contextOrNull(fSuccessor));
+    } else {
+      SetSuccessor(foundState_, Ref(cs));
+      maxContext_ = cs;
+    }
+    return;
+  }
+
+  *text_++ = fSymbol;
+  uint32_t successor = Ref(text_);
+  if (text_ >= unitsStart_) {
+    Restore(c, contextOrNull(fSuccessor));
+    return;
+  }
+  if (fSuccessor == 0) {
+    Context* cs = ReduceOrder(s, minContext_);
+    if (cs == nullptr) {
+      Restore(c, nullptr);
+      return;
+    }
+    fSuccessor = Ref(cs);
+  } else if (Ptr(fSuccessor) < unitsStart_) {
+    Context* cs = CreateSuccessors(false, s, minContext_);
+    if (cs == nullptr) {
+      Restore(c, nullptr);
+      return;
+    }
+    fSuccessor = Ref(cs);
+  }
+
+  if (--orderFall_ == 0) {
+    successor = fSuccessor;
+    text_ -= (maxContext_ != minContext_);
+  } else if (restoreMethod_ > kFreeze) {
+    successor = fSuccessor;
+    text_ = base_ + kAlign;
+    orderFall_ = 0;
+  }
+
+  unsigned ns = minContext_->numStats;
+  unsigned s0 = minContext_->summFreq - ns - fFreq;
+  auto flag = static_cast<uint8_t>(0x08 * (fSymbol >= 0x40));
+  for (; c != minContext_; c = Suffix(c)) {
+    unsigned ns1 = c->numStats;
+    if (ns1 != 0) {
+      if ((ns1 & 1) != 0) {
+        // The list is full: move it to a block one unit larger.
+        unsigned oldUnits = (ns1 + 1) >> 1;
+        unsigned i = U2I(oldUnits);
+        if (i != U2I(oldUnits + 1)) {
+          void* block = AllocUnits(i + 1);
+          if (block == nullptr) {
+            Restore(c, contextOrNull(fSuccessor));
+            return;
+          }
+          void* old = Stats(c);
+          CopyUnits(block, old, oldUnits);
+          InsertNode(old, i);
+          c->stats = Ref(block);
+        }
+      }
+      c->summFreq = static_cast<uint16_t>(c->summFreq + (3 * ns1 + 1 < ns));
+    } else {
+      auto* list = static_cast<State*>(AllocUnits(0));
+      if (list == nullptr) {
+        Restore(c, contextOrNull(fSuccessor));
+        return;
+      }
+      *list = *OneState(c);
+      c->stats = Ref(list);
+      list->freq = list->freq < kMaxFreq / 4 - 1 ? static_cast<uint8_t>(list->freq << 1)
+                                                 : static_cast<uint8_t>(kMaxFreq - 4);
+      c->summFreq = static_cast<uint16_t>(list->freq + initEsc_ + (ns > 2));
+    }
+    uint32_t cf = 2 * fFreq * (c->summFreq + 6u);
+    uint32_t sf = s0 + c->summFreq;
+    if (cf < 6 * sf) {
+      cf = 1 + (cf > sf) + (cf >= 4 * sf);
+      c->summFreq += 4;
+    } else {
+      cf = 4 + (cf > 9 * sf) + (cf > 12 * sf) + (cf > 15 * sf);
+      c->summFreq = static_cast<uint16_t>(c->summFreq + cf);
+    }
+    State* added = Stats(c) + ns1 + 1;
+    SetSuccessor(added, successor);
+    added->symbol = fSymbol;
+    added->freq = static_cast<uint8_t>(cf);
+    c->flags |= flag;
+    c->numStats = static_cast<uint8_t>(ns1 + 1);
+  }
+  maxContext_ = minContext_ = Ctx(fSuccessor);
+}
+
+// Halves the counts of the current context (the found symbol first), dropping symbols
+// whose count reaches zero.
+void Model::Rescale() {
+  State* stats = Stats(minContext_);
+  State* s = foundState_;
+  {
+    State found = *s;
+    for (; s != stats; --s) s[0] = s[-1];
+    *s = found;
+  }
+  unsigned escape = minContext_->summFreq - s->freq;
+  s->freq += 4;
+  unsigned adder = orderFall_ != 0 || restoreMethod_ > kFreeze;
+  s->freq = static_cast<uint8_t>((s->freq + adder) >> 1);
+  unsigned sum = s->freq;
+
+  unsigned i = minContext_->numStats;
+  do {
+    escape -= (++s)->freq;
+    s->freq = static_cast<uint8_t>((s->freq + adder) >> 1);
+    sum += s->freq;
+    if (s[0].freq > s[-1].freq) {
+      State* to = s;
+      State moved = *to;
+      do to[0] = to[-1];
+      while (--to != stats && moved.freq > to[-1].freq);
+      *to = moved;
+    }
+  } while (--i);
+
+  if (s->freq == 0) {
+    unsigned numStats = minContext_->numStats;
+    do ++i;
+    while ((--s)->freq == 0);
+    escape += i;
+    minContext_->numStats = static_cast<uint8_t>(minContext_->numStats - i);
+    if (minContext_->numStats == 0) {
+      State only = *stats;
+      only.freq = static_cast<uint8_t>((2 * only.freq + escape - 1) / std::max(escape, 1u));
+      if (only.freq > kMaxFreq / 3) only.freq = kMaxFreq / 3;
+      InsertNode(stats, U2I((numStats + 2) >> 1));
+      minContext_->flags =
+          static_cast<uint8_t>((minContext_->flags & 0x10) + 0x08 * (only.symbol >= 0x40));
+      *(foundState_ = OneState(minContext_)) = only;
+      return;
+    }
+    unsigned n0 = (numStats + 2) >> 1;
+    unsigned n1 = (minContext_->numStats + 2u) >> 1;
+    if (n0 != n1) minContext_->stats = Ref(ShrinkUnits(stats, n0, n1));
+    minContext_->flags &= ~0x08;
+    s = Stats(minContext_);
+    minContext_->flags |= 0x08 * (s->symbol >= 0x40);
+    i = minContext_->numStats;
+    do minContext_->flags |= 0x08 * ((++s)->symbol >= 0x40);
+    while (--i);
+  }
+  minContext_->summFreq = static_cast<uint16_t>(sum + escape - (escape >> 1));
+  minContext_->flags |= 0x04;
+  foundState_ = Stats(minContext_);
+}
+
+// The escape estimate for a context entered after `masked` + 1 symbols were excluded.
+See* Model::EscapeFrequency(unsigned masked, uint32_t* escape) {
+  unsigned numStats = minContext_->numStats;
+  if (numStats == 0xFF) {
+    *escape = 1;
+    return &dummySee_;
+  }
+  See* see = see_[kTables.statsIndex[numStats + 2] - 3] +
+             (minContext_->summFreq > 11 * (numStats + 1)) +
+             2 * (2 * numStats < Suffix(minContext_)->numStats + masked) + minContext_->flags;
+  unsigned r = see->summ >> see->shift;
+  see->summ = static_cast<uint16_t>(see->summ - r);
+  *escape = r + (r == 0);
+  return see;
+}
+
+void Model::NextContext() {
+  Context* c = Ctx(Successor(foundState_));
+  if (orderFall_ == 0 && reinterpret_cast<unsigned char*>(c) >= unitsStart_) {
+    minContext_ = maxContext_ = c;
+  } else {
+    UpdateModel();
+    minContext_ = maxContext_;
+  }
+}
+
+void Model::UpdateFirst() {
+  State* s = foundState_;
+  s->freq += 4;
+  minContext_->summFreq += 4;
+  if (s[0].freq > s[-1].freq) {
+    SwapStates(&s[0], &s[-1]);
+    foundState_ = --s;
+    if (s->freq > kMaxFreq) Rescale();
+  }
+  NextContext();
+}
+
+void Model::UpdateFirstOfMany() {
+  prevSuccess_ = 2u * foundState_->freq >= minContext_->summFreq;
+  runLength_ += static_cast<int32_t>(prevSuccess_);
+  minContext_->summFreq += 4;
+  if ((foundState_->freq += 4) > kMaxFreq) Rescale();
+  NextContext();
+}
+
+void Model::UpdateBinary() {
+  foundState_->freq = static_cast<uint8_t>(foundState_->freq + (foundState_->freq < 196));
+  prevSuccess_ = 1;
+  ++runLength_;
+  NextContext();
+}
+
+void Model::UpdateAfterEscape() {
+  minContext_->summFreq += 4;
+  if ((foundState_->freq += 4) > kMaxFreq) Rescale();
+  runLength_ = initRunLength_;
+  UpdateModel();
+  minContext_ = maxContext_;
+}
+
+// ---- The range decoder (Subbotin's carry-less coder) ----------------------------------------
+
+bool Model::StartDecoder() {
+  low_ = 0;
+  range_ = 0xFFFFFFFF;
+  code_ = 0;
+  for (int i = 0; i < 4; ++i) code_ = code_ << 8 | ReadByte();
+  return code_ != 0xFFFFFFFF;
+}
+
+// Scales the range to `total` and says where the code falls in it. A total the range
+// cannot hold happens only in data no encoder wrote.
+inline bool Model::Threshold(uint32_t total, uint32_t* count) {
+  if (total == 0 || range_ < total) return false;
+  range_ /= total;
+  *count = code_ / range_;
+  return true;
+}
+
+inline void Model::Consume(uint32_t start, uint32_t size) {
+  start *= range_;
+  low_ += start;
+  code_ -= start;
+  range_ *= size;
+  for (;;) {
+    if ((low_ ^ (low_ + range_)) >= kTop) {
+      if (range_ >= kBot) break;
+      range_ = (0 - low_) & (kBot - 1);
+    }
+    code_ = code_ << 8 | ReadByte();
+    range_ <<= 8;
+    low_ <<= 8;
+  }
+}
+
+// One symbol: first in the current context, then, after escapes, in ever shorter suffixes
+// with the symbols already ruled out masked. Kept in one piece: it is the hot loop, and
+// splitting it costs the calls and the mask's reloads.
+int Model::DecodeSymbol() {
+  if (broken_) return -2;
+  uint8_t masked[256];
+  if (minContext_->numStats != 0) {
+    State* s = Stats(minContext_);
+    uint32_t count;
+    if (!Threshold(minContext_->summFreq, &count)) return -2;
+    uint32_t high = s->freq;
+    if (count < high) {
+      Consume(0, s->freq);
+      foundState_ = s;
+      int symbol = s->symbol;
+      UpdateFirstOfMany();
+      return symbol;
+    }
+    prevSuccess_ = 0;
+    unsigned i = minContext_->numStats;
+    do {
+      if ((high += (++s)->freq) > count) {
+        Consume(high - s->freq, s->freq);
+        foundState_ = s;
+        int symbol = s->symbol;
+        UpdateFirst();
+        return symbol;
+      }
+    } while (--i);
+    if (count >= minContext_->summFreq) return -2;
+    Consume(high, minContext_->summFreq - high);
+    std::memset(masked, 0xFF, sizeof masked);
+    masked[s->symbol] = 0;
+    i = minContext_->numStats;
+    do masked[(--s)->symbol] = 0;
+    while (--i);
+  } else {
+    State* one = OneState(minContext_);
+    uint16_t* prob =
+        &binSumm_[kTables.statsIndex[one->freq - 1]]
+                 [kTables.binIndex[Suffix(minContext_)->numStats] + prevSuccess_ +
+                  minContext_->flags + ((runLength_ >> 26) & 0x20)];
+    range_ >>= 14;
+    if (code_ / range_ < *prob) {
+      Consume(0, *prob);
+      *prob = static_cast<uint16_t>(*prob + (1 << 7) - ((*prob + 32) >> 7));
+      foundState_ = one;
+      int symbol = one->symbol;
+      UpdateBinary();
+      return symbol;
+    }
+    Consume(*prob, kBinScale - *prob);
+    *prob = static_cast<uint16_t>(*prob - ((*prob + 32) >> 7));
+    initEsc_ = kExpEscape[*prob >> 10];
+    std::memset(masked, 0xFF, sizeof masked);
+    masked[one->symbol] = 0;
+    prevSuccess_ = 0;
+  }
+
+  for (;;) {
+    State* candidates[256];
+    unsigned numMasked = minContext_->numStats;
+    do {
+      ++orderFall_;
+      if (minContext_->suffix == 0) return -1;
+      minContext_ = Suffix(minContext_);
+    } while (minContext_->numStats == numMasked);
+    if (minContext_->numStats < numMasked) return -2;
+
+    uint32_t high = 0;
+    State* s = Stats(minContext_);
+    State* end = s + minContext_->numStats + 1;
+    unsigned n = 0;
+    unsigned wanted = minContext_->numStats - numMasked;
+    do {
+      if (s == end) return -2;
+      unsigned keep = masked[s->symbol];  // 0xFF or 0
+      high += s->freq & keep;
+      candidates[n] = s++;
+      n += keep & 1;
+    } while (n != wanted);
+
+    uint32_t total;
+    See* see = EscapeFrequency(numMasked, &total);
+    total += high;
+    uint32_t count;
+    if (!Threshold(total, &count)) return -2;
+    if (count < high) {
+      State** pick = candidates;
+      for (high = 0; (high += (*pick)->freq) <= count; ++pick) {
+      }
+      s = *pick;
+      Consume(high - s->freq, s->freq);
+      if (see->shift < kPeriodBits && --see->count == 0) {
+        see->summ = static_cast<uint16_t>(see->summ << 1);
+        see->count = static_cast<uint8_t>(3 << see->shift++);
+      }
+      foundState_ = s;
+      int symbol = s->symbol;
+      UpdateAfterEscape();
+      return symbol;
+    }
+    if (count >= total) return -2;
+    Consume(high, total - high);
+    see->summ = static_cast<uint16_t>(see->summ + total);
+    do masked[candidates[--n]->symbol] = 0;
+    while (n != 0);
+  }
+}
+
+}  // namespace archive::ppmd

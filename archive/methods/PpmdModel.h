@@ -1,0 +1,144 @@
+// The PPMd variant I revision 1 model (Shkarin's PPMII with information inheritance and
+// secondary escape estimation) with its carry-less range decoder, as Zip method 98 uses it.
+//
+// The whole model lives in one block of the declared size: contexts and symbol lists are
+// carved from it in 12-byte units by the model's own allocator, and the text of recent
+// symbols grows from its bottom. When the block is full, the restoration method chosen by
+// the writer decides what happens: restart from an empty model, cut off the oldest and
+// rarest contexts, or freeze the model as it is. Every decision depends on where the
+// allocator put things, so the allocator follows the reference behaviour unit for unit.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace archive::ppmd {
+
+constexpr unsigned kMinOrder = 2;
+constexpr unsigned kMaxOrder = 16;
+constexpr unsigned kRestart = 0;
+constexpr unsigned kCutOff = 1;
+constexpr unsigned kFreeze = 2;
+
+// Probability-estimation state for a context whose symbols have all been excluded once.
+struct See {
+  uint16_t summ;
+  uint8_t shift;
+  uint8_t count;
+};
+
+struct State;
+struct Context;
+
+class Model {
+ public:
+  // Takes `size` bytes (plus a few for alignment) at once; throws std::bad_alloc.
+  explicit Model(uint32_t size);
+  Model(const Model&) = delete;
+  Model& operator=(const Model&) = delete;
+
+  // Starts afresh with a maximum order (2 to 16) and restoration method (0 to 2).
+  void Start(unsigned maxOrder, unsigned restoreMethod);
+
+  // The range decoder reads from [next, end); past `end` it reads zeros and counts them
+  // (Overrun), so a stream cut short never reads outside the caller's bytes.
+  void SetInput(const unsigned char* next, const unsigned char* end) {
+    next_ = next;
+    end_ = end;
+  }
+  const unsigned char* InputNext() const { return next_; }
+  uint64_t Overrun() const { return overrun_; }
+
+  // Reads the range decoder's first four bytes; false if they cannot start a stream.
+  bool StartDecoder();
+
+  // The next byte (0-255), -1 for the end marker, or -2 for data no encoder makes.
+  int DecodeSymbol();
+
+ private:
+  // Allocator.
+  uint32_t Ref(const void* p) const {
+    return static_cast<uint32_t>(static_cast<const unsigned char*>(p) - base_);
+  }
+  unsigned char* Ptr(uint32_t ref) const { return base_ + ref; }
+  Context* Ctx(uint32_t ref) const { return reinterpret_cast<Context*>(base_ + ref); }
+  State* Stats(const Context* c) const;
+  Context* Suffix(const Context* c) const;
+
+  void InsertNode(void* node, unsigned index);
+  void* RemoveNode(unsigned index);
+  void SplitBlock(void* ptr, unsigned oldIndex, unsigned newIndex);
+  void GlueFreeBlocks();
+  void* AllocUnitsRare(unsigned index);
+  void* AllocUnits(unsigned index);
+  void* ShrinkUnits(void* oldPtr, unsigned oldUnits, unsigned newUnits);
+  void FreeUnits(void* ptr, unsigned units);
+  void SpecialFreeUnit(void* ptr);
+  void* MoveUnitsUp(void* oldPtr, unsigned units);
+  void ExpandTextArea();
+  uint32_t UsedMemory() const;
+
+  // Model.
+  void Restart();
+  void Refresh(Context* c, unsigned oldUnits, unsigned scale);
+  uint32_t CutOff(Context* c, unsigned order);
+  uint32_t RemoveBinaryContexts(Context* c, unsigned order);
+  void Restore(Context* c1, Context* frozenSuccessor);
+  Context* CreateSuccessors(bool skip, State* s1, Context* c);
+  Context* ReduceOrder(State* s1, Context* c);
+  void UpdateModel();
+  void Rescale();
+  See* EscapeFrequency(unsigned masked, uint32_t* escape);
+  void NextContext();
+  void UpdateFirst();
+  void UpdateFirstOfMany();
+  void UpdateBinary();
+  void UpdateAfterEscape();
+
+  // Range decoder.
+  unsigned ReadByte() {
+    if (next_ != end_) return *next_++;
+    ++overrun_;
+    return 0;
+  }
+  bool Threshold(uint32_t total, uint32_t* count);
+  void Consume(uint32_t start, uint32_t size);
+
+  std::unique_ptr<unsigned char[]> memory_;
+  unsigned char* base_;  // refs count from here; ref 0 is no object
+  uint32_t size_;
+
+  Context* minContext_ = nullptr;
+  Context* maxContext_ = nullptr;
+  State* foundState_ = nullptr;
+  unsigned orderFall_ = 0;
+  unsigned initEsc_ = 0;
+  unsigned prevSuccess_ = 0;
+  unsigned maxOrder_ = 0;
+  unsigned restoreMethod_ = 0;  // past kFreeze once frozen
+  bool broken_ = false;         // a state no encoder reaches; every symbol is -2
+  int32_t runLength_ = 0;
+  int32_t initRunLength_ = 0;
+
+  uint32_t glueCount_ = 0;
+  unsigned char* loUnit_ = nullptr;
+  unsigned char* hiUnit_ = nullptr;
+  unsigned char* text_ = nullptr;
+  unsigned char* unitsStart_ = nullptr;
+  uint32_t freeList_[38] = {};
+  uint32_t stamps_[38] = {};
+
+  See dummySee_{};
+  See see_[24][32] = {};
+  uint16_t binSumm_[25][64] = {};
+
+  uint32_t range_ = 0;
+  uint32_t code_ = 0;
+  uint32_t low_ = 0;
+  const unsigned char* next_ = nullptr;
+  const unsigned char* end_ = nullptr;
+  uint64_t overrun_ = 0;
+};
+
+}  // namespace archive::ppmd
