@@ -521,7 +521,8 @@ Context* Model::CreateSuccessors(bool skip, State* s1, Context* c) {
   State up;
   up.symbol = *Ptr(upBranch);
   SetSuccessor(&up, upBranch + 1);
-  auto flags = static_cast<uint8_t>(0x10 * (foundState_->symbol >= 0x40) + 0x08 * (up.symbol >= 0x40));
+  auto flags =
+      static_cast<uint8_t>(0x10 * (foundState_->symbol >= 0x40) + 0x08 * (up.symbol >= 0x40));
   if (c->numStats == 0) {
     up.freq = OneState(c)->freq;
   } else {
@@ -948,10 +949,9 @@ int Model::DecodeSymbol() {
     while (--i);
   } else {
     State* one = OneState(minContext_);
-    uint16_t* prob =
-        &binSumm_[kTables.statsIndex[one->freq - 1]]
-                 [kTables.binIndex[Suffix(minContext_)->numStats] + prevSuccess_ +
-                  minContext_->flags + ((runLength_ >> 26) & 0x20)];
+    uint16_t* prob = &binSumm_[kTables.statsIndex[one->freq - 1]]
+                              [kTables.binIndex[Suffix(minContext_)->numStats] + prevSuccess_ +
+                               minContext_->flags + ((runLength_ >> 26) & 0x20)];
     range_ >>= 14;
     if (code_ / range_ < *prob) {
       Consume(0, *prob);
