@@ -349,13 +349,13 @@ TEST_F(HostileTest, LocalHeaderThatDisagreesWithTheCentralOne) {
 TEST_F(HostileTest, EncryptionAndUnknownMethodsAreRefusedOthersProcessed) {
   RawMember encrypted = Stored("secret.txt", "xxxxxxxxxxxxxxxx");
   encrypted.flags = 1;
-  RawMember ppmd = Stored("ppmd.bin", "\x07\x00");
-  ppmd.method = 98;
+  RawMember wavpack = Stored("sound.wv", "\x07\x00");
+  wavpack.method = 97;
   RawArchive zip;
-  zip.members = {encrypted, ppmd, Stored("open.txt", "open")};
+  zip.members = {encrypted, wavpack, Stored("open.txt", "open")};
   EXPECT_EQ(Run(zip), UnzipStatus::kUnsupported);
   ExpectMessage("secret.txt: it is encrypted");
-  ExpectMessage("ppmd.bin: compression method 98 (PPMd) is not supported");
+  ExpectMessage("sound.wv: compression method 97 is not supported");
   EXPECT_EQ(Inside(), (std::map<std::string, std::string>{{"open.txt", "open"}}));
 }
 

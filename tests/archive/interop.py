@@ -5,8 +5,8 @@ Archives written by us must be accepted and reproduced byte for byte by Python's
 `unzip`, `7z` and `bsdtar`; archives written by Python, Info-ZIP `zip`, `7z` and `bsdtar`
 must be extracted byte for byte by us. Covered: empty files, empty folders, a 0-member
 archive, 70,000 members, UTF-8 and code-page-437 names, every compression method we read
-(Deflate64, bzip2 and LZMA from 7z, bzip2 and LZMA from Python, Zstandard and xz streams
-from their tools) and PPMd refused; with --big, only the run with a
+(Deflate64, bzip2, LZMA and PPMd from 7z, bzip2 and LZMA from Python, Zstandard and xz
+streams from their tools); with --big, only the run with a
 member over 4 GiB made from a sparse file (about a minute).
 
 The engine is driven through a command-line front end: natively `ziptool`; for the Windows
@@ -367,7 +367,7 @@ def zip_of_streams(path, members, method):
 
 
 def test_methods(engine, base):
-    """Every method we read, as other tools write it, extracted byte for byte; PPMd refused."""
+    """Every method we read, as other tools write it, extracted byte for byte."""
     corpus = os.path.join(base, "corpus")
     files = methods_corpus(corpus)
     made = {}
