@@ -395,15 +395,6 @@ def test_methods(engine, base):
         made[tool] = p
     for what, archive in made.items():
         out = os.path.join(base, "out-" + what.replace(" ", "-"))
-        if what == "7z PPMd":
-            p = engine.unzip(archive, out, ok=(81,))
-            check(b"(PPMd) is not supported" in p.stdout, f"{what}: no word of PPMd")
-            with zipfile.ZipFile(archive) as z:
-                refused = [i.filename for i in z.infolist() if i.compress_type == 98]
-            check(refused, f"{what}: 7z wrote no PPMd member")
-            written = tree(out)
-            check(not any(name in written for name in refused), f"{what}: a PPMd member was written")
-            continue
         engine.unzip(archive, out)
         same_tree(corpus, out, f"{what}, extracted by us")
 
