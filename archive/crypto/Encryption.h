@@ -32,6 +32,11 @@ constexpr size_t kAesVerifierSize = 2;
 constexpr size_t kAesAuthSize = 10;
 constexpr unsigned kAesIterations = 1000;
 
+// Why an encrypted member was not read: no password (none given, or the member skipped),
+// or none that fitted.
+constexpr char kNoPasswordReason[] = "no password was given";
+constexpr char kWrongPasswordReason[] = "wrong password";
+
 struct Encryption {
   enum class Scheme { kTraditional, kAes };
   Scheme scheme = Scheme::kTraditional;

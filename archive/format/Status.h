@@ -34,18 +34,24 @@ enum class UnzipStatus : int {
   kMemberError = 2,     // a member failed or was refused; the others were processed
   kDirectoryError = 3,  // the central directory is damaged; nothing was processed
   kNoMemory = 5,
-  kNotFound = 9,     // no such file, or not a Zip archive
-  kBadOptions = 10,  // invalid arguments
-  kNoMatch = 11,     // an include pattern matched no member
-  kDiskFull = 50,    // the disk filled up; extraction stopped
-  kCancelled = 80,   // the service callback asked to stop
-  kUnsupported = 81  // a member uses encryption or a method this engine does not read
+  kNotFound = 9,      // no such file, or not a Zip archive
+  kBadOptions = 10,   // invalid arguments
+  kNoMatch = 11,      // an include pattern matched no member
+  kDiskFull = 50,     // the disk filled up; extraction stopped
+  kCancelled = 80,    // the service callback asked to stop
+  kUnsupported = 81,  // a member uses an encryption or a method this engine does not read
+  kBadPassword = 82   // encrypted members were skipped or had a wrong password
 };
 
 // Several members may fail for different reasons; the caller sees the most serious one,
-// which is the numerically largest code.
+// which is the numerically largest code, but for kBadPassword: a password the user did not
+// give or mistyped is the run's status only when nothing else failed, so it ranks just
+// above kWarning.
+inline int Severity(UnzipStatus status) {
+  return status == UnzipStatus::kBadPassword ? 3 : 2 * static_cast<int>(status);
+}
 inline UnzipStatus Worse(UnzipStatus a, UnzipStatus b) {
-  return static_cast<int>(a) >= static_cast<int>(b) ? a : b;
+  return Severity(a) >= Severity(b) ? a : b;
 }
 
 enum class Fault {
@@ -57,6 +63,7 @@ enum class Fault {
   kDamaged,      // the central directory cannot be trusted
   kBadMember,    // one member's header or data is wrong
   kUnsupported,  // method or encryption we do not handle
+  kBadPassword,  // an encrypted member was skipped, or its password was wrong
   kUnsafe,       // refused to protect the file system (name, link, overlap, ratio)
   kCancelled
 };

@@ -36,14 +36,24 @@ std::string Hex(uint32_t value) {
 
 }  // namespace
 
+crypto::Encryption EncryptionOf(const Entry& entry) {
+  return crypto::DescribeEncryption(entry.flags, entry.method, entry.crc, entry.dosTime.time,
+                                    entry.extra);
+}
+
 void CheckReadable(const Entry& entry) {
   if (!entry.damage.empty()) Bad(entry.damage);
+  uint16_t method = entry.method;
+  uint64_t compressed = entry.compressedSize;
   if (entry.IsEncrypted()) {
-    throw ArchiveError(Fault::kUnsupported, "it is encrypted, which is not supported");
+    crypto::Encryption encryption = EncryptionOf(entry);
+    if (compressed < encryption.Overhead()) Bad("it is too short to hold its encryption header");
+    method = encryption.method;
+    compressed -= encryption.Overhead();
   }
-  if (!IsReadableMethod(entry.method)) {
-    std::string name = MethodName(entry.method);
-    throw ArchiveError(Fault::kUnsupported, "compression method " + std::to_string(entry.method) +
+  if (!IsReadableMethod(method)) {
+    std::string name = MethodName(method);
+    throw ArchiveError(Fault::kUnsupported, "compression method " + std::to_string(method) +
                                                 (name.empty() ? "" : " (" + name + ")") +
                                                 " is not supported");
   }
@@ -52,24 +62,26 @@ void CheckReadable(const Entry& entry) {
                        "its data overlaps another member or the central directory "
                        "(a possible zip bomb)");
   }
-  if (entry.method == kMethodStored && entry.compressedSize != entry.uncompressedSize) {
+  if (method == kMethodStored && compressed != entry.uncompressedSize) {
     Bad("it is stored, but its two sizes differ");
   }
-  std::optional<uint64_t> ratio = MaxRatio(entry.method);
+  std::optional<uint64_t> ratio = MaxRatio(method);
   if (ratio && entry.uncompressedSize > kRatioSlackBytes &&
-      (entry.uncompressedSize - kRatioSlackBytes) / *ratio > entry.compressedSize) {
+      (entry.uncompressedSize - kRatioSlackBytes) / *ratio > compressed) {
     throw ArchiveError(Fault::kUnsafe, "its declared size is more than " + std::to_string(*ratio) +
                                            " times its compressed size, which " +
-                                           MethodName(entry.method) + " cannot reach");
+                                           MethodName(method) + " cannot reach");
   }
 }
 
-MemberReader::MemberReader(Stream& archive, const Entry& entry) : archive_(archive), entry_(entry) {
-  CheckReadable(entry);
+namespace {
+
+// Checks the local header of `entry` against the central one and that its data lies inside
+// the member's bounds; returns where the data starts.
+uint64_t LocateData(Stream& archive, const Entry& entry) {
   unsigned char header[kLocalHeaderSize];
-  archive_.Seek(entry.localOffset);
-  if (ReadFull(archive_, header, sizeof header) != sizeof header)
-    Bad("its local header is cut off");
+  archive.Seek(entry.localOffset);
+  if (ReadFull(archive, header, sizeof header) != sizeof header) Bad("its local header is cut off");
   ByteCursor h(header, sizeof header);
   if (h.U32() != kLocalSignature) Bad("its local header is missing or damaged");
   h.U16();
@@ -83,19 +95,19 @@ MemberReader::MemberReader(Stream& archive, const Entry& entry) : archive_(archi
   uint16_t extraSize = h.U16();
 
   std::string name(nameSize, '\0');
-  if (ReadFull(archive_, name.data(), nameSize) != nameSize) Bad("its local header is cut off");
+  if (ReadFull(archive, name.data(), nameSize) != nameSize) Bad("its local header is cut off");
   // The two headers agree when they store the same bytes or mean the same name.
   if (name != entry.rawName) {
     std::string extra(extraSize, '\0');
-    if (ReadFull(archive_, extra.data(), extraSize) != extraSize ||
+    if (ReadFull(archive, extra.data(), extraSize) != extraSize ||
         DecideMemberName({name, flags, entry.versionMadeBy, extra}, entry.nameCodePage).text !=
             entry.name) {
       Bad("its local header gives a different name");
     }
   }
   if (method != entry.method) Bad("its local header gives a different compression method");
-  if ((flags & kFlagEncrypted) != 0) {
-    throw ArchiveError(Fault::kUnsupported, "it is encrypted, which is not supported");
+  if ((flags ^ entry.flags) & kFlagEncrypted) {
+    Bad("its local header and its central header differ on whether it is encrypted");
   }
   bool descriptor = ((flags | entry.flags) & kFlagDescriptor) != 0;
   if (!descriptor) {
@@ -114,11 +126,47 @@ MemberReader::MemberReader(Stream& archive, const Entry& entry) : archive_(archi
     throw ArchiveError(Fault::kUnsafe,
                        "its data runs into another member or the central directory");
   }
-  if (dataEnd > archive_.Size()) Bad("the archive is cut off inside its data");
+  if (dataEnd > archive.Size()) Bad("the archive is cut off inside its data");
+  return dataStart;
+}
+
+}  // namespace
+
+std::vector<unsigned char> ReadEncryptionHeader(Stream& archive, const Entry& entry) {
+  CheckReadable(entry);
+  std::vector<unsigned char> header(EncryptionOf(entry).headerSize);
+  archive.Seek(LocateData(archive, entry));
+  if (ReadFull(archive, header.data(), header.size()) != header.size()) {
+    Bad("the archive is cut off inside its data");
+  }
+  return header;
+}
+
+MemberReader::MemberReader(Stream& archive, const Entry& entry,
+                           std::unique_ptr<crypto::Decryption> decryption)
+    : archive_(archive),
+      entry_(entry),
+      method_(entry.method),
+      compressedSize_(entry.compressedSize) {
+  CheckReadable(entry);
+  uint64_t dataStart = LocateData(archive_, entry);
+  if (entry.IsEncrypted()) {
+    if (!decryption) throw ArchiveError(Fault::kBadPassword, crypto::kNoPasswordReason);
+    crypto::Encryption encryption = EncryptionOf(entry);
+    decryption_ = std::move(decryption);
+    method_ = encryption.method;
+    compressedSize_ -= encryption.Overhead();
+    dataStart += encryption.headerSize;
+    checkCrc_ = encryption.hasCrc;
+    trailerSize_ = encryption.trailerSize;
+  }
   inputPosition_ = dataStart;
-  inputRemaining_ = entry.compressedSize;
-  if (entry.method != kMethodStored) {
-    decoder_ = MakeDecoder(entry);
+  inputRemaining_ = compressedSize_;
+  if (method_ != kMethodStored) {
+    Entry inner = entry;
+    inner.method = method_;
+    inner.compressedSize = compressedSize_;
+    decoder_ = MakeDecoder(inner);
     input_.resize(static_cast<size_t>(std::min<uint64_t>(kInputBufferSize, inputRemaining_ + 1)));
   }
 }
@@ -128,7 +176,7 @@ MemberReader::~MemberReader() = default;
 size_t MemberReader::Read(void* buffer, size_t size) {
   if (done_ || size == 0) return 0;
   auto* out = static_cast<unsigned char*>(buffer);
-  if (entry_.method == kMethodStored) return ReadStored(out, size);
+  if (method_ == kMethodStored) return ReadStored(out, size);
   if (!wholeTried_) {
     wholeTried_ = true;
     if (InflateWhole()) return ReadWhole(out, size);
@@ -137,14 +185,15 @@ size_t MemberReader::Read(void* buffer, size_t size) {
 }
 
 bool MemberReader::InflateWhole() {
-  if (entry_.method != kMethodDeflated || entry_.uncompressedSize == 0 ||
-      entry_.uncompressedSize > kInflateWholeBytes || entry_.compressedSize > kInflateWholeBytes) {
+  if (method_ != kMethodDeflated || entry_.uncompressedSize == 0 ||
+      entry_.uncompressedSize > kInflateWholeBytes || compressedSize_ > kInflateWholeBytes) {
     return false;
   }
-  std::vector<unsigned char> in(static_cast<size_t>(entry_.compressedSize));
+  std::vector<unsigned char> in(static_cast<size_t>(compressedSize_));
   std::vector<unsigned char> out(static_cast<size_t>(entry_.uncompressedSize));
   archive_.Seek(inputPosition_);
   if (ReadFull(archive_, in.data(), in.size()) != in.size()) return false;
+  if (decryption_) decryption_->Decrypt(in.data(), in.size());
   std::unique_ptr<libdeflate_decompressor, decltype(&libdeflate_free_decompressor)> inflater(
       libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
   if (!inflater) throw std::bad_alloc();
@@ -152,8 +201,18 @@ bool MemberReader::InflateWhole() {
   size_t made = 0;
   libdeflate_result result = libdeflate_deflate_decompress_ex(inflater.get(), in.data(), in.size(),
                                                               out.data(), out.size(), &used, &made);
-  if (result != LIBDEFLATE_SUCCESS || made != out.size()) return false;
-  if (Crc32(0, out.data(), out.size()) != entry_.crc) return false;
+  if (result != LIBDEFLATE_SUCCESS || made != out.size() ||
+      (checkCrc_ && Crc32(0, out.data(), out.size()) != entry_.crc)) {
+    if (decryption_) {
+      // Decrypted once, for good: the streaming path takes the bytes from here.
+      input_ = std::move(in);
+      inputNext_ = input_.data();
+      inputAvailable_ = input_.size();
+      inputPosition_ += input_.size();
+      inputRemaining_ = 0;
+    }
+    return false;
+  }
   whole_ = std::move(out);
   inputPosition_ += in.size();
   inputRemaining_ = 0;
@@ -181,6 +240,7 @@ size_t MemberReader::ReadStored(unsigned char* out, size_t size) {
   }
   archive_.Seek(inputPosition_);
   if (ReadFull(archive_, out, n) != n) Bad("the archive is cut off inside its data");
+  if (decryption_) decryption_->Decrypt(out, n);
   inputPosition_ += n;
   inputRemaining_ -= n;
   produced_ += n;
@@ -192,6 +252,7 @@ size_t MemberReader::FillInput() {
   size_t n = static_cast<size_t>(std::min<uint64_t>(input_.size(), inputRemaining_));
   archive_.Seek(inputPosition_);
   if (ReadFull(archive_, input_.data(), n) != n) Bad("the archive is cut off inside its data");
+  if (decryption_) decryption_->Decrypt(input_.data(), n);
   inputPosition_ += n;
   inputRemaining_ -= n;
   inputNext_ = input_.data();
@@ -218,8 +279,8 @@ size_t MemberReader::ReadDecoded(unsigned char* out, size_t size) {
     inputAvailable_ = inAvailable;
     size_t got = room - outAvailable;
 
-    if (result == Decoder::Result::kCorrupt) Bad("its compressed data is corrupt");
-    if (left == 0 && got > 0) Bad("it holds more data than its declared size");
+    if (result == Decoder::Result::kCorrupt) DataFault("its compressed data is corrupt");
+    if (left == 0 && got > 0) DataFault("it holds more data than its declared size");
     if (got > 0) {
       crc_ = Crc32(crc_, out, got);
       produced_ += got;
@@ -236,17 +297,34 @@ size_t MemberReader::ReadDecoded(unsigned char* out, size_t size) {
         Finish();
         return 0;
       }
-      Bad("its compressed data ends before its stream does");
+      DataFault("its compressed data ends before its stream does");
     }
   }
 }
 
 void MemberReader::Finish() {
-  if (produced_ != entry_.uncompressedSize) Bad("it is shorter than its declared size");
-  if (crc_ != entry_.crc) {
-    Bad("CRC error: the data gives " + Hex(crc_) + ", the archive says " + Hex(entry_.crc));
+  if (produced_ != entry_.uncompressedSize) DataFault("it is shorter than its declared size");
+  if (checkCrc_ && crc_ != entry_.crc) {
+    DataFault("CRC error: the data gives " + Hex(crc_) + ", the archive says " + Hex(entry_.crc));
+  }
+  if (decryption_) {
+    // The authentication code covers every byte of the data, also those after the end of a
+    // stream that stopped early.
+    while (inputRemaining_ > 0 && !input_.empty()) FillInput();
+    unsigned char trailer[crypto::kAesAuthSize];
+    if (trailerSize_ > sizeof trailer) Bad("its encryption trailer is too long");
+    archive_.Seek(inputPosition_);
+    if (ReadFull(archive_, trailer, trailerSize_) != trailerSize_) {
+      Bad("the archive is cut off inside its data");
+    }
+    if (!decryption_->Authentic(trailer)) DataFault("its authentication code does not match");
   }
   done_ = true;
+}
+
+void MemberReader::DataFault(const std::string& why) const {
+  if (decryption_) throw ArchiveError(Fault::kBadPassword, crypto::kWrongPasswordReason);
+  Bad(why);
 }
 
 }  // namespace archive

@@ -4,33 +4,49 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "archive/crypto/Encryption.h"
+#include "archive/io/Stream.h"
 #include "archive/methods/Decoder.h"
 #include "archive/read/Directory.h"
-#include "archive/io/Stream.h"
 
 namespace archive {
 
-// Throws ArchiveError when `entry` may not be read at all: kUnsupported for encryption or a
-// method not read (IsReadableMethod); kUnsafe for overlapping members and sizes beyond
-// the method's ratio (MaxRatio); kBadMember for damaged headers. Call before creating any
-// output.
+// Throws ArchiveError when `entry` may not be read at all: kUnsupported for an encryption
+// (crypto::DescribeEncryption) or a method not read (IsReadableMethod); kUnsafe for
+// overlapping members and sizes beyond the method's ratio (MaxRatio); kBadMember for
+// damaged headers. For an encrypted member the method and the ratio are those of the data
+// inside, on the compressed size without the encryption's header and trailer. Call before
+// creating any output.
 void CheckReadable(const Entry& entry);
+
+// The encryption of an encrypted member (see crypto/Encryption.h); throws as CheckReadable.
+crypto::Encryption EncryptionOf(const Entry& entry);
+
+// The bytes of an encrypted member's encryption header (the traditional header, or the AES
+// salt and verifier), for the quick password check; the local header is checked as
+// MemberReader checks it. Throws ArchiveError as MemberReader's constructor does.
+std::vector<unsigned char> ReadEncryptionHeader(Stream& archive, const Entry& entry);
 
 class MemberReader {
  public:
   // Validates the local header against the central one (signature, name, method, and CRC
   // and sizes unless a data descriptor carries them) and that the data lies inside the
-  // member's bounds. Throws ArchiveError as CheckReadable does.
-  MemberReader(Stream& archive, const Entry& entry);
+  // member's bounds. Throws ArchiveError as CheckReadable does. An encrypted member needs
+  // the `decryption` its password passed the quick check with (crypto::TryPassword); its
+  // data faults (corrupt stream, wrong size, CRC, authentication code) then throw
+  // ArchiveError(kBadPassword): a wrong password and damaged data look alike there.
+  MemberReader(Stream& archive, const Entry& entry,
+               std::unique_ptr<crypto::Decryption> decryption = nullptr);
   ~MemberReader();
   MemberReader(const MemberReader&) = delete;
   MemberReader& operator=(const MemberReader&) = delete;
 
-  // Delivers up to `size` uncompressed bytes; 0 means the member is complete and its size
-  // and CRC were verified. Throws ArchiveError(kBadMember) when the data is corrupt, is
-  // longer or shorter than declared, or fails its CRC; never delivers bytes beyond the
+  // Delivers up to `size` uncompressed bytes; 0 means the member is complete and its size,
+  // CRC and authentication code were verified. Throws ArchiveError(kBadMember) when the data is
+  // corrupt, is longer or shorter than declared, or fails its CRC; never delivers bytes beyond the
   // declared size.
   size_t Read(void* buffer, size_t size);
 
@@ -48,9 +64,17 @@ class MemberReader {
   size_t ReadDecoded(unsigned char* out, size_t size);
   size_t FillInput();
   void Finish();
+  // Throws for a fault of the data itself: kBadMember, or kBadPassword when decrypting.
+  [[noreturn]] void DataFault(const std::string& why) const;
 
   Stream& archive_;
   const Entry& entry_;
+  // The data's own method and compressed size: the entry's, or those inside the encryption.
+  uint16_t method_;
+  uint64_t compressedSize_;
+  std::unique_ptr<crypto::Decryption> decryption_;
+  bool checkCrc_ = true;         // not for AE-2 members, which record none
+  size_t trailerSize_ = 0;       // the authentication code after the data
   uint64_t inputPosition_ = 0;   // next compressed byte to read from the archive
   uint64_t inputRemaining_ = 0;  // compressed bytes not yet read
   std::vector<unsigned char> input_;

@@ -20,9 +20,10 @@ constexpr size_t kCopyPiece = 256 * 1024;
 }  // namespace
 
 fs::path WriteVerified(Stream& archive, const Entry& entry, const fs::path& target,
-                       std::vector<unsigned char>& buffer, bool direct) {
+                       std::vector<unsigned char>& buffer, bool direct,
+                       std::unique_ptr<crypto::Decryption> decryption) {
   if (buffer.size() < kCopyPiece) buffer.resize(kCopyPiece);
-  MemberReader reader(archive, entry);
+  MemberReader reader(archive, entry, std::move(decryption));
   fs::path temp;
   std::unique_ptr<FileStream> out;
   // Created exclusively: never through a link nor over something that appeared after the
@@ -59,6 +60,7 @@ fs::path WriteVerified(Stream& archive, const Entry& entry, const fs::path& targ
 
 struct ExtractWriters::Job {
   Result result;
+  std::unique_ptr<crypto::Decryption> decryption;
   bool publish = false;
   bool done = false;
 };
@@ -89,8 +91,10 @@ ExtractWriters::~ExtractWriters() {
 
 size_t ExtractWriters::Window() const { return 16 * perWorker_.size(); }
 
-void ExtractWriters::Start(const Entry& entry, const fs::path& target, size_t lane, bool publish) {
+void ExtractWriters::Start(const Entry& entry, const fs::path& target, size_t lane, bool publish,
+                           std::unique_ptr<crypto::Decryption> decryption) {
   auto job = std::make_unique<Job>();
+  job->decryption = std::move(decryption);
   job->publish = publish;
   job->result.entry = &entry;
   job->result.target = target;
@@ -113,7 +117,8 @@ void ExtractWriters::Work(unsigned worker, Job* job) {
   try {
     if (!mine.archive)
       mine.archive = std::make_unique<FileStream>(archive_, FileStream::Mode::kRead);
-    r.temp = WriteVerified(*mine.archive, *r.entry, r.target, mine.buffer, job->publish);
+    r.temp = WriteVerified(*mine.archive, *r.entry, r.target, mine.buffer, job->publish,
+                           std::move(job->decryption));
     std::error_code ec;
     if (r.temp == r.target) {
       r.temp.clear();

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/crypto/Encryption.h"
 #include "archive/read/Directory.h"
 #include "archive/format/Status.h"
 #include "archive/io/Stream.h"
@@ -36,10 +37,12 @@ class WorkerPool;
 // (nothing is at `target`) the file is created as `target` itself, which saves the rename;
 // the result then is `target`, and should something be there after all the member is
 // refused (kUnsafe) and that thing left as it was. On failure no file is left and ArchiveError is
-// thrown (the faults of MemberReader, and kWriteFailed or kDiskFull for the output).
+// thrown (the faults of MemberReader, and kWriteFailed or kDiskFull for the output). An
+// encrypted member is read through `decryption` (see MemberReader).
 std::filesystem::path WriteVerified(Stream& archive, const Entry& entry,
                                     const std::filesystem::path& target,
-                                    std::vector<unsigned char>& buffer, bool direct = false);
+                                    std::vector<unsigned char>& buffer, bool direct = false,
+                                    std::unique_ptr<crypto::Decryption> decryption = nullptr);
 
 class ExtractWriters {
  public:
@@ -66,8 +69,10 @@ class ExtractWriters {
   // folder contend for it in the file system, files in different folders do not. Members of
   // kAnyLaneBytes or more go to whichever worker is free, since their inflating outweighs
   // the creating (99 members of 2 MB in one folder took one core with lanes, two without).
+  // An encrypted member comes with the `decryption` its password passed the quick check with.
   static constexpr uint64_t kAnyLaneBytes = 256 * 1024;
-  void Start(const Entry& entry, const std::filesystem::path& target, size_t lane, bool publish);
+  void Start(const Entry& entry, const std::filesystem::path& target, size_t lane, bool publish,
+             std::unique_ptr<crypto::Decryption> decryption = nullptr);
   size_t pending() const { return jobs_.size(); }
   // Whether the oldest write has finished (false when none is pending).
   bool OldestDone();

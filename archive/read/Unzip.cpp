@@ -15,6 +15,7 @@
 #include "archive/read/MemberReader.h"
 #include "archive/format/Names.h"
 #include "archive/read/ParallelExtract.h"
+#include "archive/read/Passwords.h"
 #include "archive/io/Stream.h"
 
 namespace archive {
@@ -36,6 +37,8 @@ UnzipStatus StatusOf(Fault fault) {
   switch (fault) {
     case Fault::kUnsupported:
       return UnzipStatus::kUnsupported;
+    case Fault::kBadPassword:
+      return UnzipStatus::kBadPassword;
     case Fault::kDiskFull:
       return UnzipStatus::kDiskFull;
     case Fault::kCancelled:
@@ -60,7 +63,11 @@ std::string CommentText(const std::string& raw) {
 class Extraction {
  public:
   Extraction(const UnzipRequest& request, UnzipEvents& events, Stream& archive)
-      : request_(request), events_(events), archive_(archive), buffer_(kCopyPiece) {}
+      : request_(request),
+        events_(events),
+        archive_(archive),
+        buffer_(kCopyPiece),
+        passwords_(events) {}
   ~Extraction() { Drop(); }
   Extraction(const Extraction&) = delete;
   Extraction& operator=(const Extraction&) = delete;
@@ -131,7 +138,8 @@ class Extraction {
   UnzipStatus Extract(const Entry& entry);
   std::optional<UnzipStatus> Resolve(const Entry& entry, Target& target);
   std::optional<UnzipStatus> LookInTheWay(const Entry& entry, Target& target);
-  UnzipStatus WriteFile(const Entry& entry, const Target& target);
+  UnzipStatus WriteFile(const Entry& entry, const Target& target,
+                        std::unique_ptr<crypto::Decryption> decryption);
   UnzipStatus Refuse(const Entry& entry, const std::string& why, UnzipStatus status) {
     Problem((status == UnzipStatus::kWarning ? "skipping: " : "error: ") + entry.name + ": " + why);
     return status;
@@ -144,6 +152,7 @@ class Extraction {
   UnzipEvents& events_;
   Stream& archive_;
   std::vector<unsigned char> buffer_;
+  Passwords passwords_;  // asked here, on the calling thread, before a member goes to a worker
   std::set<std::string> files_;        // folded names of files written or attempted
   std::set<std::string> folders_;      // folded names of folders in the archive
   std::set<std::string> madeFolders_;  // keys of folders known to be real folders
@@ -313,7 +322,10 @@ UnzipStatus Extraction::Member(const Entry& entry) {
 UnzipStatus Extraction::Test(const Entry& entry) {
   if (entry.IsDirectory()) return UnzipStatus::kOk;
   try {
-    MemberReader reader(archive_, entry);
+    CheckReadable(entry);
+    std::unique_ptr<crypto::Decryption> decryption;
+    if (entry.IsEncrypted()) decryption = passwords_.Open(archive_, entry);
+    MemberReader reader(archive_, entry, std::move(decryption));
     CopyTo(reader, nullptr);
     if (!request_.toOutput) Info("    testing: " + entry.name + "   OK");
     return UnzipStatus::kOk;
@@ -333,13 +345,16 @@ UnzipStatus Extraction::Extract(const Entry& entry) {
     Info("   creating: " + entry.name);
     return UnzipStatus::kOk;
   }
+  // The password is settled before anything is made for the member, on this thread.
+  std::unique_ptr<crypto::Decryption> decryption;
   try {
     CheckReadable(entry);
+    if (entry.IsEncrypted()) decryption = passwords_.Open(archive_, entry);
   } catch (const ArchiveError& e) {
     return Refuse(entry, e.what(), StatusOf(e.fault()));
   }
   if (std::optional<UnzipStatus> done = LookInTheWay(entry, target)) return *done;
-  return WriteFile(entry, target);
+  return WriteFile(entry, target, std::move(decryption));
 }
 
 std::optional<UnzipStatus> Extraction::Resolve(const Entry& entry, Target& target) {
@@ -438,12 +453,14 @@ std::optional<UnzipStatus> Extraction::LookInTheWay(const Entry& entry, Target& 
   return std::nullopt;
 }
 
-UnzipStatus Extraction::WriteFile(const Entry& entry, const Target& target) {
+UnzipStatus Extraction::WriteFile(const Entry& entry, const Target& target,
+                                  std::unique_ptr<crypto::Decryption> decryption) {
   const std::vector<std::string>& parts = target.parts;
   if (writers_ && entry.uncompressedSize >= kWorkerMinBytes) {
     std::string folder;
     for (size_t i = 0; i + 1 < parts.size(); ++i) folder += NameKey(parts[i]) + "/";
-    writers_->Start(entry, target.path, std::hash<std::string>()(folder), !target.exists);
+    writers_->Start(entry, target.path, std::hash<std::string>()(folder), !target.exists,
+                    std::move(decryption));
     started_ = true;
     return UnzipStatus::kOk;
   }
@@ -453,7 +470,8 @@ UnzipStatus Extraction::WriteFile(const Entry& entry, const Target& target) {
     result.entry = &entry;
     result.target = target.path;
     try {
-      result.temp = WriteVerified(archive_, entry, target.path, buffer_, !target.exists);
+      result.temp = WriteVerified(archive_, entry, target.path, buffer_, !target.exists,
+                                  std::move(decryption));
       if (result.temp == target.path) {
         result.temp.clear();
         result.published = true;
@@ -468,7 +486,8 @@ UnzipStatus Extraction::WriteFile(const Entry& entry, const Target& target) {
   }
   std::error_code ec;
   try {
-    fs::path temp = WriteVerified(archive_, entry, target.path, buffer_);
+    fs::path temp =
+        WriteVerified(archive_, entry, target.path, buffer_, false, std::move(decryption));
     if (!ReplaceWith(temp, target.path, ec)) {
       RemoveQuietly(temp);
       return Refuse(entry, "cannot write " + Quoted(target.path) + ": " + ec.message(),

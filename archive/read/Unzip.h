@@ -2,8 +2,13 @@
 //
 // Archives are hostile input. The limits this engine holds them to:
 //  - Methods: stored, deflate (8), Deflate64 (9), bzip2 (12), LZMA (14), Zstandard (93, and
-//    20, its earlier number) and xz (95) are read; PPMd (98), other numbers and encrypted
-//    members are refused (see Methods.h).
+//    20, its earlier number) and xz (95) are read; PPMd (98) and other numbers are refused
+//    (see Methods.h).
+//  - Encryption: traditional PKWARE encryption and WinZip AES (AES-128, -192, -256, AE-1
+//    and AE-2) are read over every method read, with the password from
+//    UnzipEvents::Password (see crypto/Encryption.h); strong encryption and encrypted
+//    central directories are refused. Every limit here holds for the data inside; a member
+//    whose data then fails its checks is refused as a wrong password and leaves nothing.
 //  - Ratio: a deflated member may declare at most 1100 times its compressed size plus
 //    64 KiB (format::kMaxDeflateRatio, kRatioSlackBytes), a Deflate64 member 29,200 times
 //    (kMaxDeflate64Ratio). Deflate cannot pass about 1032:1, Deflate64 about 29,128:1, so
@@ -36,8 +41,9 @@
 #include <string_view>
 #include <vector>
 
-#include "archive/read/Directory.h"
+#include "archive/crypto/Secret.h"
 #include "archive/format/Status.h"
+#include "archive/read/Directory.h"
 
 namespace archive {
 
@@ -68,6 +74,13 @@ struct UnzipTotals {
   size_t commentLength = 0;
 };
 
+// What UnzipEvents::Password answers.
+enum class PasswordAnswer {
+  kGiven,    // the password is in `password`
+  kSkip,     // skip this member
+  kSkipAll,  // skip it and every further encrypted member
+};
+
 class UnzipEvents {
  public:
   virtual ~UnzipEvents() = default;
@@ -90,6 +103,15 @@ class UnzipEvents {
     (void)bytes;
     (void)size;
   }
+  // While extracting or testing, on the calling thread: encrypted `entry` needs a password
+  // and none given so far in this run fits it; `again` after one that did not fit it (at
+  // most three tries a member). The default skips every encrypted member.
+  virtual PasswordAnswer Password(const Entry& entry, bool again, crypto::Secret& password) {
+    (void)entry;
+    (void)again;
+    (void)password;
+    return PasswordAnswer::kSkipAll;
+  }
 };
 
 // Runs the request. Returns:
@@ -104,9 +126,11 @@ class UnzipEvents {
 //   kDiskFull        the disk filled up; extraction stopped there. Or the members' declared
 //                    sizes exceed the target's free space; nothing was extracted
 //   kCancelled       UnzipEvents::Done returned false
-//   kUnsupported     a member is encrypted, uses a method not read (see above), or needs
-//                    more decoder memory than allowed
-// When several apply, the numerically largest is returned. A failed member never leaves a
+//   kUnsupported     a member uses an encryption or a method not read (see above), or
+//                    needs more decoder memory than allowed
+//   kBadPassword     encrypted members were skipped (no password given) or had a wrong
+//                    password, and nothing else failed
+// When several apply, the most serious is returned (see Worse). A failed member never leaves a
 // partial file: each file is written under a temporary name and renamed when verified.
 // `totals` (optional) receives the sums over the selected members.
 UnzipStatus RunUnzip(const UnzipRequest& request, UnzipEvents& events,

@@ -8,8 +8,11 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "archive/crypto/Encryption.h"
+#include "archive/crypto/Secret.h"
 #include "archive/methods/Methods.h"
 #include "archive/read/Unzip.h"
 #include "internal/AnsiText.h"
@@ -27,6 +30,11 @@ static_assert(UNZIP32_NO_MATCH == static_cast<int>(UnzipStatus::kNoMatch));
 static_assert(UNZIP32_DISK_FULL == static_cast<int>(UnzipStatus::kDiskFull));
 static_assert(UNZIP32_CANCELLED == static_cast<int>(UnzipStatus::kCancelled));
 static_assert(UNZIP32_UNSUPPORTED == static_cast<int>(UnzipStatus::kUnsupported));
+static_assert(UNZIP32_BAD_PASSWORD == static_cast<int>(UnzipStatus::kBadPassword));
+// The failed lines of encrypted members carry the engine's reasons as they are.
+static_assert(std::string_view(UNZIP32_NO_PASSWORD_REASON) == archive::crypto::kNoPasswordReason);
+static_assert(std::string_view(UNZIP32_WRONG_PASSWORD_REASON) ==
+              archive::crypto::kWrongPasswordReason);
 
 namespace {
 
@@ -89,11 +97,32 @@ class CallbackEvents : public archive::UnzipEvents {
     Print(std::string(static_cast<const char*>(bytes), size));
   }
 
+  archive::PasswordAnswer Password(const archive::Entry& e, bool again,
+                                   archive::crypto::Secret& password) override {
+    if (!callbacks_ || !callbacks_->Password) return archive::PasswordAnswer::kSkipAll;
+    std::string name = dlltext::Utf8ToAnsi(e.name);
+    // The caller writes the password here; it is wiped with the buffer.
+    archive::crypto::Secret buffer(kPasswordRoom);
+    char* text = reinterpret_cast<char*>(buffer.data());
+    int answer = callbacks_->Password(text, static_cast<int>(kPasswordRoom),
+                                      again ? UNZIP32_PASSWORD_AGAIN : UNZIP32_PASSWORD_PROMPT,
+                                      name.c_str());
+    if (answer == UNZIP32_PASSWORD_SKIP) return archive::PasswordAnswer::kSkip;
+    if (answer != UNZIP32_PASSWORD_GIVEN) return archive::PasswordAnswer::kSkipAll;
+    // The password's bytes as the caller typed them (ANSI), up to the NUL; a caller that
+    // left none gets the room's end as one.
+    password = archive::crypto::Secret(text, strnlen(text, kPasswordRoom - 1));
+    return archive::PasswordAnswer::kGiven;
+  }
+
  private:
   void Print(std::string text) {
     if (!callbacks_ || !callbacks_->Print) return;
     callbacks_->Print(text.data(), static_cast<unsigned long>(text.size()));
   }
+
+  // Room for a password: far more than anyone types.
+  static constexpr size_t kPasswordRoom = 1024;
 
   const UnzipCallbacks* callbacks_;
 };

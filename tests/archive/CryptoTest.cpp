@@ -9,10 +9,14 @@
 #include "archive/crypto/Hmac.h"
 #include "archive/format/Format.h"
 #include "archive/format/Status.h"
+#include "archive/read/Unzip.h"
+#include "tests/archive/TestSupport.h"
 
 namespace {
 
+using archive::UnzipStatus;
 using namespace archive::crypto;
+using namespace testing_support;
 
 std::string Hex(const unsigned char* bytes, size_t size) {
   static const char kDigits[] = "0123456789abcdef";
@@ -148,6 +152,235 @@ TEST(CryptoTest, EncryptionIsDescribedOrRefusedByName) {
       EXPECT_EQ(e.fault(), archive::Fault::kUnsupported);
       EXPECT_NE(std::string(e.what()).find(b.says), std::string::npos) << e.what();
     }
+  }
+}
+
+// Text with repeats and some noise, `size` bytes.
+std::string Sample(size_t size, uint32_t seed) {
+  std::string text;
+  while (text.size() < size) {
+    seed = seed * 1103515245 + 12345;
+    text += seed % 7 == 0 ? std::string(1, static_cast<char>(seed >> 16))
+                          : "row " + std::to_string(seed % 1013) + " of the sample\n";
+  }
+  text.resize(size);
+  return text;
+}
+
+RawMember Member(const std::string& name, uint16_t method, const std::string& plain) {
+  RawMember m = Stored(name, plain);
+  m.method = method;
+  if (method == 12) m.data = Bzip2(plain);
+  if (method == 14) m.data = ZipLzma(plain, false);
+  if (method == 93) m.data = Zstd(plain);
+  return m;
+}
+
+// Every scheme over every kind of method and path: whole-member inflating (up to 2 MiB),
+// streaming (beyond), other decoders, stored; members on the workers and on the caller's
+// thread; a data descriptor. One password for all: asked once.
+TEST(CryptoTest, EncryptedMembersOfEverySchemeExtractByteForByte) {
+  struct Case {
+    const char* name;
+    uint16_t method;
+    size_t size;
+    int strength;  // 0 traditional
+    int version;
+    bool descriptor;
+  } cases[] = {
+      {"trad/deflate.txt", 8, 70000, 0, 0, false},
+      {"trad/descriptor.txt", 8, 5000, 0, 0, true},
+      {"trad/stored.bin", 0, 3000, 0, 0, false},
+      {"trad/big-streamed.txt", 8, 3 << 20, 0, 0, false},
+      {"aes128/ae1-deflate.txt", 8, 1500000, 1, 1, false},
+      {"aes192/ae2-bzip2.txt", 12, 40000, 2, 2, false},
+      {"aes256/ae2-stored.bin", 0, 33, 3, 2, false},
+      {"aes256/ae1-lzma.txt", 14, 90000, 3, 1, false},
+      {"aes256/ae2-zstd.txt", 93, 20000, 3, 2, false},
+      {"aes256/big-streamed.txt", 8, 5 << 20, 3, 2, false},
+      {"aes256/empty.txt", 0, 0, 3, 2, false},
+  };
+  RawArchive a;
+  std::map<std::string, std::string> expected;
+  uint32_t seed = 1;
+  for (const Case& c : cases) {
+    RawMember m = Member(c.name, c.method, Sample(c.size, seed++));
+    if (c.descriptor) m.flags |= 8;
+    expected[c.name] = m.plain;
+    a.members.push_back(Encrypted(m, "correct horse", c.strength, c.version));
+  }
+  a.members.push_back(Stored("plain.txt", "not encrypted"));
+  expected["plain.txt"] = "not encrypted";
+  TempDir dir;
+  Recorder r;
+  r.answers = {"correct horse"};
+  ASSERT_EQ(ExtractBytes(dir, a.Build(), r), UnzipStatus::kOk) << r.messages;
+  EXPECT_EQ(r.asked, std::vector<std::string>{"trad/deflate.txt"});
+  std::map<std::string, std::string> files;
+  for (const auto& [path, content] : Tree(dir / "out")) {
+    if (path.back() != '/') files[path] = content;
+  }
+  EXPECT_EQ(files.size(), expected.size());
+  for (const auto& [name, content] : expected) {
+    EXPECT_TRUE(files[name] == content) << name;
+  }
+}
+
+// Four members: a plain one, two with one password, one with another. What is asked, what
+// is written, and the run's status, for each way of answering.
+TEST(CryptoTest, PasswordsAreAskedKeptRetriedAndSkippedAsAnswered) {
+  RawArchive a;
+  a.members = {Stored("a.txt", "plain"), Encrypted(Deflated("b.txt", Sample(900, 2)), "one"),
+               Encrypted(Deflated("c.txt", Sample(800, 3)), "one", 3),
+               Encrypted(Stored("d.txt", "fourth"), "two", 1)};
+  const std::string bytes = a.Build();
+  const std::string skip = Recorder::kSkip, all = Recorder::kSkipAll;
+  struct Case {
+    const char* what;
+    std::vector<std::string> answers;
+    std::vector<std::string> asked;
+    std::string written;  // the files left, by initial
+    UnzipStatus status;
+  } cases[] = {
+      {"none given", {}, {"b.txt"}, "a", UnzipStatus::kBadPassword},
+      {"each asked once", {"one", "two"}, {"b.txt", "d.txt"}, "abcd", UnzipStatus::kOk},
+      {"wrong then right",
+       {"eno", "one", "two"},
+       {"b.txt", "b.txt again", "d.txt"},
+       "abcd",
+       UnzipStatus::kOk},
+      {"three wrong: that member fails, the next asks afresh",
+       {"x", "y", "z", "one", "two"},
+       {"b.txt", "b.txt again", "b.txt again", "c.txt", "d.txt"},
+       "acd",
+       UnzipStatus::kBadPassword},
+      {"skip one",
+       {skip, "one", "two"},
+       {"b.txt", "c.txt", "d.txt"},
+       "acd",
+       UnzipStatus::kBadPassword},
+      {"skip all after a good one",
+       {"one", all},
+       {"b.txt", "d.txt"},
+       "abc",
+       UnzipStatus::kBadPassword},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    Recorder r;
+    r.answers = c.answers;
+    EXPECT_EQ(ExtractBytes(dir, bytes, r), c.status) << r.messages;
+    EXPECT_EQ(r.asked, c.asked);
+    std::string written;
+    for (const auto& [path, content] : Tree(dir / "out")) written += path[0];
+    EXPECT_EQ(written, c.written);
+    EXPECT_EQ(r.done.size(), 4u);
+    // Each member that was not written says why, in the published words.
+    for (const char* name : {"b.txt", "c.txt", "d.txt"}) {
+      if (c.written.find(name[0]) != std::string::npos) continue;
+      bool said = r.messages.find(std::string("error: ") + name + ": " + kNoPasswordReason) !=
+                      std::string::npos ||
+                  r.messages.find(std::string("error: ") + name + ": " + kWrongPasswordReason) !=
+                      std::string::npos;
+      EXPECT_TRUE(said) << name << "\n" << r.messages;
+    }
+  }
+}
+
+// Damaged encrypted data, and a wrong password that passes the traditional check byte (one
+// in 256 does): refused as a wrong password, whether extracted or tested, nothing left;
+// a password failure does not hide a worse one in the same run.
+TEST(CryptoTest, DataThatFailsAfterTheQuickCheckIsAWrongPasswordAndLeavesNothing) {
+  const std::string plain = Sample(200000, 9);
+  auto flipped = [](RawMember m, size_t at) {
+    (*m.data)[at] ^= 0x20;
+    return m;
+  };
+  // A wrong password whose check byte fits the traditional member's header.
+  RawMember trad = Encrypted(Deflated("t.txt", plain), "right");
+  std::string wrong;
+  Encryption e = DescribeEncryption(1, 8, Crc(plain), 0, "");
+  for (int i = 0; wrong.empty(); ++i) {
+    std::string candidate = "guess" + std::to_string(i);
+    if (TryPassword(e, Secret(candidate),
+                    reinterpret_cast<const unsigned char*>(trad.data->data())))
+      wrong = candidate;
+  }
+  RawMember aes = Encrypted(Deflated("a.txt", plain), "right", 3);
+  struct Case {
+    const char* what;
+    RawMember member;
+    std::string password;
+  } cases[] = {
+      {"AES data changed", flipped(aes, 40), "right"},
+      {"AES code changed", flipped(aes, aes.data->size() - 1), "right"},
+      {"AE-2 stored data changed", flipped(Encrypted(Stored("s.txt", plain), "right", 1), 500),
+       "right"},
+      {"traditional stored data changed", flipped(Encrypted(Stored("s.txt", plain), "right"), 99),
+       "right"},
+      {"traditional, wrong password past the check byte", trad, wrong},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (auto mode : {archive::UnzipRequest::Mode::kExtract, archive::UnzipRequest::Mode::kTest}) {
+      RawArchive a;
+      a.members = {c.member, Stored("other.txt", "fine")};
+      TempDir dir;
+      WriteFile(dir / "a.zip", a.Build());
+      archive::UnzipRequest request;
+      request.archive = dir / "a.zip";
+      request.targetDir = dir / "out";
+      request.mode = mode;
+      Recorder r;
+      r.answers = {c.password};
+      EXPECT_EQ(archive::RunUnzip(request, r), UnzipStatus::kBadPassword) << r.messages;
+      EXPECT_NE(r.messages.find(std::string(": ") + kWrongPasswordReason), std::string::npos)
+          << r.messages;
+      if (mode == archive::UnzipRequest::Mode::kExtract) {
+        EXPECT_EQ(Tree(dir / "out"), (std::map<std::string, std::string>{{"other.txt", "fine"}}));
+      }
+    }
+  }
+  // With a damaged plain member besides, the run is a member error.
+  RawMember damaged = Deflated("bad.txt", "some text");
+  damaged.crc = 1;
+  RawArchive a;
+  a.members = {Encrypted(Stored("e.txt", "x"), "right"), damaged};
+  TempDir dir;
+  Recorder r;
+  EXPECT_EQ(ExtractBytes(dir, a.Build(), r), UnzipStatus::kMemberError) << r.messages;
+}
+
+// The limits of plain members hold for the data inside: the inner method's ratio on the
+// size without header and trailer, stored sizes, a member too short for its header.
+TEST(CryptoTest, EncryptedMembersAreHeldToTheLimitsOfTheirInnerMethod) {
+  RawMember bomb = Encrypted(Deflated("bomb.txt", std::string(1 << 20, 'z')), "pw", 3);
+  bomb.uncompressedSize = 2000000000;
+  RawMember shortStored = Encrypted(Stored("short.txt", "abc"), "pw");
+  shortStored.uncompressedSize = 15;  // the 12 header bytes counted as data
+  RawMember tiny = Encrypted(Stored("tiny.txt", "abc"), "pw", 1);
+  tiny.data = tiny.data->substr(0, 12);
+  struct Case {
+    RawMember member;
+    UnzipStatus status;
+    const char* says;
+  } cases[] = {
+      {bomb, UnzipStatus::kMemberError, "more than 1100 times"},
+      {shortStored, UnzipStatus::kMemberError, "two sizes differ"},
+      {tiny, UnzipStatus::kMemberError, "too short to hold its encryption header"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.says);
+    RawArchive a;
+    a.members = {c.member};
+    TempDir dir;
+    Recorder r;
+    r.answers = {"pw"};
+    EXPECT_EQ(ExtractBytes(dir, a.Build(), r), c.status) << r.messages;
+    EXPECT_NE(r.messages.find(c.says), std::string::npos) << r.messages;
+    EXPECT_TRUE(r.asked.empty());
+    EXPECT_TRUE(Tree(dir / "out").empty());
   }
 }
 

@@ -14,7 +14,9 @@
 #include <lzma.h>
 #include <zlib.h>
 #include <zstd.h>
+#include <nettle/nettle-meta.h>
 
+#include "archive/crypto/Hmac.h"
 #include "archive/format/Bytes.h"
 #include "archive/format/Names.h"
 
@@ -149,6 +151,66 @@ fs::path SourceRoot() {
 }
 
 fs::path PeerZipsFolder() { return SourceRoot() / ".." / "shared" / "testdata" / "peer-zips"; }
+
+RawMember Encrypted(RawMember m, const std::string& password, int aesStrength, int aesVersion) {
+  using archive::ByteBuilder;
+  using archive::crypto::Secret;
+  std::string data = m.data ? *m.data : (m.method == 8 ? Deflate(m.plain) : m.plain);
+  m.flags |= 1;
+  if (aesStrength == 0) {
+    const uint32_t* table = reinterpret_cast<const uint32_t*>(get_crc_table());
+    uint32_t keys[3] = {0x12345678, 0x23456789, 0x34567890};
+    auto update = [&](unsigned char p) {
+      keys[0] = table[(keys[0] ^ p) & 0xFF] ^ (keys[0] >> 8);
+      keys[1] = (keys[1] + (keys[0] & 0xFF)) * 134775813u + 1;
+      keys[2] = table[(keys[2] ^ (keys[1] >> 24)) & 0xFF] ^ (keys[2] >> 8);
+    };
+    for (unsigned char c : password) update(c);
+    std::string header(12, '\0');
+    for (size_t i = 0; i < 11; ++i) header[i] = static_cast<char>(i * 37 + 5);
+    // The check byte: the CRC's high byte, or with a descriptor the time's (12:00, as Build).
+    header[11] = static_cast<char>((m.flags & 8) ? (12 << 11) >> 8 : Crc(m.plain) >> 24);
+    std::string out = header + data;
+    for (char& c : out) {
+      uint32_t t = (keys[2] & 0xFFFF) | 2;
+      unsigned char plain = static_cast<unsigned char>(c);
+      c = static_cast<char>(plain ^ ((t * (t ^ 1)) >> 8));
+      update(plain);
+    }
+    m.data = out;
+    return m;
+  }
+  const size_t keySize = 8 + 8 * static_cast<size_t>(aesStrength);
+  std::string salt(keySize / 2, '\0');
+  for (size_t i = 0; i < salt.size(); ++i) salt[i] = static_cast<char>(i * 11 + 3);
+  Secret keys = archive::crypto::Pbkdf2HmacSha1(Secret(password), salt.data(), salt.size(), 1000,
+                                                2 * keySize + 2);
+  const nettle_cipher* aes = aesStrength == 1   ? &nettle_aes128
+                             : aesStrength == 2 ? &nettle_aes192
+                                                : &nettle_aes256;
+  std::vector<unsigned char> context(aes->context_size);
+  aes->set_encrypt_key(context.data(), keys.data());
+  std::string encrypted = data;
+  for (size_t at = 0; at < encrypted.size(); at += 16) {
+    unsigned char block[16] = {};
+    uint64_t counter = at / 16 + 1;
+    for (int b = 0; b < 8; ++b) block[b] = static_cast<unsigned char>(counter >> (8 * b));
+    aes->encrypt(context.data(), 16, block, block);
+    for (size_t b = 0; b < 16 && at + b < encrypted.size(); ++b) encrypted[at + b] ^= block[b];
+  }
+  auto code = archive::crypto::HmacSha1(Secret(keys.data() + keySize, keySize), encrypted.data(),
+                                        encrypted.size());
+  m.data = salt + std::string(reinterpret_cast<const char*>(keys.data()) + 2 * keySize, 2) +
+           encrypted + std::string(reinterpret_cast<const char*>(code.data()), 10);
+  ByteBuilder field;
+  field.U16(0x9901).U16(7).U16(static_cast<uint16_t>(aesVersion)).Bytes("AE");
+  field.U8(static_cast<uint8_t>(aesStrength)).U16(m.method);
+  m.localExtra += field.str();
+  m.centralExtra += field.str();
+  if (aesVersion == 2) m.crc = 0;
+  m.method = 99;
+  return m;
+}
 
 uint32_t Crc(const std::string& bytes) {
   return static_cast<uint32_t>(

@@ -81,6 +81,11 @@ struct RawMember {
 
 RawMember Stored(const std::string& name, const std::string& content);
 RawMember Deflated(const std::string& name, const std::string& content);
+// `member` encrypted with `password`: traditional encryption with `aesStrength` 0, else
+// WinZip AES of that strength (1 to 3) and `aesVersion` (AE-1 keeps the CRC, AE-2 stores 0).
+// Sets the data, flags, method and AES extra fields; the inner method is the member's.
+RawMember Encrypted(RawMember member, const std::string& password, int aesStrength = 0,
+                    int aesVersion = 2);
 
 struct RawArchive {
   std::vector<RawMember> members;
@@ -110,12 +115,29 @@ class Recorder : public archive::UnzipEvents, public archive::ZipEvents {
     added.emplace_back(file, size);
     return stopAfter < 0 || static_cast<int>(added.size()) < stopAfter;
   }
+  // Gives the `answers` in turn: a password, or kSkip or kSkipAll; once they run out, skips
+  // all. Records each question in `asked`: the member's name, with " again" after a wrong
+  // password.
+  static constexpr const char* kSkip = "<skip>";
+  static constexpr const char* kSkipAll = "<skip all>";
+  archive::PasswordAnswer Password(const archive::Entry& entry, bool again,
+                                   archive::crypto::Secret& password) override {
+    asked.push_back(entry.name + (again ? " again" : ""));
+    if (asked.size() > answers.size() || answers[asked.size() - 1] == kSkipAll) {
+      return archive::PasswordAnswer::kSkipAll;
+    }
+    if (answers[asked.size() - 1] == kSkip) return archive::PasswordAnswer::kSkip;
+    password = archive::crypto::Secret(answers[asked.size() - 1]);
+    return archive::PasswordAnswer::kGiven;
+  }
 
   std::string messages;
   std::vector<std::string> listed;
   std::vector<std::string> done;
   std::vector<std::pair<fs::path, uint64_t>> added;
   int stopAfter = -1;
+  std::vector<std::string> answers;
+  std::vector<std::string> asked;
 };
 
 // Extracts `archiveBytes` from `dir`/"a.zip" into `dir`/"out" with the options the program

@@ -1,7 +1,8 @@
 // ziptool: the engine on the command line, for the interoperability tests.
 //   ziptool zip [-0..-9] [-j] [-r] [-D] [-u] [-f] [-R root] archive name...
 //   ziptool delete archive pattern...
-//   ziptool unzip [-l] [-t] [-j] [-n] [-d folder] archive [pattern...] [-x pattern...]
+//   ziptool unzip [-l] [-t] [-j] [-n] [-P password] [-d folder] archive [pattern...]
+//                 [-x pattern...]
 // Messages go to standard output; the exit code is the engine's status.
 #include <cstdio>
 #include <cstring>
@@ -16,6 +17,15 @@ namespace {
 class Printer : public archive::ZipEvents, public archive::UnzipEvents {
  public:
   void Message(std::string_view text) override { std::fwrite(text.data(), 1, text.size(), stdout); }
+  // The password of -P, whenever asked (a wrong one fails after three tries); without it
+  // every encrypted member is skipped.
+  archive::PasswordAnswer Password(const archive::Entry&, bool,
+                                   archive::crypto::Secret& password) override {
+    if (!password_) return archive::PasswordAnswer::kSkipAll;
+    password = archive::crypto::Secret(std::string_view(password_));
+    return archive::PasswordAnswer::kGiven;
+  }
+  const char* password_ = nullptr;
 };
 
 int Usage() {
@@ -59,6 +69,7 @@ int Zip(int argc, char** argv, bool deleting) {
 int Unzip(int argc, char** argv) {
   archive::UnzipRequest request;
   request.overwrite = true;
+  Printer printer;
   int i = 0;
   for (; i < argc && argv[i][0] == '-'; ++i) {
     std::string option = argv[i];
@@ -74,6 +85,8 @@ int Unzip(int argc, char** argv) {
       request.quiet = 2;
     } else if (option == "-d" && i + 1 < argc) {
       request.targetDir = argv[++i];
+    } else if (option == "-P" && i + 1 < argc) {
+      printer.password_ = argv[++i];
     } else {
       return Usage();
     }
@@ -88,7 +101,6 @@ int Unzip(int argc, char** argv) {
       (excluding ? request.exclude : request.include).emplace_back(argv[i]);
     }
   }
-  Printer printer;
   return static_cast<int>(archive::RunUnzip(request, printer));
 }
 

@@ -2,13 +2,14 @@
 // under Wine. Same commands as ziptool:
 //   dllcli zip [-0..-9] [-j] [-r] [-D] [-q] [-R root] archive name...
 //   dllcli delete archive pattern...
-//   dllcli unzip [-l] [-t] [-q] [-d folder] archive
+//   dllcli unzip [-l] [-t] [-q] [-P password] [-d folder] archive
 // Arguments arrive as Unicode and go to the libraries as ANSI, as the program passes them.
 // Messages go to standard output; the exit code is the library's status.
 #include <windows.h>
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,15 @@ int WINAPI ZipPrint(char* buffer, long length) {
 int WINAPI UnzipPrint(char* text, unsigned long length) {
   std::fwrite(text, 1, length, stdout);
   return 0;
+}
+
+// The password of -P, given through the Password slot whenever asked.
+std::string password;
+
+int WINAPI UnzipPassword(char* buffer, int size, const char*, const char*) {
+  if (password.size() + 1 > static_cast<size_t>(size)) return UNZIP32_PASSWORD_SKIP_ALL;
+  std::memcpy(buffer, password.c_str(), password.size() + 1);
+  return UNZIP32_PASSWORD_GIVEN;
 }
 
 void WINAPI UnzipEntry(unsigned long size, unsigned long, unsigned, unsigned, unsigned, unsigned,
@@ -110,6 +120,8 @@ int Unzip(const std::vector<std::string>& args) {
       options.Quiet = 2;
     } else if (args[i] == "-d" && i + 1 < args.size()) {
       target = args[++i] + "\\";
+    } else if (args[i] == "-P" && i + 1 < args.size()) {
+      password = args[++i];
     } else {
       return 10;
     }
@@ -121,6 +133,7 @@ int Unzip(const std::vector<std::string>& args) {
   UnzipCallbacks callbacks{};
   callbacks.Print = UnzipPrint;
   callbacks.Message = UnzipEntry;
+  if (!password.empty()) callbacks.Password = UnzipPassword;
   char* none[1] = {nullptr};
   return unzip(0, none, 0, none, &options, &callbacks);
 }
