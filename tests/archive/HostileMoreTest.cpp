@@ -210,7 +210,9 @@ std::vector<Case> Cases() {
         bytes[6] = 1;  // local flags
         return bytes;
       },
-      UnzipStatus::kUnsupported, "secret: it is encrypted", {{"ok", "ok"}});
+      UnzipStatus::kMemberError,
+      "secret: its local header and its central header differ on whether it is encrypted",
+      {{"ok", "ok"}});
   add("a local size that disagrees without a descriptor",
       [] {
         RawMember m = Stored("sized", "0123456789");

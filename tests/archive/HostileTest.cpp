@@ -348,13 +348,13 @@ TEST_F(HostileTest, LocalHeaderThatDisagreesWithTheCentralOne) {
 
 TEST_F(HostileTest, EncryptionAndUnknownMethodsAreRefusedOthersProcessed) {
   RawMember encrypted = Stored("secret.txt", "xxxxxxxxxxxxxxxx");
-  encrypted.flags = 1;
+  encrypted.flags = 0x41;  // PKWARE's strong encryption
   RawMember wavpack = Stored("sound.wv", "\x07\x00");
   wavpack.method = 97;
   RawArchive zip;
   zip.members = {encrypted, wavpack, Stored("open.txt", "open")};
   EXPECT_EQ(Run(zip), UnzipStatus::kUnsupported);
-  ExpectMessage("secret.txt: it is encrypted");
+  ExpectMessage("secret.txt: it uses PKWARE's strong encryption, which is not supported");
   ExpectMessage("sound.wv: compression method 97 is not supported");
   EXPECT_EQ(Inside(), (std::map<std::string, std::string>{{"open.txt", "open"}}));
 }

@@ -6,8 +6,10 @@ Archives written by us must be accepted and reproduced byte for byte by Python's
 must be extracted byte for byte by us. Covered: empty files, empty folders, a 0-member
 archive, 70,000 members, UTF-8 and code-page-437 names, every compression method we read
 (Deflate64, bzip2, LZMA and PPMd from 7z, bzip2 and LZMA from Python, Zstandard and xz
-streams from their tools); with --big, only the run with a
-member over 4 GiB made from a sparse file (about a minute).
+streams from their tools); encrypted archives of 7z (ZipCrypto and AES-128, -192, -256 over
+every method 7z writes) and bsdtar (zipcrypt, with data descriptors, and AES-128, -256) read
+with their password, and refused with a wrong one; with --big, only the run with a member
+over 4 GiB made from a sparse file (about a minute).
 
 The engine is driven through a command-line front end: natively `ziptool`; for the Windows
 libraries `dllcli.exe` run under Wine (--wine), which calls zip32.dll and unzip32.dll.
@@ -399,6 +401,38 @@ def test_methods(engine, base):
         same_tree(corpus, out, f"{what}, extracted by us")
 
 
+def test_encrypted(engine, base):
+    """Encrypted archives of 7z and bsdtar, read byte for byte with the password; a wrong one
+    gets status 82 and writes nothing."""
+    corpus = os.path.join(base, "corpus")
+    methods_corpus(corpus)
+    password = "Tr0ub4dor&3"
+    made = {}
+    for encryption in ("ZipCrypto", "AES128", "AES192", "AES256"):
+        for method in ("Copy", "Deflate", "Deflate64", "BZip2", "LZMA", "PPMd"):
+            p = os.path.join(base, f"7z-{encryption}-{method}.zip")
+            run(["7z", "a", "-tzip", f"-p{password}", f"-mem={encryption}", f"-mm={method}", p, "."],
+                cwd=corpus, what=f"7z a -mem={encryption} -mm={method}")
+            made[f"7z {encryption} {method}"] = p
+    for encryption in ("zipcrypt", "aes128", "aes256"):
+        p = os.path.join(base, f"bsdtar-{encryption}.zip")
+        run(["bsdtar", "--format", "zip", "--options", f"zip:encryption={encryption}",
+             "--passphrase", password, "-cf", p, "."], cwd=corpus, what=f"bsdtar {encryption}")
+        made[f"bsdtar {encryption}"] = p
+    with zipfile.ZipFile(made["bsdtar zipcrypt"]) as z:
+        check(all(i.flag_bits & 9 == 9 for i in z.infolist() if i.file_size > 0),
+              "bsdtar's zipcrypt members lack their data descriptors")
+    for what, archive in made.items():
+        out = os.path.join(base, "out-" + what.replace(" ", "-"))
+        engine.unzip(archive, out, extra=("-P", password))
+        same_tree(corpus, out, f"{what}, extracted by us")
+    for what in ("7z ZipCrypto Deflate", "7z AES256 LZMA"):
+        out = os.path.join(base, "wrong-" + what.replace(" ", "-"))
+        p = engine.unzip(made[what], out, ok=(82,), extra=("-P", "not the password"))
+        check(b"wrong password" in p.stdout, f"{what}: no word of the wrong password")
+        check(not any(v is not None for v in tree(out).values()), f"{what}: a file was written")
+
+
 def test_facts(engine, base):
     """Under Wine: attributes and times as Windows tools keep them, both ways. 7z reads the
     read-only bit and the NTFS times we store; we restore the ones 7z stores (-mtc=on)."""
@@ -440,6 +474,7 @@ def main():
     parser.add_argument("--wine", help="the wine-exec script, to run a Windows front end")
     parser.add_argument("--big", action="store_true", help="only the member over 4 GiB")
     parser.add_argument("--many", type=int, default=70000)
+    parser.add_argument("--only", help="run only the section of this name")
     args = parser.parse_args()
     for needed in ("unzip", "7z", "bsdtar", "zip"):
         if not shutil.which(needed):
@@ -452,10 +487,13 @@ def main():
                     ("cp437", lambda b: test_cp437(engine, b)),
                     ("empty", lambda b: test_empty(engine, b)),
                     ("methods", lambda b: test_methods(engine, b)),
+                    ("encrypted", lambda b: test_encrypted(engine, b)),
                     ("facts", lambda b: test_facts(engine, b) if args.wine else None),
                     ("many", lambda b: test_many(engine, b, args.many)))
         if args.big:
             sections = (("big", lambda b: test_big(engine, b)),)
+        if args.only:
+            sections = tuple(s for s in sections if s[0] == args.only)
         for name, test in sections:
             folder = os.path.join(base, name)
             os.makedirs(folder)
