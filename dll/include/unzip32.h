@@ -23,6 +23,15 @@
    be true, checks every size and CRC, and writes each file under a temporary name that is
    renamed only when the member has been verified, so a failed member leaves no file.
    The records below have exactly the layouts given, which the static assertions prove.
+
+   Encrypted members are read with the password UnzipPasswordProc gives: PKWARE's traditional
+   encryption ("ZipCrypto") and WinZip AES (method 99: AES-128, -192 and -256, AE-1 and
+   AE-2), over every method read. PKWARE's strong encryption (general-purpose bit 6), an
+   encrypted central directory (bit 13) and an AES extra field of another version, vendor or
+   strength are refused (UNZIP32_UNSUPPORTED). Every check of plain members holds for the
+   data inside; an AES member's authentication code is checked, in constant time, before
+   its file counts as extracted. Passwords and keys live in memory only while a call runs
+   and are wiped afterwards; nothing of them is printed or written.
 */
 #ifndef PARCELO_UNZIP32_H
 #define PARCELO_UNZIP32_H
@@ -50,9 +59,9 @@ extern "C" {
 #define UNZIP32_NO_MATCH 11   /* an include pattern matched no member */
 #define UNZIP32_DISK_FULL 50  /* the disk filled up; extraction stopped there */
 #define UNZIP32_CANCELLED 80  /* the service callback returned non-zero */
-#define UNZIP32_UNSUPPORTED                            \
-  81 /* a member is encrypted, uses PPMd or an unknown \
-        method, or needs more memory than allowed */
+#define UNZIP32_UNSUPPORTED                                \
+  81 /* a member uses an encryption not read, PPMd or an \
+        unknown method, or needs more memory than allowed */
 #define UNZIP32_BAD_PASSWORD 82   /* encrypted members were skipped or had a wrong password,
                                      and nothing else failed; the others were done */
 /* clang-format on */
@@ -70,7 +79,11 @@ typedef int(WINAPI* UnzipReplaceProc)(char* name);
    so far fits it; never while listing. `name` is the member's name in ANSI, `prompt` is
    UNZIP32_PASSWORD_PROMPT the first time a member asks and UNZIP32_PASSWORD_AGAIN after a
    password that did not fit it (at most three tries a member; then it fails as a wrong
-   password). Results:
+   password). The password is checked first against the few bytes before the member's data
+   (the traditional header's check byte, or the AES password verifier); a password that
+   passes and then fails on the data (its CRC or authentication code) fails the member as a
+   wrong password without asking again: a wrong password and damaged data look alike there,
+   and no file is left either way. Results:
      UNZIP32_PASSWORD_GIVEN     `buffer` holds the password, NUL-terminated, at most size - 1
                                 bytes; a password that fits is kept for the rest of the archive
      UNZIP32_PASSWORD_SKIP      skip this member
@@ -90,7 +103,7 @@ typedef int(WINAPI* UnzipPasswordProc)(char* buffer, int size, const char* promp
      month, day, year, hour, minute    the member's DOS time stamp (year with 4 digits)
      flag             'd' for a folder, ' ' for a file
      name             the member's name in ANSI
-     method           "Stored"; "Defl:N" (or "Defl:X", "Defl:F", "Defl:S" by the level
+     method           for a WinZip AES member that of the data inside; "Stored"; "Defl:N" (or "Defl:X", "Defl:F", "Defl:S" by the level
                       the archive records); "Deflate64" (method 9), "BZip2" (12),
                       "LZMA" (14), "Zstd" (93, and 20, its earlier number), "XZ" (95);
                       "PPMd" (98, listed but never extracted); "Unk:NNN" for any other
@@ -204,11 +217,16 @@ int WINAPI UzpVersion2(UnzipVersionInfo* info) UNZIP32_NOEXCEPT;
                              declared sizes add up to more than the target's free space,
                              and nothing was extracted
      UNZIP32_CANCELLED       UnzipServiceProc returned non-zero; extraction stopped
-     UNZIP32_UNSUPPORTED     a member is encrypted, uses PPMd (98) or a method number not
-                             listed at UnzipEntryProc, or needs more than 128 MiB to decode
-                             (an LZMA dictionary, an xz or Zstandard window); the other
-                             members were handled. Read: stored, deflate, Deflate64,
-                             bzip2, LZMA, Zstandard and xz */
+     UNZIP32_UNSUPPORTED     a member uses an encryption not read (see the top), PPMd (98)
+                             or a method number not listed at UnzipEntryProc, or needs
+                             more than 128 MiB to decode (an LZMA dictionary, an xz or
+                             Zstandard window); the other members were handled. Read:
+                             stored, deflate, Deflate64, bzip2, LZMA, Zstandard and xz,
+                             plain or encrypted
+     UNZIP32_BAD_PASSWORD    encrypted members were skipped or had a wrong password (their
+                             UNZIP32_FAILED_LINE gives which), and nothing else failed:
+                             with another failure besides, that failure's status comes
+                             instead; the other members were handled */
 int WINAPI Wiz_SingleEntryUnzip(int includeCount, char** includeNames, int excludeCount,
                                 char** excludeNames, UnzipOptions* options,
                                 UnzipCallbacks* callbacks) UNZIP32_NOEXCEPT;

@@ -14,6 +14,7 @@
 #include "archive/crypto/Encryption.h"
 #include "archive/crypto/Secret.h"
 #include "archive/methods/Methods.h"
+#include "archive/read/MemberReader.h"
 #include "archive/read/Unzip.h"
 #include "internal/AnsiText.h"
 
@@ -49,15 +50,23 @@ unsigned PercentSaved(uint64_t compressed, uint64_t uncompressed) {
 }
 
 std::string MethodText(const archive::Entry& entry) {
-  if (entry.method == 0) return "Stored";
-  if (entry.method == 8) {
+  uint16_t method = entry.method;
+  if (method == archive::crypto::kMethodAes && entry.IsEncrypted()) {
+    try {
+      method = archive::EncryptionOf(entry).method;
+    } catch (const archive::ArchiveError&) {
+      // Listed as the number it carries; extracting it says what is wrong.
+    }
+  }
+  if (method == 0) return "Stored";
+  if (method == 8) {
     static constexpr char kLevels[] = {'N', 'X', 'F', 'S'};
     return std::string("Defl:") + kLevels[(entry.flags >> 1) & 3];
   }
-  std::string name = archive::MethodName(entry.method);
+  std::string name = archive::MethodName(method);
   if (!name.empty()) return name;
   char text[16];
-  std::snprintf(text, sizeof text, "Unk:%03u", static_cast<unsigned>(entry.method));
+  std::snprintf(text, sizeof text, "Unk:%03u", static_cast<unsigned>(method));
   return text;
 }
 

@@ -59,6 +59,10 @@ struct Seen {
   int serviceAnswer = 0;
   int commentCalls = 0;
   int passwordCalls = 0;
+  // The Password slot's answers in turn: a password, or "#" and a result (skips); the
+  // questions as "again:" or "first:" and the member's name.
+  std::vector<std::string> passwords;
+  std::vector<std::string> asked;
   struct Listed {
     unsigned long uncompressed, compressed;
     unsigned factor, month, day, year, hour, minute;
@@ -118,6 +122,20 @@ void WINAPI UnzipEntry(unsigned long uncompressed, unsigned long compressed, uns
   seen.calls.push_back(std::string("entry:") + name);
   seen.listed.push_back({uncompressed, compressed, factor, month, day, year, hour, minute, flag,
                          name, method, crc, encrypted});
+}
+int WINAPI UnzipPassword(char* buffer, int size, const char* prompt, const char* name) {
+  seen.Note();
+  EXPECT_TRUE(std::strcmp(prompt, UNZIP32_PASSWORD_PROMPT) == 0 ||
+              std::strcmp(prompt, UNZIP32_PASSWORD_AGAIN) == 0)
+      << prompt;
+  bool again = std::strcmp(prompt, UNZIP32_PASSWORD_AGAIN) == 0;
+  seen.asked.push_back((again ? "again:" : "first:") + std::string(name));
+  if (seen.asked.size() > seen.passwords.size()) return UNZIP32_PASSWORD_SKIP_ALL;
+  const std::string& answer = seen.passwords[seen.asked.size() - 1];
+  if (answer[0] == '#') return std::stoi(answer.substr(1));
+  EXPECT_GT(size, 100);
+  std::memcpy(buffer, answer.c_str(), answer.size() + 1);
+  return UNZIP32_PASSWORD_GIVEN;
 }
 int WINAPI UnzipService(char* name, unsigned long size) {
   seen.Note();
@@ -344,10 +362,8 @@ TEST_F(DllTest, StatusForEachFailureClass) {
   EXPECT_EQ(Unzip(dir / "words.zip", true), UNZIP32_NOT_FOUND);
   EXPECT_EQ(unzipCall_(0, nullptr, 0, nullptr, nullptr, nullptr), UNZIP32_PARAMETERS);
   RawArchive zip;
-  RawMember secret;
-  secret.name = "secret.txt";
-  secret.plain = "xxxxxxxxxxxx";
-  secret.flags = 1;
+  RawMember secret = Stored("secret.txt", "xxxxxxxxxxxx");
+  secret.flags = 0x41;  // PKWARE's strong encryption
   RawMember open;
   open.name = "open.txt";
   open.plain = "open";
@@ -355,7 +371,8 @@ TEST_F(DllTest, StatusForEachFailureClass) {
   WriteFile(dir / "mixed.zip", zip.Build());
   seen.printed.clear();
   EXPECT_EQ(Unzip(dir / "mixed.zip", false, dir / "mixed"), UNZIP32_UNSUPPORTED);
-  EXPECT_NE(seen.printed.find("secret.txt: it is encrypted"), std::string::npos) << seen.printed;
+  EXPECT_NE(seen.printed.find("secret.txt: it uses PKWARE's strong encryption"), std::string::npos)
+      << seen.printed;
   EXPECT_EQ(ReadFile(dir / "mixed/open.txt"), "open");
   EXPECT_FALSE(fs::exists(dir / "mixed/secret.txt"));
   RawArchive two;
@@ -367,6 +384,109 @@ TEST_F(DllTest, StatusForEachFailureClass) {
   EXPECT_EQ(Unzip(dir / "two.zip", false, dir / "again"), UNZIP32_CANCELLED);
   EXPECT_EQ(seen.calls, (std::vector<std::string>{"service:open.txt:4"}));
   EXPECT_FALSE(fs::exists(dir / "again/next.txt"));
+}
+
+// The Password slot: asked on the calling thread for a member no password so far fits, with
+// the second prompt after a wrong one, three times at most; a fitting password kept for the
+// archive; skip, skip all (and any other result); a null slot; listing never asks.
+TEST_F(DllTest, PasswordSlotIsAskedAsPublished) {
+  RawArchive zip;
+  zip.members = {Stored("open.txt", "open"),
+                 Encrypted(Deflated("b.txt", std::string(5000, 'b')), "one"),
+                 Encrypted(Deflated("c.txt", std::string(7000, 'c')), "one", 3),
+                 Encrypted(Stored("d.txt", "dd"), "two", 1)};
+  WriteFile(dir / "locked.zip", zip.Build());
+  const std::string skip = "#-1", all = "#-2", other = "#7";
+  struct Case {
+    const char* what;
+    bool slot;
+    std::vector<std::string> passwords;
+    std::vector<std::string> asked;
+    std::string written;  // initials of the files there afterwards
+    int status;
+    std::string noPassword, wrong;  // initials of the members failed for either reason
+  } const cases[] = {
+      {"null slot", false, {}, {}, "o", UNZIP32_BAD_PASSWORD, "bcd", ""},
+      {"asked once an archive",
+       true,
+       {"one", "two"},
+       {"first:b.txt", "first:d.txt"},
+       "obcd",
+       UNZIP32_OK,
+       "",
+       ""},
+      {"wrong then right",
+       true,
+       {"eno", "one", "two"},
+       {"first:b.txt", "again:b.txt", "first:d.txt"},
+       "obcd",
+       UNZIP32_OK,
+       "",
+       ""},
+      {"three wrong, then skip all",
+       true,
+       {"x", "y", "z", all},
+       {"first:b.txt", "again:b.txt", "again:b.txt", "first:c.txt"},
+       "o",
+       UNZIP32_BAD_PASSWORD,
+       "cd",
+       "b"},
+      {"skip one, any other result skips all",
+       true,
+       {skip, "one", other},
+       {"first:b.txt", "first:c.txt", "first:d.txt"},
+       "oc",
+       UNZIP32_BAD_PASSWORD,
+       "bd",
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    seen = Seen{};
+    seen.thread = GetCurrentThreadId();
+    seen.passwords = c.passwords;
+    fs::path out = dir / ("out " + std::string(c.what));
+    UnzipVersionInfo version{};
+    version.StructLength = sizeof version;
+    version_(&version);
+    archivePath_ = Ansi(dir / "locked.zip");
+    targetPath_ = Ansi(out) + "\\";
+    options_ = UnzipOptions{};
+    options_.Quiet = 2;
+    options_.UseFolders = 1;
+    options_.Overwrite = 1;
+    options_.ZipFileName = archivePath_.data();
+    options_.ExtractDir = targetPath_.data();
+    callbacks_ = UnzipCallbacks{};
+    callbacks_.Print = UnzipPrint;
+    callbacks_.Password = c.slot ? UnzipPassword : nullptr;
+    callbacks_.Service = UnzipService;
+    char* none[1] = {nullptr};
+    EXPECT_EQ(unzipCall_(0, none, 0, none, &options_, &callbacks_), c.status) << seen.printed;
+    EXPECT_EQ(seen.asked, c.asked);
+    EXPECT_FALSE(seen.otherThread);
+    std::string written;
+    for (const auto& [path, content] : Tree(out)) written += path[0];
+    EXPECT_EQ(written, c.written);
+    for (char m : std::string("bcd")) {
+      std::string name = std::string(1, m) + ".txt";
+      std::string reason = c.noPassword.find(m) != std::string::npos ? UNZIP32_NO_PASSWORD_REASON
+                           : c.wrong.find(m) != std::string::npos    ? UNZIP32_WRONG_PASSWORD_REASON
+                                                                     : "";
+      if (reason.empty()) continue;
+      std::string line = UNZIP32_FAILED_LINE + name + ": " + reason + "\n";
+      EXPECT_NE(seen.printed.find(line), std::string::npos) << line << seen.printed;
+    }
+    // Listing with the slot set asks nothing and marks the encrypted members.
+    seen.asked.clear();
+    options_.ListOnly = 1;
+    callbacks_.Message = UnzipEntry;
+    EXPECT_EQ(unzipCall_(0, none, 0, none, &options_, &callbacks_), UNZIP32_OK);
+    EXPECT_TRUE(seen.asked.empty());
+    std::string flags;
+    for (const auto& l : seen.listed) flags += l.encrypted;
+    EXPECT_EQ(flags, " EEE");
+  }
 }
 
 TEST_F(DllTest, EachMemberNotHandledIsReportedByItsLineBeforeItsServiceCall) {
