@@ -1,7 +1,8 @@
 // dll_bench: drives zip32.dll and unzip32.dll the way the program does (LoadLibrary,
 // GetProcAddress, the published records) and times the one call, for scripts/bench.
 //   dll_bench zip <archive> <folder> [level]   archives everything in <folder>, recursively
-//   dll_bench unzip <archive> <folder>          extracts into <folder>
+//   dll_bench unzip <archive> <folder> [password]  extracts into <folder>, giving the
+//                                                 password when asked
 //   dll_bench list <archive>                    lists through the entry callback
 // Prints one line: "status=N seconds=S members=M peak_mib=P" (the process's peak working
 // set, as the system reports it).
@@ -26,6 +27,14 @@ int WINAPI QuietUnzip(char*, unsigned long) { return 0; }
 int WINAPI CountZipped(const char*, long) {
   ++g_members;
   return 0;
+}
+const char* g_password = nullptr;
+int WINAPI GivePassword(char* buffer, int size, const char*, const char*) {
+  if (!g_password || std::strlen(g_password) >= static_cast<size_t>(size)) {
+    return UNZIP32_PASSWORD_SKIP_ALL;
+  }
+  std::strcpy(buffer, g_password);
+  return UNZIP32_PASSWORD_GIVEN;
 }
 int WINAPI CountExtracted(char*, unsigned long) {
   ++g_members;
@@ -94,6 +103,7 @@ int Unzip(const char* archive, const char* folder, bool list) {
   callbacks.Print = QuietUnzip;
   callbacks.Message = CountListed;
   callbacks.Service = CountExtracted;
+  callbacks.Password = GivePassword;
   return run(0, nullptr, 0, nullptr, &options, &callbacks);
 }
 
@@ -118,6 +128,7 @@ int main(int argc, char** argv) {
   if (command == "zip" && argc >= 4) {
     status = Zip(argv[2], argv[3], argc >= 5 ? argv[4][0] : '6');
   } else if (command == "unzip" && argc >= 4) {
+    g_password = argc >= 5 ? argv[4] : nullptr;
     status = Unzip(argv[2], argv[3], false);
   } else if (command == "list") {
     status = Unzip(argv[2], nullptr, true);

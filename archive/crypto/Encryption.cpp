@@ -30,19 +30,27 @@ size_t AesSaltSize(unsigned strength) { return AesKeySize(strength) / 2; }
 class Traditional final : public Decryption {
  public:
   explicit Traditional(const Secret& password) : table_(get_crc_table()) {
-    for (size_t i = 0; i < password.size(); ++i) Update(password.data()[i]);
+    for (size_t i = 0; i < password.size(); ++i) {
+      Update(keys_[0], keys_[1], keys_[2], password.data()[i]);
+    }
   }
   ~Traditional() override { Wipe(keys_, sizeof keys_); }
   Traditional(const Traditional&) = delete;
   Traditional& operator=(const Traditional&) = delete;
 
   void Decrypt(unsigned char* data, size_t size) override {
+    // The keys in locals: stores through `data` could alias the members, which would keep
+    // them in memory across every byte.
+    uint32_t k0 = keys_[0], k1 = keys_[1], k2 = keys_[2];
     for (size_t i = 0; i < size; ++i) {
-      uint32_t t = (keys_[2] & 0xFFFF) | 2;
+      uint32_t t = (k2 & 0xFFFF) | 2;
       unsigned char plain = data[i] ^ static_cast<unsigned char>((t * (t ^ 1)) >> 8);
-      Update(plain);
+      Update(k0, k1, k2, plain);
       data[i] = plain;
     }
+    keys_[0] = k0;
+    keys_[1] = k1;
+    keys_[2] = k2;
   }
 
   bool Authentic(const unsigned char*) override { return true; }
@@ -51,10 +59,10 @@ class Traditional final : public Decryption {
   uint32_t CrcStep(uint32_t crc, unsigned char byte) const {
     return static_cast<uint32_t>(table_[(crc ^ byte) & 0xFF]) ^ (crc >> 8);
   }
-  void Update(unsigned char plain) {
-    keys_[0] = CrcStep(keys_[0], plain);
-    keys_[1] = (keys_[1] + (keys_[0] & 0xFF)) * 134775813u + 1;
-    keys_[2] = CrcStep(keys_[2], static_cast<unsigned char>(keys_[1] >> 24));
+  void Update(uint32_t& k0, uint32_t& k1, uint32_t& k2, unsigned char plain) const {
+    k0 = CrcStep(k0, plain);
+    k1 = (k1 + (k0 & 0xFF)) * 134775813u + 1;
+    k2 = CrcStep(k2, static_cast<unsigned char>(k1 >> 24));
   }
 
   const z_crc_t* table_;
