@@ -2,7 +2,7 @@
 //
 // Archives are hostile input. The limits this engine holds them to:
 //  - Methods: stored, deflate (8), Deflate64 (9), bzip2 (12), LZMA (14), Zstandard (93, and
-//    20, its earlier number) and xz (95) are read; PPMd (98) and other numbers are refused
+//    20, its earlier number), xz (95) and PPMd (98) are read; other numbers are refused
 //    (see Methods.h).
 //  - Encryption: traditional PKWARE encryption and WinZip AES (AES-128, -192, -256, AE-1
 //    and AE-2) are read over every method read, with the password from

@@ -60,7 +60,7 @@ extern "C" {
 #define UNZIP32_DISK_FULL 50  /* the disk filled up; extraction stopped there */
 #define UNZIP32_CANCELLED 80  /* the service callback returned non-zero */
 #define UNZIP32_UNSUPPORTED                                \
-  81 /* a member uses an encryption not read, PPMd or an \
+  81 /* a member uses an encryption not read or an      \
         unknown method, or needs more memory than allowed */
 #define UNZIP32_BAD_PASSWORD 82   /* encrypted members were skipped or had a wrong password,
                                      and nothing else failed; the others were done */
@@ -103,11 +103,11 @@ typedef int(WINAPI* UnzipPasswordProc)(char* buffer, int size, const char* promp
      month, day, year, hour, minute    the member's DOS time stamp (year with 4 digits)
      flag             'd' for a folder, ' ' for a file
      name             the member's name in ANSI
-     method           for a WinZip AES member that of the data inside; "Stored"; "Defl:N" (or "Defl:X", "Defl:F", "Defl:S" by the level
+     method           "Stored"; "Defl:N" (or "Defl:X", "Defl:F", "Defl:S" by the level
                       the archive records); "Deflate64" (method 9), "BZip2" (12),
                       "LZMA" (14), "Zstd" (93, and 20, its earlier number), "XZ" (95);
-                      "PPMd" (98, listed but never extracted); "Unk:NNN" for any other
-                      method number
+                      "PPMd" (98); "Unk:NNN" for any other method number; for a WinZip
+                      AES member (99), that of the data inside
      crc              the CRC-32 the archive records
      encrypted        'E' for an encrypted member, ' ' otherwise */
 typedef void(WINAPI* UnzipEntryProc)(unsigned long uncompressedSize, unsigned long compressedSize,
@@ -217,12 +217,12 @@ int WINAPI UzpVersion2(UnzipVersionInfo* info) UNZIP32_NOEXCEPT;
                              declared sizes add up to more than the target's free space,
                              and nothing was extracted
      UNZIP32_CANCELLED       UnzipServiceProc returned non-zero; extraction stopped
-     UNZIP32_UNSUPPORTED     a member uses an encryption not read (see the top), PPMd (98)
-                             or a method number not listed at UnzipEntryProc, or needs
-                             more than 128 MiB to decode (an LZMA dictionary, an xz or
+     UNZIP32_UNSUPPORTED     a member uses an encryption not read (see the top) or a
+                             method number not listed at UnzipEntryProc, or needs more
+                             than 128 MiB to decode (an LZMA dictionary, an xz or
                              Zstandard window); the other members were handled. Read:
-                             stored, deflate, Deflate64, bzip2, LZMA, Zstandard and xz,
-                             plain or encrypted
+                             stored, deflate, Deflate64, bzip2, LZMA, Zstandard, xz and
+                             PPMd, plain or encrypted
      UNZIP32_BAD_PASSWORD    encrypted members were skipped or had a wrong password (their
                              UNZIP32_FAILED_LINE gives which), and nothing else failed:
                              with another failure besides, that failure's status comes
