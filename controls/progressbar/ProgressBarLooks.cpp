@@ -1,7 +1,9 @@
 // The seven alternative looks. They always fill from left to right and use the client area as
 // it is (left and top 0); W and H are its right and bottom.
+#include "controls/progressbar/ProgressBarLooks.h"
+
+#include "controls/progressbar/ProgressBarDrawing.h"
 #include "controls/progressbar/ProgressBarGeometry.h"
-#include "controls/progressbar/ProgressBarPaint.h"
 #include "platform/toolkit/Handles.h"
 #include "platform/toolkit/Numeric.h"
 

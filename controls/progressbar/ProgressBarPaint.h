@@ -1,6 +1,6 @@
-// The progress bar's drawing: primitives, the standard looks with their frame, the seven
-// alternative looks and the percentage text. Every routine draws into state.drawDC and creates
-// and releases its own brushes and pens.
+// The progress bar's paint cycle: the background, the chosen look and the percentage text. The
+// standard looks are drawn here; the alternative ones come from ProgressBarLooks.h, and both use
+// the helpers of ProgressBarDrawing.h. Every routine draws into state.drawDC.
 #pragma once
 #include <windows.h>
 
@@ -9,17 +9,6 @@
 #include "controls/progressbar/ProgressBarState.h"
 
 namespace xpbar {
-
-// ---- Primitives -----------------------------------------------------------------------------
-
-void FillRectColor(const RECT& rect, COLORREF colour, HDC dc);
-void FrameRectColor(const RECT& rect, COLORREF colour, HDC dc);
-// A one-pixel line from (X, Y) to (Width, Height); the end point itself is not painted.
-void DrawLine(long X, long Y, long Width, long Height, HDC cHdc, COLORREF Color);
-// Resolves both colours (written back), then draws the shading's lines one pen each. Never
-// raises: a step that cannot be computed is skipped.
-void DrawGradient(COLORREF& lEndColor, COLORREF& lStartcolor, long X, long Y, long X2, long Y2,
-                  HDC hdc, bool bH) noexcept;
 
 // ---- The paint cycle ------------------------------------------------------------------------
 
@@ -34,17 +23,8 @@ void PaintPicture(ProgressBarState& s);
 
 void DrawFill(ProgressBarState& s);
 void DrawBlockGaps(ProgressBarState& s);
-void DrawFrame(ProgressBarState& s);
 void DrawPercentText(ProgressBarState& s);
 void CenterTextRect(ProgressBarState& s, const std::string& text);
 void DrawSplitText(ProgressBarState& s, const std::string& text);
-
-void DrawFlat(ProgressBarState& s);
-void DrawEtched(ProgressBarState& s);
-void DrawShaded(ProgressBarState& s);
-void DrawDark(ProgressBarState& s);
-void DrawHatched(ProgressBarState& s);
-void DrawPatterned(ProgressBarState& s);
-void DrawGlossy(ProgressBarState& s);
 
 }  // namespace xpbar

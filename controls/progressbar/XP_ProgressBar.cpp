@@ -1,5 +1,6 @@
 #include "controls/progressbar/XP_ProgressBar.h"
 
+#include "controls/progressbar/ProgressBarDrawing.h"
 #include "controls/progressbar/ProgressBarGeometry.h"
 #include "controls/progressbar/ProgressBarPaint.h"
 #include "platform/toolkit/Error.h"

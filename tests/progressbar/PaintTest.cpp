@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "PaintSupport.h"
+#include "controls/progressbar/ProgressBarDrawing.h"
 #include "controls/progressbar/ProgressBarGeometry.h"
 #include "platform/toolkit/Error.h"
 
