@@ -11,19 +11,18 @@ namespace xpbar {
 
 namespace {
 
-// The text passes select the Font into drawDC (remembering previousFont), draw transparently and
-// put the DC back as they found it, so that no redraw depends on what the previous one left.
+// The text passes select the Font into drawDC, draw transparently and put the DC back as they
+// found it, so that no redraw depends on what the previous one left.
 class TextPass {
  public:
   explicit TextPass(ProgressBarState& s)
-      : s_(s), textColor_(GetTextColor(s.drawDC)), bkMode_(GetBkMode(s.drawDC)) {
-    s.textFont = s.Font;
-    HFONT font = s.textFont ? s.textFont->Handle() : nullptr;
-    s.previousFont = font ? SelectObject(s.drawDC, font) : nullptr;
+      : s_(s),
+        textColor_(GetTextColor(s.drawDC)),
+        bkMode_(GetBkMode(s.drawDC)),
+        font_(s.drawDC, TakeTextFont(s)) {
     SetBkMode(s.drawDC, TRANSPARENT);
   }
   ~TextPass() {
-    if (s_.previousFont) SelectObject(s_.drawDC, s_.previousFont);
     SetBkMode(s_.drawDC, bkMode_);
     SetTextColor(s_.drawDC, textColor_);
   }
@@ -31,9 +30,16 @@ class TextPass {
   TextPass& operator=(const TextPass&) = delete;
 
  private:
+  // The Font becomes the text font; its handle, null when there is none (nothing is selected).
+  static HFONT TakeTextFont(ProgressBarState& s) {
+    s.textFont = s.Font;
+    return s.textFont ? s.textFont->Handle() : nullptr;
+  }
+
   ProgressBarState& s_;
   COLORREF textColor_;
   int bkMode_;
+  tk::ScopedSelect font_;
 };
 
 void DrawSearchingBlocks(ProgressBarState& s) {

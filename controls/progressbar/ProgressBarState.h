@@ -44,7 +44,6 @@ struct ProgressBarState {
   tk::Bool16 offscreen = tk::kFalse;
   tk::FontRef textFont;
   tk::FontRef Font;
-  HGDIOBJ previousFont = nullptr;
   double fillFraction = 0;
   RECT clientRect{};
   RECT fillRect{};
