@@ -110,8 +110,6 @@ class Form1 : public tk::Form, public ziplib::ZipEvents, public ziplib::UnzipEve
   static constexpr const char* kIdleText = "Select a file to Unzip or files to add to a Zip";
   static constexpr const char* kNoListText = "Browse for or Drag files here to create a Zip file";
 
-  bool EndRequested() const { return endRequested_; }
-
  private:
   void OnCommand(int id, int code) override;
   void OnDropFiles(tk::Control& target, const std::vector<std::string>& files) override;

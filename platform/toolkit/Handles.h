@@ -209,7 +209,6 @@ class PaintScope {
   PaintScope(const PaintScope&) = delete;
   PaintScope& operator=(const PaintScope&) = delete;
   HDC Get() const { return dc_; }
-  const RECT& Area() const { return ps_.rcPaint; }
 
  private:
   HWND hwnd_;
