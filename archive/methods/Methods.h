@@ -32,6 +32,10 @@ std::optional<uint64_t> MaxRatio(uint16_t method);
 // the Zstandard window. Writers' defaults stay well below (7-Zip's and xz's strongest
 // presets use 64 MiB). A member that needs more is refused as unsupported.
 constexpr uint64_t kMaxDecoderMemory = 128u << 20;
+// PPMd (98) is the one exception: its model takes the 1 to 256 MiB its properties declare,
+// since the format lets writers choose any of them, and the models of all members decoded at
+// once stay within kPpmdModelsInFlight (256 MiB, Ppmd.h). It has no ratio limit either: the
+// free-space check bounds what its members may claim.
 
 // A fresh decoder for the data of `entry`, whose method IsReadableMethod and is not
 // stored. Decoders throw ArchiveError(kUnsupported) for a valid stream beyond the limits
