@@ -402,7 +402,7 @@ TEST_F(DllTest, PasswordSlotIsAskedAsPublished) {
     bool slot;
     std::vector<std::string> passwords;
     std::vector<std::string> asked;
-    std::string written;  // initials of the files there afterwards
+    std::string written;  // initials of the files there afterwards, in name order
     int status;
     std::string noPassword, wrong;  // initials of the members failed for either reason
   } const cases[] = {
@@ -411,7 +411,7 @@ TEST_F(DllTest, PasswordSlotIsAskedAsPublished) {
        true,
        {"one", "two"},
        {"first:b.txt", "first:d.txt"},
-       "obcd",
+       "bcdo",
        UNZIP32_OK,
        "",
        ""},
@@ -419,7 +419,7 @@ TEST_F(DllTest, PasswordSlotIsAskedAsPublished) {
        true,
        {"eno", "one", "two"},
        {"first:b.txt", "again:b.txt", "first:d.txt"},
-       "obcd",
+       "bcdo",
        UNZIP32_OK,
        "",
        ""},
@@ -435,7 +435,7 @@ TEST_F(DllTest, PasswordSlotIsAskedAsPublished) {
        true,
        {skip, "one", other},
        {"first:b.txt", "first:c.txt", "first:d.txt"},
-       "oc",
+       "co",
        UNZIP32_BAD_PASSWORD,
        "bd",
        ""},
