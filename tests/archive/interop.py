@@ -410,6 +410,10 @@ def test_encrypted(engine, base):
     made = {}
     for encryption in ("ZipCrypto", "AES128", "AES192", "AES256"):
         for method in ("Copy", "Deflate", "Deflate64", "BZip2", "LZMA", "PPMd"):
+            # Under Wine, where each run starts a process of its own, every method once
+            # (with AES-256) and every encryption once (with Deflate).
+            if engine.wine and encryption != "AES256" and method != "Deflate":
+                continue
             p = os.path.join(base, f"7z-{encryption}-{method}.zip")
             run(["7z", "a", "-tzip", f"-p{password}", f"-mem={encryption}", f"-mm={method}", p, "."],
                 cwd=corpus, what=f"7z a -mem={encryption} -mm={method}")
