@@ -1,0 +1,133 @@
+#include "archive/methods/Shrink.h"
+
+#include "archive/methods/LegacyStream.h"
+
+namespace archive {
+
+namespace {
+
+using legacy::Stop;
+
+constexpr unsigned kCodes = 8192;
+constexpr unsigned kControl = 256;
+constexpr unsigned kFirstString = 257;
+constexpr uint16_t kFree = 0xFFFF;  // a string code not in use
+constexpr unsigned kMinBits = 9;
+constexpr unsigned kMaxBits = 13;
+// The longest string: a byte under a chain of every string code.
+constexpr size_t kMaxString = kCodes - kFirstString + 1;
+
+class ShrinkDecoder final : public Decoder {
+ public:
+  explicit ShrinkDecoder(uint64_t size) : output_(0, kMaxString, size) {
+    std::fill(parent_ + kFirstString, parent_ + kCodes, kFree);
+  }
+
+  Result Decode(const unsigned char** in, size_t* inSize, unsigned char** out,
+                size_t* outSize) override {
+    return legacy::DecodeWith(
+        output_, bits_, corrupt_, [this](auto& next, auto end) { return Run(next, end); }, in,
+        inSize, out, outSize);
+  }
+
+ private:
+  Stop Run(const unsigned char*& next, const unsigned char* end) {
+    while (output_.left() > 0) {
+      if (!output_.Room()) return Stop::kFull;
+      // A control code and its subcode are taken together, so that a pause between them
+      // never needs a state of its own.
+      bits_.Need(2 * codeBits_, next, end);
+      if (bits_.count() < codeBits_) return Stop::kStarved;
+      unsigned code = bits_.Peek(codeBits_);
+      if (code != kControl) {
+        bits_.Drop(codeBits_);
+        if (!Emit(code)) return Stop::kCorrupt;
+        continue;
+      }
+      if (bits_.count() < 2 * codeBits_) return Stop::kStarved;
+      unsigned subcode = bits_.Peek(2 * codeBits_) >> codeBits_;
+      bits_.Drop(2 * codeBits_);
+      if (subcode == 1) {
+        if (codeBits_ == kMaxBits) return Stop::kCorrupt;
+        ++codeBits_;
+      } else if (subcode == 2) {
+        PartialClear();
+      } else {
+        return Stop::kCorrupt;
+      }
+    }
+    return Stop::kFinished;
+  }
+
+  // Writes the string of `code`, then defines the string the previous code started plus
+  // this one's first byte, as the writer did one step earlier.
+  bool Emit(unsigned code) {
+    unsigned char* const stringEnd = scratch_ + kMaxString;
+    unsigned char* p = stringEnd;
+    unsigned walk = code;
+    bool ahead = false;
+    if (code >= kFirstString && parent_[code] == kFree) {
+      // The writer may use the string it is about to define: the previous string plus its
+      // own first byte. That can only be the next code given out.
+      if (code != nextFree_ || previous_ == kNoCode) return false;
+      walk = previous_;
+      ahead = true;
+      --p;
+    }
+    while (walk >= kFirstString) {
+      // A freed string, or a chain longer than any the table can hold (a cycle through
+      // codes given out again).
+      if (parent_[walk] == kFree || p == scratch_ + 1) return false;
+      *--p = value_[walk];
+      walk = parent_[walk];
+    }
+    *--p = static_cast<unsigned char>(walk);
+    if (ahead) stringEnd[-1] = *p;
+    if (previous_ != kNoCode && nextFree_ < kCodes) {
+      parent_[nextFree_] = static_cast<uint16_t>(previous_);
+      value_[nextFree_] = *p;
+      FindFree(nextFree_ + 1);
+    }
+    previous_ = code;
+    output_.Append(p, static_cast<size_t>(stringEnd - p));
+    return true;
+  }
+
+  // Frees the strings that no other string extends; the bytes and the strings others are
+  // built on stay.
+  void PartialClear() {
+    bool extended[kCodes] = {};
+    for (unsigned c = kFirstString; c < kCodes; ++c) {
+      if (parent_[c] != kFree) extended[parent_[c]] = true;
+    }
+    for (unsigned c = kFirstString; c < kCodes; ++c) {
+      if (!extended[c]) parent_[c] = kFree;
+    }
+    FindFree(kFirstString);
+  }
+
+  void FindFree(unsigned from) {
+    nextFree_ = from;
+    while (nextFree_ < kCodes && parent_[nextFree_] != kFree) ++nextFree_;
+  }
+
+  static constexpr unsigned kNoCode = kCodes;
+
+  legacy::Output output_;
+  legacy::BitReader bits_;
+  bool corrupt_ = false;
+  unsigned codeBits_ = kMinBits;
+  unsigned previous_ = kNoCode;
+  unsigned nextFree_ = kFirstString;
+  uint16_t parent_[kCodes] = {};      // the string a code extends; kFree if unused
+  unsigned char value_[kCodes] = {};  // the byte it adds
+  unsigned char scratch_[kMaxString] = {};
+};
+
+}  // namespace
+
+std::unique_ptr<Decoder> MakeShrinkDecoder(uint64_t size) {
+  return std::make_unique<ShrinkDecoder>(size);
+}
+
+}  // namespace archive
