@@ -55,6 +55,11 @@ uint32_t Crc(const std::string& bytes);
 // for, and the name in UTF-8.
 std::string UnicodePathField(uint8_t version, const std::string& claimedFor,
                              const std::string& utf8);
+// The first Zip tools' methods, by encoders of our own (LegacyEncoders.cpp). Shrink clears
+// the strings no other extends each `clearEvery` new strings, and whenever the table is full.
+std::string Shrink(const std::string& plain, unsigned clearEvery = 8192);
+std::string Reduce(const std::string& plain, unsigned factor);
+std::string Implode(const std::string& plain, bool largeWindow, bool literalCode);
 
 // One member of a hand-built archive. Unset fields are derived from `plain` and `data`.
 struct RawMember {
