@@ -205,6 +205,9 @@ class ImplodeDecoder final : public Decoder {
   Code distances_;
 };
 
+static_assert(sizeof(ImplodeDecoder) + legacy::Output::Bytes(8192, kLongLength + 3 + 255) <=
+              kImplodeMemory);
+
 }  // namespace
 
 std::unique_ptr<Decoder> MakeImplodeDecoder(uint64_t size, uint16_t flags) {

@@ -20,8 +20,11 @@ namespace archive {
 // = 151.1 bytes per compressed byte.
 constexpr uint64_t kMaxImplodeRatio = 152;
 
-// `flags`: the member's general-purpose flags. Memory: three code tables (about 4 KiB) and
-// an 8 KiB window with 64 KiB of output buffer, whatever the stream. Decode ends (kEnd) once
+// Most memory a decoder holds, whatever the stream: the three codes' tables (7 KiB), the
+// 8 KiB window and 64 KiB of output buffer.
+constexpr uint64_t kImplodeMemory = 88u << 10;
+
+// `flags`: the member's general-purpose flags. Decode ends (kEnd) once
 // `size` bytes are out; a code list that does not add up to its symbols or to a complete
 // code is kCorrupt, final.
 std::unique_ptr<Decoder> MakeImplodeDecoder(uint64_t size, uint16_t flags);

@@ -61,11 +61,14 @@ class Output {
   Output(size_t window, size_t longest, uint64_t declared)
       : window_(window),
         longest_(longest),
-        capacity_(window + kAhead + longest),
+        capacity_(Bytes(window, longest)),
         buffer_(std::make_unique<unsigned char[]>(capacity_)),
         pos_(window),
         flushed_(window),
         left_(declared) {}
+
+  // The buffer's size for these arguments.
+  static constexpr size_t Bytes(size_t window, size_t longest) { return window + kAhead + longest; }
 
   uint64_t left() const { return left_; }
   bool Done() const { return left_ == 0 && flushed_ == pos_; }

@@ -134,6 +134,8 @@ class ReduceDecoder final : public Decoder {
   unsigned char sets_[256][kMaxFollowers] = {};
 };
 
+static_assert(sizeof(ReduceDecoder) + legacy::Output::Bytes(4096, kLongest) <= kReduceMemory);
+
 }  // namespace
 
 std::unique_ptr<Decoder> MakeReduceDecoder(uint64_t size, unsigned factor) {

@@ -18,8 +18,11 @@ namespace archive {
 // (a 0 bit and a 1-bit index into a follower set of one or two): one compressed byte.
 constexpr uint64_t kMaxReduceRatio[4] = {385, 321, 289, 273};
 
-// `factor` 1 to 4 (method - 1). Memory: the follower sets (8 KiB) and a 4 KiB window with
-// 64 KiB of output buffer, whatever the stream. Decode ends (kEnd) once `size` bytes are
+// Most memory a decoder holds, whatever the stream: the follower sets (8 KiB), the 4 KiB
+// window and 64 KiB of output buffer.
+constexpr uint64_t kReduceMemory = 80u << 10;
+
+// `factor` 1 to 4 (method - 1). Decode ends (kEnd) once `size` bytes are
 // out; a follower set over 32, or an index beyond its set, is kCorrupt, final.
 std::unique_ptr<Decoder> MakeReduceDecoder(uint64_t size, unsigned factor);
 

@@ -124,6 +124,8 @@ class ShrinkDecoder final : public Decoder {
   unsigned char scratch_[kMaxString] = {};
 };
 
+static_assert(sizeof(ShrinkDecoder) + legacy::Output::Bytes(0, kMaxString) <= kShrinkMemory);
+
 }  // namespace
 
 std::unique_ptr<Decoder> MakeShrinkDecoder(uint64_t size) {

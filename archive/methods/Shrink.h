@@ -17,7 +17,10 @@ namespace archive {
 // compressed byte at most.
 constexpr uint64_t kMaxShrinkRatio = 7055;
 
-// Memory: the code table (3 bytes a code) and a 72 KiB output buffer, whatever the stream.
+// Most memory a decoder holds, whatever the stream: the code table (3 bytes a code) and its
+// output buffer.
+constexpr uint64_t kShrinkMemory = 112u << 10;
+
 // Decode ends (kEnd) once `size` bytes are out; every inconsistency (a code not yet
 // defined, a widening past 13 bits, an unknown subcode) is kCorrupt, final.
 std::unique_ptr<Decoder> MakeShrinkDecoder(uint64_t size);
