@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "archive/read/Directory.h"
 #include "archive/methods/LegacyStream.h"
 
 namespace archive {
@@ -210,8 +211,8 @@ static_assert(sizeof(ImplodeDecoder) + legacy::Output::Bytes(8192, kLongLength +
 
 }  // namespace
 
-std::unique_ptr<Decoder> MakeImplodeDecoder(uint64_t size, uint16_t flags) {
-  return std::make_unique<ImplodeDecoder>(size, flags);
+std::unique_ptr<Decoder> MakeImplodeDecoder(const Entry& entry) {
+  return std::make_unique<ImplodeDecoder>(entry.uncompressedSize, entry.flags);
 }
 
 }  // namespace archive

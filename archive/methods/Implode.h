@@ -15,6 +15,10 @@
 
 namespace archive {
 
+struct Entry;
+
+constexpr uint16_t kMethodImplode = 6;
+
 // The longest match, 63 + 3 + 255 = 321 bytes, costs at least 17 bits (the 0 bit, 6 plain
 // distance bits, 1-bit distance and length codes and the 8 more length bits): 321 * 8 / 17
 // = 151.1 bytes per compressed byte.
@@ -24,9 +28,9 @@ constexpr uint64_t kMaxImplodeRatio = 152;
 // 8 KiB window and 64 KiB of output buffer.
 constexpr uint64_t kImplodeMemory = 88u << 10;
 
-// `flags`: the member's general-purpose flags. Decode ends (kEnd) once
-// `size` bytes are out; a code list that does not add up to its symbols or to a complete
-// code is kCorrupt, final.
-std::unique_ptr<Decoder> MakeImplodeDecoder(uint64_t size, uint16_t flags);
+// A decoder for `entry`'s data, by its window and codes as its flags say. Decode ends (kEnd)
+// once the declared size is out; a code list that does not add up to its symbols or to a
+// complete code is kCorrupt, final.
+std::unique_ptr<Decoder> MakeImplodeDecoder(const Entry& entry);
 
 }  // namespace archive

@@ -10,7 +10,10 @@
 #include <zstd_errors.h>
 
 #include "archive/methods/Deflate64.h"
+#include "archive/methods/Implode.h"
 #include "archive/methods/Ppmd.h"
+#include "archive/methods/Reduce.h"
+#include "archive/methods/Shrink.h"
 #include "archive/read/Directory.h"
 #include "archive/format/Format.h"
 #include "archive/format/Status.h"
@@ -255,6 +258,12 @@ bool IsReadableMethod(uint16_t method) {
     case kMethodZstd:
     case kMethodXz:
     case kMethodPpmd:
+    case kMethodShrink:
+    case kMethodReduce1:
+    case kMethodReduce1 + 1:
+    case kMethodReduce1 + 2:
+    case kMethodReduce1 + 3:
+    case kMethodImplode:
       return true;
     default:
       return false;
@@ -280,6 +289,15 @@ std::string MethodName(uint16_t method) {
       return "XZ";
     case kMethodPpmd:
       return "PPMd";
+    case kMethodShrink:
+      return "Shrunk";
+    case kMethodReduce1:
+    case kMethodReduce1 + 1:
+    case kMethodReduce1 + 2:
+    case kMethodReduce1 + 3:
+      return "Reduce" + std::to_string(method - kMethodReduce1 + 1);
+    case kMethodImplode:
+      return "Implode";
     default:
       return {};
   }
@@ -288,6 +306,11 @@ std::string MethodName(uint16_t method) {
 std::optional<uint64_t> MaxRatio(uint16_t method) {
   if (method == kMethodDeflated) return kMaxDeflateRatio;
   if (method == kMethodDeflate64) return kMaxDeflate64Ratio;
+  if (method == kMethodShrink) return kMaxShrinkRatio;
+  if (method >= kMethodReduce1 && method <= kMethodReduce1 + 3) {
+    return kMaxReduceRatio[method - kMethodReduce1];
+  }
+  if (method == kMethodImplode) return kMaxImplodeRatio;
   return std::nullopt;
 }
 
@@ -309,6 +332,15 @@ std::unique_ptr<Decoder> MakeDecoder(const Entry& entry) {
       return std::make_unique<XzDecoder>();
     case kMethodPpmd:
       return std::make_unique<PpmdDecoder>(entry.compressedSize);
+    case kMethodShrink:
+      return MakeShrinkDecoder(entry);
+    case kMethodReduce1:
+    case kMethodReduce1 + 1:
+    case kMethodReduce1 + 2:
+    case kMethodReduce1 + 3:
+      return MakeReduceDecoder(entry);
+    case kMethodImplode:
+      return MakeImplodeDecoder(entry);
     default:
       throw ArchiveError(Fault::kUnsupported, "compression method " + std::to_string(entry.method) +
                                                   " is not supported");

@@ -1,5 +1,6 @@
 #include "archive/methods/Reduce.h"
 
+#include "archive/read/Directory.h"
 #include "archive/methods/LegacyStream.h"
 
 namespace archive {
@@ -138,8 +139,8 @@ static_assert(sizeof(ReduceDecoder) + legacy::Output::Bytes(4096, kLongest) <= k
 
 }  // namespace
 
-std::unique_ptr<Decoder> MakeReduceDecoder(uint64_t size, unsigned factor) {
-  return std::make_unique<ReduceDecoder>(size, factor);
+std::unique_ptr<Decoder> MakeReduceDecoder(const Entry& entry) {
+  return std::make_unique<ReduceDecoder>(entry.uncompressedSize, entry.method - kMethodReduce1 + 1);
 }
 
 }  // namespace archive

@@ -13,6 +13,11 @@
 
 namespace archive {
 
+struct Entry;
+
+// Methods 2 to 5, factors 1 to 4.
+constexpr uint16_t kMethodReduce1 = 2;
+
 // The longest repeat, by factor: the low 7, 6, 5 or 4 bits of V all ones, plus 255, plus 3:
 // 385, 321, 289 or 273 bytes, from four inner bytes (DLE, V, L, D), each at least 2 bits
 // (a 0 bit and a 1-bit index into a follower set of one or two): one compressed byte.
@@ -22,8 +27,8 @@ constexpr uint64_t kMaxReduceRatio[4] = {385, 321, 289, 273};
 // window and 64 KiB of output buffer.
 constexpr uint64_t kReduceMemory = 80u << 10;
 
-// `factor` 1 to 4 (method - 1). Decode ends (kEnd) once `size` bytes are
-// out; a follower set over 32, or an index beyond its set, is kCorrupt, final.
-std::unique_ptr<Decoder> MakeReduceDecoder(uint64_t size, unsigned factor);
+// A decoder for `entry`'s data, by its method's factor. Decode ends (kEnd) once the declared
+// size is out; a follower set over 32, or an index beyond its set, is kCorrupt, final.
+std::unique_ptr<Decoder> MakeReduceDecoder(const Entry& entry);
 
 }  // namespace archive

@@ -1,5 +1,8 @@
 #include "archive/methods/Shrink.h"
 
+#include <bit>
+
+#include "archive/read/Directory.h"
 #include "archive/methods/LegacyStream.h"
 
 namespace archive {
@@ -21,6 +24,7 @@ class ShrinkDecoder final : public Decoder {
  public:
   explicit ShrinkDecoder(uint64_t size) : output_(0, kMaxString, size) {
     std::fill(parent_ + kFirstString, parent_ + kCodes, kFree);
+    for (unsigned c = kFirstString; c < kCodes; ++c) free_[c / 64] |= uint64_t{1} << (c % 64);
   }
 
   Result Decode(const unsigned char** in, size_t* inSize, unsigned char** out,
@@ -83,32 +87,61 @@ class ShrinkDecoder final : public Decoder {
     }
     *--p = static_cast<unsigned char>(walk);
     if (ahead) stringEnd[-1] = *p;
-    if (previous_ != kNoCode && nextFree_ < kCodes) {
-      parent_[nextFree_] = static_cast<uint16_t>(previous_);
-      value_[nextFree_] = *p;
-      FindFree(nextFree_ + 1);
-    }
+    if (previous_ != kNoCode && nextFree_ < kCodes) Add(previous_, *p);
     previous_ = code;
     output_.Append(p, static_cast<size_t>(stringEnd - p));
     return true;
   }
 
+  void Add(unsigned parent, unsigned char value) {
+    unsigned code = nextFree_;
+    parent_[code] = static_cast<uint16_t>(parent);
+    value_[code] = value;
+    free_[code / 64] &= ~(uint64_t{1} << (code % 64));
+    ++children_[parent];
+    // Codes given out again may already have strings hanging from them (built on the
+    // string they held before), which keep them from being leaves.
+    if (children_[code] == 0) leaves_[leafCount_++] = static_cast<uint16_t>(code);
+    FindFree(code + 1);
+  }
+
   // Frees the strings that no other string extends; the bytes and the strings others are
-  // built on stay.
+  // built on stay. Only the strings that were leaves when they were made or became leaves
+  // since are looked at, so that a stream of clearings costs no more than the strings it
+  // makes.
   void PartialClear() {
-    bool extended[kCodes] = {};
-    for (unsigned c = kFirstString; c < kCodes; ++c) {
-      if (parent_[c] != kFree) extended[parent_[c]] = true;
+    unsigned freed = 0;
+    for (unsigned i = 0; i < leafCount_; ++i) {
+      unsigned code = leaves_[i];
+      if (parent_[code] != kFree && children_[code] == 0) leaves_[freed++] = leaves_[i];
     }
-    for (unsigned c = kFirstString; c < kCodes; ++c) {
-      if (!extended[c]) parent_[c] = kFree;
+    leafCount_ = 0;
+    unsigned lowest = nextFree_;
+    // Strings left without any extension become leaves for the next clearing, not this one;
+    // they go where freed entries were already read.
+    for (unsigned i = 0; i < freed; ++i) {
+      unsigned code = leaves_[i];
+      unsigned parent = parent_[code];
+      parent_[code] = kFree;
+      free_[code / 64] |= uint64_t{1} << (code % 64);
+      lowest = std::min(lowest, code);
+      if (--children_[parent] == 0 && parent >= kFirstString && parent_[parent] != kFree) {
+        leaves_[leafCount_++] = static_cast<uint16_t>(parent);
+      }
     }
-    FindFree(kFirstString);
+    nextFree_ = lowest;
   }
 
   void FindFree(unsigned from) {
-    nextFree_ = from;
-    while (nextFree_ < kCodes && parent_[nextFree_] != kFree) ++nextFree_;
+    for (unsigned word = from / 64; word < kCodes / 64; ++word) {
+      uint64_t bits =
+          free_[word] & (word == from / 64 ? ~uint64_t{0} << (from % 64) : ~uint64_t{0});
+      if (bits != 0) {
+        nextFree_ = word * 64 + static_cast<unsigned>(std::countr_zero(bits));
+        return;
+      }
+    }
+    nextFree_ = kCodes;
   }
 
   static constexpr unsigned kNoCode = kCodes;
@@ -121,6 +154,12 @@ class ShrinkDecoder final : public Decoder {
   unsigned nextFree_ = kFirstString;
   uint16_t parent_[kCodes] = {};      // the string a code extends; kFree if unused
   unsigned char value_[kCodes] = {};  // the byte it adds
+  uint16_t children_[kCodes] = {};    // strings in use that extend it
+  uint64_t free_[kCodes / 64] = {};   // a bit set for each string code not in use
+  // Every string that is a leaf (one no string extends) is in here, with some that no
+  // longer are.
+  uint16_t leaves_[kCodes] = {};
+  unsigned leafCount_ = 0;
   unsigned char scratch_[kMaxString] = {};
 };
 
@@ -128,8 +167,8 @@ static_assert(sizeof(ShrinkDecoder) + legacy::Output::Bytes(0, kMaxString) <= kS
 
 }  // namespace
 
-std::unique_ptr<Decoder> MakeShrinkDecoder(uint64_t size) {
-  return std::make_unique<ShrinkDecoder>(size);
+std::unique_ptr<Decoder> MakeShrinkDecoder(const Entry& entry) {
+  return std::make_unique<ShrinkDecoder>(entry.uncompressedSize);
 }
 
 }  // namespace archive

@@ -12,17 +12,22 @@
 
 namespace archive {
 
+struct Entry;
+
+constexpr uint16_t kMethodShrink = 1;
+
 // The longest string a code can stand for: one byte under a chain through all 7,935 string
 // codes, 7,936 bytes, and no code is shorter than 9 bits: 7,936 * 8 / 9 = 7,054.2 bytes per
 // compressed byte at most.
 constexpr uint64_t kMaxShrinkRatio = 7055;
 
-// Most memory a decoder holds, whatever the stream: the code table (3 bytes a code) and its
+// Most memory a decoder holds, whatever the stream: the code table (8 bytes a code) and its
 // output buffer.
-constexpr uint64_t kShrinkMemory = 112u << 10;
+constexpr uint64_t kShrinkMemory = 144u << 10;
 
-// Decode ends (kEnd) once `size` bytes are out; every inconsistency (a code not yet
-// defined, a widening past 13 bits, an unknown subcode) is kCorrupt, final.
-std::unique_ptr<Decoder> MakeShrinkDecoder(uint64_t size);
+// A decoder for `entry`'s data. Decode ends (kEnd) once the declared size is out; every
+// inconsistency (a code not yet defined, a widening past 13 bits, an unknown subcode) is
+// kCorrupt, final.
+std::unique_ptr<Decoder> MakeShrinkDecoder(const Entry& entry);
 
 }  // namespace archive
