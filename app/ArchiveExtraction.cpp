@@ -6,11 +6,13 @@
 #include <cstring>
 
 #include "app/Form1.h"
+#include "app/Password.h"
 #include "platform/MyMod.h"
 #include "platform/cFileDialog.h"
 #include "platform/toolkit/App.h"
 #include "platform/toolkit/Error.h"
 #include "platform/toolkit/Numeric.h"
+#include "platform/toolkit/PasswordBox.h"
 #include "platform/toolkit/Seam.h"
 
 namespace {
@@ -141,7 +143,7 @@ void Form1::RunUnzip() {
   unzipCallbacks.Print = ziplib::CallbackAddress(&ziplib::UnzipPrintCallback);
   unzipCallbacks.Sound = nullptr;
   unzipCallbacks.Replace = ziplib::CallbackAddress(&ziplib::UnzipReplaceCallback);
-  unzipCallbacks.Password = nullptr;
+  unzipCallbacks.Password = ziplib::CallbackAddress(&ziplib::UnzipPasswordCallback);
   unzipCallbacks.Message = ziplib::CallbackAddress(&ziplib::UnzipEntryCallback);
   unzipCallbacks.Service = ziplib::CallbackAddress(&ziplib::UnzipServiceCallback);
 
@@ -189,10 +191,11 @@ void Form1::RunUnzip() {
   }
   EndProgress();
   Timer1.Enabled(true);
-  // Links the library does not create: the files are all there, and the user hears why the
-  // links are not.
+  // Links the library does not create, encrypted members without their password: the other
+  // files are all there, and the user hears what is not and why.
   if (report.kind == ExtractionReport::Kind::kWarning)
-    tk::MsgBox(report.text, MB_OK | MB_ICONINFORMATION, tk::App::Title(), hwnd());
+    tk::MsgBox(report.text, MB_OK | (report.exclamation ? MB_ICONEXCLAMATION : MB_ICONINFORMATION),
+               tk::App::Title(), hwnd());
 }
 
 // ---- Callbacks ---------------------------------------------------------------------------------
@@ -215,4 +218,12 @@ void Form1::UnzipListed(const std::string& name, uint32_t uncompressedSize) {
 void Form1::UnzipExtracted(const std::string& name, uint32_t uncompressedSize) {
   tally_.Handled(name);
   AdvanceProgress(uncompressedSize);
+}
+
+int Form1::UnzipPassword(char* buffer, int size, const char* prompt, const std::string& name) {
+  // Asked on this thread, inside the library call: the window is modal to this one.
+  return AnswerPassword(buffer, size, [&](tk::SecretText& typed) {
+    return tk::PasswordBox(PasswordWindowText(name, unzipZipFileName, prompt), tk::App::Title(),
+                           hwnd(), typed);
+  });
 }

@@ -125,6 +125,7 @@ class Form1 : public tk::Form, public ziplib::ZipEvents, public ziplib::UnzipEve
   void UnzipPrinted(const std::string& text) override;
   void UnzipListed(const std::string& name, uint32_t uncompressedSize) override;
   void UnzipExtracted(const std::string& name, uint32_t uncompressedSize) override;
+  int UnzipPassword(char* buffer, int size, const char* prompt, const std::string& name) override;
   void KeepAlive();
   void RestoreIdleLook();
   // Ends a failed run: the bar's Max as it was, the idle look with `statusLine` in Label1,

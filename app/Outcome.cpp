@@ -37,6 +37,32 @@ std::string Counted(uint32_t n, const char* one, const char* many) {
   return n == 1 ? one : (n ? std::to_string(n) : std::string("some")) + many;
 }
 
+// What was skipped beside the failures, one sentence a line.
+std::vector<std::string> SkippedTexts(const MemberTally& tally) {
+  std::vector<std::string> texts;
+  if (tally.SkippedLinks() > 0) texts.push_back(LinksText(tally.SkippedLinks()));
+  if (tally.NoPassword() > 0)
+    texts.push_back(Counted(tally.NoPassword(),
+                            "1 encrypted file was skipped: no password was given.",
+                            " encrypted files were skipped: no password was given."));
+  if (tally.WrongPassword() > 0)
+    texts.push_back(Counted(tally.WrongPassword(),
+                            "1 encrypted file was skipped: the password was wrong.",
+                            " encrypted files were skipped: the password was wrong."));
+  return texts;
+}
+
+// The reason in a member's failed line, or "" when the line is not one.
+std::string_view FailedReason(std::string_view line) {
+  if (!StartsWith(line, UNZIP32_FAILED_LINE)) return {};
+  size_t colon = line.rfind(": ");
+  return colon == std::string_view::npos ? std::string_view() : line.substr(colon + 2);
+}
+
+bool IsPasswordReason(std::string_view reason) {
+  return reason == UNZIP32_NO_PASSWORD_REASON || reason == UNZIP32_WRONG_PASSWORD_REASON;
+}
+
 }  // namespace
 
 std::string ZipFailureReason(const std::string& printed, int32_t status) {
@@ -77,6 +103,9 @@ CreationReport ReportCreation(int32_t status, const std::string& archive, bool w
 std::string UnzipFailureReason(const std::string& printed, int32_t status) {
   auto lines = Lines(printed);
   for (std::string_view line : lines)
+    if (StartsWith(line, UNZIP32_FAILED_LINE) && !IsPasswordReason(FailedReason(line)))
+      return std::string(line);
+  for (std::string_view line : lines)
     if (StartsWith(line, UNZIP32_FAILED_LINE)) return std::string(line);
   return lines.empty() ? ziplib::UnzipStatusText(status) : std::string(lines.front());
 }
@@ -87,12 +116,21 @@ void MemberTally::Handled(const std::string& name) {
   const std::string failedLine = UNZIP32_FAILED_LINE + name + ": ";
   const std::string skippedLine = UNZIP32_SKIPPED_LINE + name + ": ";
   bool failed = false, skipped = false;
-  for (std::string_view line : Lines(pending_)) {
-    failed = failed || StartsWith(line, failedLine);
+  std::string_view reason;
+  std::string lines = std::move(pending_);
+  pending_.clear();
+  for (std::string_view line : Lines(lines)) {
+    if (!failed && StartsWith(line, failedLine)) {
+      failed = true;
+      reason = line.substr(failedLine.size());
+    }
     skipped = skipped || StartsWith(line, skippedLine);
   }
-  pending_.clear();
-  if (failed)
+  if (failed && reason == UNZIP32_NO_PASSWORD_REASON)
+    ++noPassword_;
+  else if (failed && reason == UNZIP32_WRONG_PASSWORD_REASON)
+    ++wrongPassword_;
+  else if (failed)
     ++failed_;
   else if (skipped)
     ++skippedLinks_;
@@ -105,14 +143,20 @@ ExtractionReport ReportExtraction(int32_t status, const std::string& archive,
                                   const std::string& reason) {
   if (status == UNZIP32_OK) return {};
   std::string counts = std::to_string(tally.Saved()) + " of " + std::to_string(listed);
-  if (status == UNZIP32_WARNING && tally.Failed() == 0) {
-    std::string why = tally.SkippedLinks() > 0 ? LinksText(tally.SkippedLinks()) : reason;
-    return {ExtractionReport::Kind::kWarning, "The Zip file " + archive + " was extracted into " +
-                                                  folder + ": " + counts +
-                                                  " files were saved.\r\n\r\n" + why + "     "};
+  std::vector<std::string> skipped = SkippedTexts(tally);
+  if ((status == UNZIP32_WARNING || status == UNZIP32_BAD_PASSWORD) && tally.Failed() == 0) {
+    std::string why;
+    for (const std::string& text : skipped) why += (why.empty() ? "" : "\r\n") + text;
+    if (why.empty()) why = reason;
+    return {ExtractionReport::Kind::kWarning,
+            "The Zip file " + archive + " was extracted into " + folder + ": " + counts +
+                " files were saved.\r\n\r\n" + why + "     ",
+            tally.WrongPassword() > 0};
   }
-  std::string links = tally.SkippedLinks() > 0 ? "\r\n" + LinksText(tally.SkippedLinks()) : "";
+  std::string more;
+  for (const std::string& text : skipped) more += "\r\n" + text;
   return {ExtractionReport::Kind::kFailure,
           "The Zip file " + archive + " could not be extracted completely: " + counts +
-              " files were saved in " + folder + ".\r\n\r\n" + reason + links + "     "};
+              " files were saved in " + folder + ".\r\n\r\n" + reason + more + "     ",
+          true};
 }

@@ -22,6 +22,7 @@ constexpr StatusText kUnzipStatusTexts[] = {
     {UNZIP32_DISK_FULL, "the disk filled up"},
     {UNZIP32_CANCELLED, "the extraction was cancelled"},
     {UNZIP32_UNSUPPORTED, "a member is encrypted or uses an unsupported compression method"},
+    {UNZIP32_BAD_PASSWORD, "encrypted members were skipped or their password was wrong"},
     {kLibraryMissing, "unzip32.dll could not be loaded from the program's folder"},
 };
 }  // namespace
@@ -61,6 +62,15 @@ int WINAPI UnzipServiceCallback(char* name, unsigned long size) {
   } catch (...) {
   }
   return 0;
+}
+
+int WINAPI UnzipPasswordCallback(char* buffer, int size, const char* prompt, const char* name) {
+  try {
+    UnzipEvents* events = UnzipEventsScope::Current();
+    if (events) return events->UnzipPassword(buffer, size, prompt, MemberNameText(name));
+  } catch (...) {
+  }
+  return UNZIP32_PASSWORD_SKIP_ALL;
 }
 
 Unzip32::Unzip32() {

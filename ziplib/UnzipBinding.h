@@ -1,5 +1,5 @@
 // The program's side of unzip32.dll: the records of its published header (unzip32.h), the
-// four callbacks and the two calls.
+// five callbacks and the two calls.
 #pragma once
 #include <windows.h>
 
@@ -19,6 +19,9 @@ class UnzipEvents {
   virtual void UnzipPrinted(const std::string& text) = 0;
   virtual void UnzipListed(const std::string& name, uint32_t uncompressedSize) = 0;
   virtual void UnzipExtracted(const std::string& name, uint32_t uncompressedSize) = 0;
+  // An encrypted member asks for its password: answers as UnzipPasswordProc does.
+  virtual int UnzipPassword(char* buffer, int size, const char* prompt,
+                            const std::string& name) = 0;
 };
 
 using UnzipEventsScope = EventsScope<UnzipEvents>;
@@ -30,6 +33,8 @@ void WINAPI UnzipEntryCallback(unsigned long uncompressedSize, unsigned long com
                                unsigned hour, unsigned minute, char flag, char* name, char* method,
                                unsigned long crc, char encrypted);
 int WINAPI UnzipServiceCallback(char* name, unsigned long size);
+// Skips every encrypted member when no receiver answers or the answer fails.
+int WINAPI UnzipPasswordCallback(char* buffer, int size, const char* prompt, const char* name);
 
 // A member name as the list shows it: bytes 0 to 255, stopping at the first zero.
 std::string MemberNameText(const char* name);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/toolkit/Handles.h"
+#include "platform/toolkit/PasswordBox.h"
 
 namespace tk {
 
@@ -39,6 +40,10 @@ bool Seam::StartProcess(const std::string& commandLine, int windowStyle) {
 
 BOOL Seam::OpenFileDialog(OPENFILENAMEA* record) { return GetOpenFileNameA(record); }
 BOOL Seam::SaveFileDialog(OPENFILENAMEA* record) { return GetSaveFileNameA(record); }
+bool Seam::AskPassword(HWND owner, const std::string& text, const std::string& caption,
+                       SecretText& answer) {
+  return ShowPasswordWindow(owner, text, caption, answer);
+}
 
 namespace {
 Seam& RealSeam() {

@@ -1,5 +1,6 @@
 // The one thin seam between the program and the calls a test must be able to observe or
-// answer: message boxes, shell "open", process starts and the common file dialogs. By default
+// answer: message boxes, shell "open", process starts, the common file dialogs and the
+// password window. By default
 // every call is the real Win32 one.
 #pragma once
 #include <windows.h>
@@ -7,6 +8,8 @@
 #include <commdlg.h>
 
 #include <string>
+
+#include "platform/toolkit/Secret.h"
 
 namespace tk {
 
@@ -23,6 +26,9 @@ class Seam {
   virtual bool StartProcess(const std::string& commandLine, int windowStyle);
   virtual BOOL OpenFileDialog(OPENFILENAMEA* record);
   virtual BOOL SaveFileDialog(OPENFILENAMEA* record);
+  // The password window (PasswordBox.h): true on OK, with the password in `answer`.
+  virtual bool AskPassword(HWND owner, const std::string& text, const std::string& caption,
+                           SecretText& answer);
 };
 
 // The seam in force: the real one unless a test has installed another.

@@ -182,9 +182,10 @@ void Label::FitToText() {
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void TextBox::Create(Form& parent, int id, const TwipsRect& where, const std::string& text) {
-  CreateControl(parent, id, "EDIT", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE,
-                where, text);
+void TextBox::Create(Form& parent, int id, const TwipsRect& where, const std::string& text,
+                     DWORD style) {
+  CreateControl(parent, id, "EDIT", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | style,
+                WS_EX_CLIENTEDGE, where, text);
 }
 
 void Button::Create(Form& parent, int id, const TwipsRect& where, const std::string& caption) {

@@ -94,7 +94,9 @@ class Label : public Control {
 
 class TextBox : public Control {
  public:
-  void Create(Form& parent, int id, const TwipsRect& where, const std::string& text = {});
+  // `style`: more edit styles (ES_PASSWORD).
+  void Create(Form& parent, int id, const TwipsRect& where, const std::string& text = {},
+              DWORD style = 0);
   std::string Text() const { return Caption(); }
   void Text(const std::string& t) { Caption(t); }
 };

@@ -13,6 +13,8 @@
 #include "app/Form1.h"
 #include "platform/toolkit/Dpi.h"
 #include "platform/toolkit/Events.h"
+#include "platform/toolkit/PasswordBox.h"
+#include "gui/Watcher.h"
 #include "resources/resource.h"
 #include "support/Canvas.h"
 #include "support/GdiCount.h"
@@ -159,6 +161,16 @@ TEST_F(DpiWindow, HeaderAndBarPaintTheirWholeScaledPlaces) {
     if (GetBValue(c) > GetRValue(c) + 0x40) lastBlue = x;
   }
   EXPECT_NEAR(lastBlue, bar.right / 2, bar.bottom) << bar.right << " x " << bar.bottom;
+}
+
+TEST_F(DpiWindow, PasswordWindowIsLaidOutInTwips) {
+  tk::SecretText answer(16);
+  guitest::DialogWatcher watcher(nullptr, [](const std::string&) { return std::nullopt; });
+  tk::PasswordBox("text", "Parcelo", form->hwnd(), answer);
+  auto seen = watcher.PasswordWindows();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].clientPx.right, tk::TwipsToPixelsX(tk::kPasswordClientWidthTwips));
+  EXPECT_EQ(seen[0].clientPx.bottom, tk::TwipsToPixelsY(tk::kPasswordClientHeightTwips));
 }
 
 TEST_F(DpiWindow, AboutWindowShowsPicturesDrawnForThisResolution) {

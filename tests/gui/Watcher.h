@@ -1,5 +1,6 @@
 // Answers this process's dialogs from a second thread, as a user would: message boxes are read
-// (text, caption, icon) and closed, file dialogs get a typed name and OK or Cancel.
+// (text, caption, icon) and closed, file dialogs get a typed name and OK or Cancel, password
+// windows a typed password and Enter, or Esc.
 #pragma once
 #include <windows.h>
 #include <dlgs.h>
@@ -8,6 +9,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,9 +24,13 @@ inline std::string WindowText(HWND hwnd) {
 
 struct SeenDialog {
   std::string caption;
-  std::string text;      // a message box's text ("" for other dialogs)
+  std::string text;      // a message box's or password window's text ("" for file dialogs)
   std::string iconName;  // "exclamation", "information", "error", "question" or ""
   bool fileDialog = false;
+  bool passwordWindow = false;
+  HWND hwnd = nullptr;
+  bool ownerEnabled = true;  // for a password window: whether its owner took input meanwhile
+  RECT clientPx{};
 };
 
 inline std::string MessageBoxIcon(HWND dialog) {
@@ -58,12 +64,35 @@ inline void Press(HWND dialog, int id) {
 
 // What to do with a file dialog: type this name and press OK, or cancel when it is empty.
 using FileAnswer = std::function<std::string(const std::string& title)>;
+// What to do with a password window: type this password and press Enter, or Esc for nullopt.
+using PasswordAnswer = std::function<std::optional<std::string>(const std::string& text)>;
+
+// The masked edit box of one of our forms: what makes it a password window.
+inline HWND PasswordEdit(HWND form) {
+  for (HWND child = FindWindowExA(form, nullptr, "Edit", nullptr); child;
+       child = FindWindowExA(form, child, "Edit", nullptr))
+    if (GetWindowLongA(child, GWL_STYLE) & ES_PASSWORD) return child;
+  return nullptr;
+}
+
+// The text of a password window: its one label.
+inline std::string PasswordText(HWND form) {
+  HWND label = FindWindowExA(form, nullptr, "Static", nullptr);
+  return label ? WindowText(label) : std::string();
+}
+
+inline void PostKey(HWND target, WPARAM key) {
+  PostMessageA(target, WM_KEYDOWN, key, 1);
+  PostMessageA(target, WM_KEYUP, key, 0xC0000001);
+}
 
 class DialogWatcher {
  public:
   // fileAnswer is asked for each file dialog; message boxes are always closed with OK.
-  explicit DialogWatcher(FileAnswer fileAnswer = nullptr)
-      : fileAnswer_(std::move(fileAnswer)), thread_([this] { Run(); }) {}
+  explicit DialogWatcher(FileAnswer fileAnswer = nullptr, PasswordAnswer passwordAnswer = nullptr)
+      : fileAnswer_(std::move(fileAnswer)),
+        passwordAnswer_(std::move(passwordAnswer)),
+        thread_([this] { Run(); }) {}
   ~DialogWatcher() {
     stop_ = true;
     if (thread_.joinable()) thread_.join();
@@ -75,8 +104,14 @@ class DialogWatcher {
   std::vector<SeenDialog> MessageBoxes() {
     std::vector<SeenDialog> boxes;
     for (auto& d : Seen())
-      if (!d.fileDialog) boxes.push_back(d);
+      if (!d.fileDialog && !d.passwordWindow) boxes.push_back(d);
     return boxes;
+  }
+  std::vector<SeenDialog> PasswordWindows() {
+    std::vector<SeenDialog> windows;
+    for (auto& d : Seen())
+      if (d.passwordWindow) windows.push_back(d);
+    return windows;
   }
 
  private:
@@ -85,7 +120,9 @@ class DialogWatcher {
     GetWindowThreadProcessId(hwnd, &pid);
     char cls[32] = {};
     GetClassNameA(hwnd, cls, sizeof cls);
-    if (pid == GetCurrentProcessId() && std::string(cls) == "#32770" && IsWindowVisible(hwnd)) {
+    bool ours =
+        std::string(cls) == "#32770" || (std::string(cls) == "ParceloForm" && PasswordEdit(hwnd));
+    if (pid == GetCurrentProcessId() && ours && IsWindowVisible(hwnd)) {
       reinterpret_cast<std::vector<HWND>*>(lp)->push_back(hwnd);
     }
     return TRUE;
@@ -108,6 +145,24 @@ class DialogWatcher {
   bool Answer(HWND d) {
     SeenDialog seen;
     seen.caption = WindowText(d);
+    seen.hwnd = d;
+    if (HWND edit = PasswordEdit(d)) {
+      seen.passwordWindow = true;
+      seen.text = PasswordText(d);
+      HWND owner = GetWindow(d, GW_OWNER);
+      seen.ownerEnabled = !owner || IsWindowEnabled(owner);
+      GetClientRect(d, &seen.clientPx);
+      std::optional<std::string> password =
+          passwordAnswer_ ? passwordAnswer_(seen.text) : std::nullopt;
+      Record(seen);
+      if (password) {
+        SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password->c_str()));
+        PostKey(edit, VK_RETURN);
+      } else {
+        PostKey(edit, VK_ESCAPE);
+      }
+      return true;
+    }
     HWND edit = FileNameEdit(d);
     if (edit) {
       if (!IsWindowVisible(edit)) return false;  // not ready yet
@@ -137,6 +192,7 @@ class DialogWatcher {
   }
 
   FileAnswer fileAnswer_;
+  PasswordAnswer passwordAnswer_;
   std::atomic<bool> stop_{false};
   std::mutex mutex_;
   std::vector<SeenDialog> seen_;

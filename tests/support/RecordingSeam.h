@@ -1,8 +1,10 @@
 // A seam that records what the program asks of the platform (message boxes, shell requests,
-// process starts) and answers without showing or starting anything.
+// process starts, password windows) and answers without showing or starting anything.
 #pragma once
 #include <windows.h>
 
+#include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,7 +43,28 @@ class RecordingSeam : public tk::Seam {
     return startSucceeds;
   }
 
+  // Answers the password window with the next of `passwords` (nullopt: Cancel; none left:
+  // Cancel). Records the question, never the password.
+  bool AskPassword(HWND owner, const std::string& text, const std::string& caption,
+                   tk::SecretText& answer) override {
+    passwordQuestions.push_back({text, caption, owner});
+    std::optional<std::string> next;
+    if (!passwords.empty()) {
+      next = passwords.front();
+      passwords.pop_front();
+    }
+    if (!next) return false;
+    next->copy(answer.Data(), answer.Capacity() - 1);
+    return true;
+  }
+
+  struct Question {
+    std::string text, caption;
+    HWND owner;
+  };
   std::vector<Message> messages;
+  std::deque<std::optional<std::string>> passwords;
+  std::vector<Question> passwordQuestions;
   std::vector<ShellCall> shellCalls;
   std::vector<Start> starts;
   bool startSucceeds = true;

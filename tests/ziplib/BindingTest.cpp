@@ -1,4 +1,5 @@
-// The program's side of the two libraries: record contents, callback arithmetic and texts.
+// The program's side of the two libraries: record contents, callback arithmetic and texts, and
+// the password callback answered through the seam.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,6 +8,8 @@
 #include <vector>
 
 #include "app/Form1.h"
+#include "platform/toolkit/Seam.h"
+#include "support/RecordingSeam.h"
 #include "ziplib/UnzipBinding.h"
 #include "ziplib/ZipBinding.h"
 
@@ -49,10 +52,19 @@ TEST(StatusTexts, NameEveryCodeOfTheHeadersInWordsOfTheirOwn) {
                               ZIP32_READ_ARCHIVE, ZIP32_NOTHING_TO_DO, ZIP32_NO_ARCHIVE,
                               ZIP32_WRITE,        ZIP32_CREATE,        ZIP32_PARAMETERS,
                               ZIP32_OPEN_INPUT,   ZIP32_UNSUPPORTED,   ziplib::kLibraryMissing};
-  const int32_t unzipCodes[] = {
-      UNZIP32_OK,        UNZIP32_WARNING,   UNZIP32_MEMBER_ERROR, UNZIP32_DIRECTORY_ERROR,
-      UNZIP32_NO_MEMORY, UNZIP32_NOT_FOUND, UNZIP32_PARAMETERS,   UNZIP32_NO_MATCH,
-      UNZIP32_DISK_FULL, UNZIP32_CANCELLED, UNZIP32_UNSUPPORTED,  ziplib::kLibraryMissing};
+  const int32_t unzipCodes[] = {UNZIP32_OK,
+                                UNZIP32_WARNING,
+                                UNZIP32_MEMBER_ERROR,
+                                UNZIP32_DIRECTORY_ERROR,
+                                UNZIP32_NO_MEMORY,
+                                UNZIP32_NOT_FOUND,
+                                UNZIP32_PARAMETERS,
+                                UNZIP32_NO_MATCH,
+                                UNZIP32_DISK_FULL,
+                                UNZIP32_CANCELLED,
+                                UNZIP32_UNSUPPORTED,
+                                UNZIP32_BAD_PASSWORD,
+                                ziplib::kLibraryMissing};
   for (auto [codes, text] :
        {std::pair{std::vector<int32_t>(std::begin(zipCodes), std::end(zipCodes)),
                   &ziplib::ZipStatusText},
@@ -160,6 +172,53 @@ TEST_F(Callbacks, ProgressOverTwoGibibytesAndOfTinyFilesStaysExact) {
   form.StartProgress(100000);
   for (int i = 0; i < 100; ++i) form.AdvanceProgress(100);  // each 0.1 % of the total
   EXPECT_EQ(form.XP_ProgressBarBlue.Value(), 10000);
+}
+
+}  // namespace
+
+namespace {
+
+// The password window answered through the seam, as the library's callback asks for it.
+TEST_F(Callbacks, PasswordCallbackAsksThroughTheWindowAndAnswersTheLibrary) {
+  form.unzipOptions.ListOnly = 1;
+  form.RunUnzip();  // fills the slots
+  EXPECT_EQ(form.unzipCallbacks.Password, &ziplib::UnzipPasswordCallback);
+  form.unzipZipFileName = "C:\\s.zip";
+  char buffer[80];
+  EXPECT_EQ(ziplib::UnzipPasswordCallback(buffer, sizeof buffer, UNZIP32_PASSWORD_PROMPT, "a"),
+            UNZIP32_PASSWORD_SKIP_ALL)
+      << "no receiver between calls";
+
+  testsupport::RecordingSeam seam;
+  tk::SeamOverride install(seam);
+  ziplib::UnzipEventsScope scope(form);
+  seam.passwords = {"wrong", "secret", std::nullopt};
+  // Typed, then wrong and typed again, then cancelled.
+  const struct {
+    const char* prompt;
+    int result;
+    const char* buffer;
+  } steps[] = {
+      {UNZIP32_PASSWORD_PROMPT, UNZIP32_PASSWORD_GIVEN, "wrong"},
+      {UNZIP32_PASSWORD_AGAIN, UNZIP32_PASSWORD_GIVEN, "secret"},
+      {UNZIP32_PASSWORD_PROMPT, UNZIP32_PASSWORD_SKIP_ALL, nullptr},
+  };
+  for (const auto& step : steps) {
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(ziplib::UnzipPasswordCallback(buffer, sizeof buffer, step.prompt, "d/a.txt"),
+              step.result);
+    if (step.buffer) {
+      EXPECT_STREQ(buffer, step.buffer);
+    }
+  }
+  ASSERT_EQ(seam.passwordQuestions.size(), 3u);
+  for (const auto& q : seam.passwordQuestions) {
+    EXPECT_EQ(q.caption, "Parcelo");
+    EXPECT_EQ(q.owner, form.hwnd()) << "owned by the main window";
+  }
+  EXPECT_EQ(seam.passwordQuestions[0].text,
+            "Enter the password of \"d/a.txt\" in the Zip file C:\\s.zip:");
+  EXPECT_EQ(seam.passwordQuestions[1].text.rfind("The password was wrong. ", 0), 0u);
 }
 
 }  // namespace
