@@ -39,6 +39,16 @@ class Workflow : public guitest::WindowTest {
     form->Command2.Click();
     return watcher.MessageBoxes();
   }
+  // Unzips, answering each password window with the next answer (nullopt: Esc); returns every
+  // window seen, password windows and message boxes in turn.
+  std::vector<guitest::SeenDialog> UnzipAnswering(std::vector<std::optional<std::string>> answers) {
+    size_t next = 0;
+    DialogWatcher watcher(nullptr, [&](const std::string&) {
+      return next < answers.size() ? answers[next++] : std::nullopt;
+    });
+    form->Command2.Click();
+    return watcher.Seen();
+  }
   bool IdleAfterTimer() {
     return PumpUntil([&] { return form->Label1.Visible() && !form->XP_ProgressBarBlue.Visible(); },
                      6000);
@@ -318,6 +328,91 @@ TEST_F(Workflow, UnicodeNamesAreListedAsPassedAndExtractedUnderTheirTrueNames) {
   std::string target = Path("intl");
   std::wstring wideTarget(target.begin(), target.end());
   EXPECT_NE(GetFileAttributesW((wideTarget + wide).c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+}  // namespace
+
+namespace {
+
+// Encrypted members through the real window and library, the password window answered as a
+// user answers it. 7-Zip makes the archives.
+TEST_F(Workflow, EncryptedMembersAreAskedForOnceAndAWrongPasswordAgain) {
+  const struct {
+    const char* method;
+    std::vector<std::optional<std::string>> answers;
+  } cases[] = {{"ZipCrypto", {"secret"}}, {"AES256", {"nope", "secret"}}};
+  const std::vector<std::string> members = {"a.txt=3000", "docs/b.txt=70000", "plain.txt=50p"};
+  for (const auto& c : cases) {
+    std::string archive = Path(std::string(c.method) + ".zip");
+    ASSERT_EQ(Oracle("encrypt", archive,
+                     [&] {
+                       std::vector<std::string> args = {c.method, "secret"};
+                       args.insert(args.end(), members.begin(), members.end());
+                       return args;
+                     }()),
+              "OK");
+    ASSERT_TRUE(List(archive).empty());
+    ASSERT_EQ(form->List1.ListCount(), 3);
+    auto seen = UnzipAnswering(c.answers);
+    ASSERT_EQ(seen.size(), c.answers.size()) << c.method << ": asked once, no message";
+    for (size_t i = 0; i < seen.size(); ++i) {
+      EXPECT_TRUE(seen[i].passwordWindow);
+      EXPECT_EQ(seen[i].caption, "Parcelo");
+      EXPECT_EQ(
+          seen[i].text.rfind(i == 0 ? "Enter the password of \"" : "The password was wrong.", 0),
+          0u)
+          << seen[i].text;
+      EXPECT_NE(seen[i].text.find(archive), std::string::npos) << seen[i].text;
+    }
+    std::string target = Path(c.method);
+    EXPECT_EQ(Oracle("same", target, members), "OK") << c.method;
+    ASSERT_TRUE(IdleAfterTimer());
+    EXPECT_EQ(form->Label1.Caption(), "Files Saved in: " + target);
+  }
+}
+
+TEST_F(Workflow, CancelOrWrongPasswordsSkipTheEncryptedFilesAndSaySo) {
+  const struct {
+    const char* name;
+    std::vector<std::string> members;
+    std::vector<std::optional<std::string>> answers;
+    size_t asked;
+    const char* counts;
+    const char* why;
+    const char* icon;
+  } cases[] = {
+      {"cancelled",
+       {"a.txt=100", "b.txt=200", "c.txt=10p", "d.txt=20p", "e.txt=30p"},
+       {std::nullopt},
+       1,  // Cancel skips every encrypted member
+       "3 of 5",
+       "2 encrypted files were skipped: no password was given.",
+       "information"},
+      {"wrong",
+       {"a.txt=100", "c.txt=10p"},
+       {"bad", "worse", "worst"},
+       3,  // three tries, then the member is refused
+       "1 of 2",
+       "1 encrypted file was skipped: the password was wrong.",
+       "exclamation"},
+  };
+  for (const auto& c : cases) {
+    std::string archive = Path(std::string(c.name) + ".zip");
+    std::vector<std::string> args = {"AES256", "secret"};
+    args.insert(args.end(), c.members.begin(), c.members.end());
+    ASSERT_EQ(Oracle("encrypt", archive, args), "OK");
+    ASSERT_TRUE(List(archive).empty());
+    auto seen = UnzipAnswering(c.answers);
+    ASSERT_EQ(seen.size(), c.asked + 1) << c.name;
+    const auto& box = seen.back();
+    EXPECT_FALSE(box.passwordWindow);
+    EXPECT_EQ(box.text, "The Zip file " + archive + " was extracted into " + Path(c.name) + ": " +
+                            c.counts + " files were saved.\r\n\r\n" + c.why + "     ");
+    EXPECT_EQ(box.iconName, c.icon) << c.name;
+    EXPECT_EQ(GetFileAttributesA((Path(c.name) + "\\a.txt").c_str()), INVALID_FILE_ATTRIBUTES)
+        << "nothing of a skipped member";
+    EXPECT_EQ(Oracle("same", Path(c.name), {"c.txt=10p"}), "OK");
+  }
 }
 
 }  // namespace

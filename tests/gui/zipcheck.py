@@ -6,11 +6,18 @@
     zipcheck.py RESULT make ZIP NAME=SIZE...  writes an archive (names may contain '/'; SIZE 'dir' for a folder,
                                               'link' for a symbolic link to a.txt, a trailing 's' stores instead
                                               of deflating)
+    zipcheck.py RESULT encrypt ZIP METHOD PASSWORD NAME=SIZE...
+                                              7-Zip writes an archive whose members are encrypted with METHOD
+                                              (ZipCrypto, AES256 ...) under PASSWORD; a trailing 'p' on SIZE leaves
+                                              that member plain (added after the encrypted ones)
+    zipcheck.py RESULT same DIR NAME=SIZE...  each file NAME under DIR holds what make and encrypt write for it
 
 Paths are Unix paths. Writes 'OK' or the first difference to RESULT (Wine does not pass exit codes
 of Unix programs back reliably)."""
 import os
+import subprocess
 import sys
+import tempfile
 import zipfile
 
 
@@ -74,10 +81,38 @@ def make(zpath, members):
     return 'OK'
 
 
+def encrypt(zpath, args):
+    method, password, *members = args
+    with tempfile.TemporaryDirectory() as work:
+        groups = ([], [])  # encrypted, plain
+        for member in members:
+            name, size = member.rsplit('=', 1)
+            path = os.path.join(work, *name.split('/'))
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, 'wb') as f:
+                f.write(content(name, int(size.rstrip('p'))))
+            groups[size.endswith('p')].append(name)
+        for names, options in zip(groups, ([f'-p{password}', f'-mem={method}'], [])):
+            if names:
+                subprocess.run(['7z', 'a', '-tzip', *options, zpath, *names], cwd=work, check=True,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return 'OK'
+
+
+def same(root, members):
+    for member in members:
+        name, size = member.rsplit('=', 1)
+        path = os.path.join(root, *name.split('/'))
+        if not os.path.isfile(path) or open(path, 'rb').read() != content(name, int(size.rstrip('p'))):
+            return f'{name} missing or different'
+    return 'OK'
+
+
 def main():
     result, mode, zpath, *rest = sys.argv[1:]
     try:
-        text = {'check': check, 'tree': tree, 'make': make}[mode](zpath, rest if mode != 'tree' else rest[0])
+        modes = {'check': check, 'tree': tree, 'make': make, 'encrypt': encrypt, 'same': same}
+        text = modes[mode](zpath, rest if mode != 'tree' else rest[0])
     except Exception as e:  # reported to the test, which fails with it
         text = f'{type(e).__name__}: {e}'
     with open(result + '.tmp', 'w') as f:
