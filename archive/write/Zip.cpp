@@ -46,10 +46,68 @@ struct Input {
 
 bool HasWildcard(const std::string& text) { return text.find_first_of("*?") != std::string::npos; }
 
+// The files found, one per member name. A second file under a name already taken is a
+// conflict, reported with both files named; the same file named twice is stored once.
+class InputList {
+ public:
+  explicit InputList(ZipEvents& events) : events_(events) {}
+
+  void Add(Input input) {
+    std::string key = NameKey(input.member);
+    const size_t hash = std::hash<std::string>{}(key);
+    for (auto [at, end] = byName_.equal_range(hash); at != end; ++at) {
+      const Input& earlier = items_[at->second];
+      if (NameKey(earlier.member) != key) continue;
+      std::error_code ec;
+      if (fs::equivalent(earlier.source, input.source, ec) ||
+          (input.isDirectory && earlier.isDirectory)) {
+        return;  // the same file named twice
+      }
+      conflict = true;  // before the message: a plan on another thread stops at it
+      events_.Message("error: two files would be stored under one name \"" + input.member +
+                      "\": " + Quoted(earlier.source) + " and " + Quoted(input.source) + "\n");
+      return;
+    }
+    size_t index = items_.size();
+    byName_.emplace(hash, index);
+    if (lock_) {
+      std::lock_guard<Mutex> guard(*lock_);
+      items_.push_back(std::move(input));
+    } else {
+      items_.push_back(std::move(input));
+    }
+    if (found_) found_(index);
+  }
+
+  // The names seen are needed only while collecting; by the thousand they weigh.
+  void ForgetNames() { std::unordered_multimap<size_t, size_t>().swap(byName_); }
+
+  // For a collection on another thread: the list grows under `lock`, and `found` hears of
+  // each new input after it is stored.
+  void Share(Mutex& lock, std::function<void(size_t index)> found) {
+    lock_ = &lock;
+    found_ = std::move(found);
+  }
+
+  size_t size() const { return items_.size(); }
+  const Input& operator[](size_t index) const { return items_[index]; }
+
+  std::atomic<bool> conflict = false;
+
+ private:
+  ZipEvents& events_;
+  std::deque<Input> items_;  // a deque keeps them in place as it grows
+  // Hashes of the names seen, to their inputs: a fraction of the memory of the names.
+  std::unordered_multimap<size_t, size_t> byName_;
+  Mutex* lock_ = nullptr;
+  std::function<void(size_t)> found_;
+};
+
 // Gathers the files a request names, with their member names.
 class Collector {
  public:
-  Collector(const ZipRequest& request, ZipEvents& events) : request_(request), events_(events) {
+  Collector(const ZipRequest& request, ZipEvents& events)
+      : inputs(events), request_(request), events_(events) {
     std::error_code ec;
     if (fs::exists(request.archive, ec)) {
       archive_ = request.archive;
@@ -112,24 +170,14 @@ class Collector {
     AddNamed(source, member, false, size);
   }
 
-  // The names seen are needed only while collecting; by the thousand they weigh.
-  void ForgetNames() { std::unordered_multimap<size_t, size_t>().swap(byName_); }
-
-  // For a collection on another thread: `inputs` grows under `lock`, and `found` hears of
-  // each new one after it is stored.
-  void Share(Mutex& lock, std::function<void(size_t index)> found) {
-    lock_ = &lock;
-    found_ = std::move(found);
-  }
   // Ends the collection early, from another thread.
   void Stop() { stopped_ = true; }
   // The new archive's temporary file, when it exists while collecting: left out as the
   // archive is.
   void Skip(const fs::path& temp) { temp_ = temp; }
 
-  std::deque<Input> inputs;  // a deque keeps them in place as it grows
+  InputList inputs;
   std::atomic<bool> missing = false;
-  std::atomic<bool> conflict = false;
 
  private:
   std::string MemberName(const fs::path& shown) const {
@@ -205,39 +253,7 @@ class Collector {
 
   void AddInput(const fs::path& source, const std::string& member, bool isDirectory, uint64_t size,
                 int64_t modified, const FileFacts& facts) {
-    std::string key = NameKey(member);
-    const size_t hash = std::hash<std::string>{}(key);
-    const Input* earlierPtr = nullptr;
-    for (auto [at, end] = byName_.equal_range(hash); at != end && !earlierPtr; ++at) {
-      if (NameKey(inputs[at->second].member) == key) earlierPtr = &inputs[at->second];
-    }
-    if (earlierPtr) {
-      const Input& earlier = *earlierPtr;
-      std::error_code ec;
-      if (fs::equivalent(earlier.source, source, ec) || (isDirectory && earlier.isDirectory)) {
-        return;  // the same file named twice
-      }
-      conflict = true;  // before the message: a plan on another thread stops at it
-      events_.Message("error: two files would be stored under one name \"" + member +
-                      "\": " + Quoted(earlier.source) + " and " + Quoted(source) + "\n");
-      return;
-    }
-    Input input;
-    input.source = source.native();
-    input.member = member;
-    input.isDirectory = isDirectory;
-    input.size = size;
-    input.modified = modified;
-    input.facts = facts;
-    size_t index = inputs.size();
-    byName_.emplace(hash, index);
-    if (lock_) {
-      std::lock_guard<Mutex> guard(*lock_);
-      inputs.push_back(std::move(input));
-    } else {
-      inputs.push_back(std::move(input));
-    }
-    if (found_) found_(index);
+    inputs.Add(Input{source.native(), member, isDirectory, size, modified, facts});
   }
 
   void Missing(const fs::path& path, const std::string& why) {
@@ -249,11 +265,7 @@ class Collector {
   ZipEvents& events_;
   fs::path archive_;
   uint64_t archiveSize_ = 0;  // a file of another size is not the archive
-  // Hashes of the names seen, to their inputs: a fraction of the memory of the names.
-  std::unordered_multimap<size_t, size_t> byName_;
   fs::path temp_;
-  Mutex* lock_ = nullptr;
-  std::function<void(size_t)> found_;
   std::atomic<bool> stopped_ = false;
 };
 
@@ -354,7 +366,7 @@ class WalkingPlan final : public Plan, private ZipEvents {
   void Start(FilePrefetcher* prefetch, const fs::path& temp) override {
     prefetch_ = prefetch;
     collector_.Skip(temp);
-    collector_.Share(mutex_, [this](size_t index) { OnFound(index); });
+    collector_.inputs.Share(mutex_, [this](size_t index) { OnFound(index); });
     thread_ = std::thread([this] { Collect(); });
   }
 
@@ -372,7 +384,7 @@ class WalkingPlan final : public Plan, private ZipEvents {
       lock.unlock();
       events_.Message(found.message);
       lock.lock();
-      if (collector_.conflict) {
+      if (collector_.inputs.conflict) {
         // Let the walk finish: the message names both files, and any other conflicts follow.
         wake_.wait(lock, [this] { return done_; });
         for (; !found_.empty(); found_.pop_front()) {
@@ -390,7 +402,7 @@ class WalkingPlan final : public Plan, private ZipEvents {
     collector_.Stop();
     if (thread_.joinable()) thread_.join();
   }
-  bool conflict() const override { return collector_.conflict; }
+  bool conflict() const override { return collector_.inputs.conflict; }
   bool missing() const override { return collector_.missing; }
 
  private:
@@ -403,7 +415,7 @@ class WalkingPlan final : public Plan, private ZipEvents {
   void Collect() {
     try {
       for (const auto& name : request_.names) collector_.AddName(name);
-      collector_.ForgetNames();
+      collector_.inputs.ForgetNames();
     } catch (...) {
       std::lock_guard<Mutex> lock(mutex_);
       failure_ = std::current_exception();
@@ -443,24 +455,118 @@ class WalkingPlan final : public Plan, private ZipEvents {
   std::thread thread_;
 };
 
+// The items of a new archive that updates `dir` with `inputs`: the old members in their
+// order, each kept or replaced by the file of its name (with update or freshen only by a
+// newer one), then (unless freshening) the files that are new. `*changes` tells whether
+// anything is replaced or added.
+std::vector<Item> UpdatedItems(const ZipRequest& request, const Directory& dir,
+                               const InputList& inputs, bool* changes) {
+  std::map<std::string, size_t> byName;  // only needed to update an archive
+  if (!dir.entries.empty()) {
+    for (size_t i = 0; i < inputs.size(); ++i) byName.emplace(NameKey(inputs[i].member), i);
+  }
+  std::vector<Item> items;
+  std::vector<bool> handled(inputs.size(), false);
+  *changes = false;
+  for (const Entry& e : dir.entries) {
+    auto found = byName.find(NameKey(e.name));
+    if (found == byName.end()) {
+      items.push_back(Item{&e, nullptr, false});
+      continue;
+    }
+    const Input* input = &inputs[found->second];
+    handled[found->second] = true;
+    bool replace = true;
+    if (request.update || request.freshen) {
+      auto memberTime = e.ModifiedUnix();
+      replace = !memberTime || input->modified > *memberTime + 1;  // DOS times have 2 s steps
+    }
+    items.push_back(replace ? Item{nullptr, input, true} : Item{&e, nullptr, false});
+    *changes = *changes || replace;
+  }
+  if (!request.freshen) {
+    for (size_t i = 0; i < inputs.size(); ++i) {
+      if (handled[i]) continue;
+      items.push_back(Item{nullptr, &inputs[i], false});
+      *changes = true;
+    }
+  }
+  return items;
+}
+
+// The members of `dir` that no pattern of the request matches, with a line for each one
+// that does; `*removed` counts those.
+std::vector<Item> ItemsLeftAfterDeleting(const ZipRequest& request, const Directory& dir,
+                                         ZipEvents& events, size_t* removed) {
+  std::vector<Item> items;
+  *removed = 0;
+  for (const Entry& e : dir.entries) {
+    bool match = false;
+    for (const auto& name : request.names) {
+      match = match || WildcardMatch(PathToUtf8(name.generic_u8string()), e.name, false);
+    }
+    if (match) {
+      ++*removed;
+      if (!request.quiet) events.Message("deleting: " + e.name + "\n");
+    } else {
+      items.push_back(Item{&e, nullptr, false});
+    }
+  }
+  return items;
+}
+
+// The progress line for a member added, and FileDone for a file; false when the caller
+// cancels.
+bool Report(const ZipRequest& request, ZipEvents& events, const Item& item,
+            const ZipWriter::Result& result) {
+  const Input& input = *item.add;
+  if (input.isDirectory) {
+    if (!request.quiet) events.Message("  adding: " + input.member + " (stored 0%)\n");
+    return true;
+  }
+  if (!request.quiet) {
+    std::string how = result.method == 0
+                          ? "stored 0%"
+                          : "deflated " + Percent(result.compressedSize, result.uncompressedSize);
+    events.Message(std::string(item.replaces ? "updating: " : "  adding: ") + input.member + " (" +
+                   how + ")\n");
+  }
+  return events.FileDone(input.source, result.uncompressedSize);
+}
+
+// The archive comment: with askComment what ZipEvents::Comment gives, else the old one.
+std::string NewComment(const ZipRequest& request, ZipEvents& events,
+                       const std::string& oldComment) {
+  if (request.askComment) {
+    if (auto given = events.Comment(oldComment)) return *given;
+  }
+  return oldComment;
+}
+
 class Job {
  public:
   Job(const ZipRequest& request, ZipEvents& events) : request_(request), events_(events) {}
   ZipStatus Run();
 
  private:
+  // Opens the existing archive, if there is one, and reads its directory; a status when
+  // that fails.
+  std::optional<ZipStatus> ReadExisting();
+  ZipStatus Delete();
+  // Updates or freshens the existing archive, or creates a new one from what the names
+  // give, gathered first.
+  ZipStatus Update();
   // Writes the new archive to a temporary file and puts it in the archive's place.
   ZipStatus Write(Plan& plan, const std::string& comment);
   ZipStatus Write(const std::vector<Item>& items, const std::string& comment) {
     ListedPlan plan(items);
     return Write(plan, comment);
   }
+  // Writes the plan's members; a status when the run ends without an archive to publish.
+  std::optional<ZipStatus> WriteMembers(Plan& plan, ZipWriter& writer, FilePrefetcher* prefetch);
   // Adds a folder, or a file read here or by the prefetcher (`ready`); false when the file
   // could not be read (a warning, and the member is left out).
   bool AddMember(ZipWriter& writer, const Input& input, std::optional<PrefetchedFile> ready);
-  // The progress line, and FileDone for a file; false when the caller cancels.
-  bool Report(const Item& item, const ZipWriter::Result& result);
-  std::string Comment(const std::string& oldComment);
   ZipStatus FailWriting(const ArchiveError& e);
   ZipStatus Fail(ZipStatus status, const std::string& message) {
     events_.Message("error: " + message + "\n");
@@ -469,7 +575,7 @@ class Job {
 
   const ZipRequest& request_;
   ZipEvents& events_;
-  std::unique_ptr<FileStream> old_;
+  std::unique_ptr<FileStream> old_;  // the existing archive, if any
   Directory dir_;
   bool missing_ = false;
 };
@@ -478,87 +584,52 @@ ZipStatus Job::Run() {
   if (request_.encrypt) return Fail(ZipStatus::kUnsupportedOption, "encryption is not supported");
   if (request_.archive.empty()) return Fail(ZipStatus::kBadParameters, "no archive name");
   if (request_.names.empty()) return Fail(ZipStatus::kNothingToDo, "nothing to do");
-
-  std::error_code ec;
-  bool exists = fs::exists(request_.archive, ec) && fs::file_size(request_.archive, ec) > 0 && !ec;
-  if (exists) {
-    int error = 0;
-    old_ = FileStream::TryOpen(request_.archive, FileStream::Mode::kRead, &error);
-    if (!old_) return Fail(ZipStatus::kReadError, "cannot read " + Quoted(request_.archive));
-    try {
-      dir_ = ReadDirectory(*old_);
-    } catch (const ArchiveError& e) {
-      return Fail(e.fault() == Fault::kReadFailed ? ZipStatus::kReadError : ZipStatus::kFormatError,
-                  Quoted(request_.archive) + " is not a readable Zip archive (" + e.what() +
-                      "); it was left unchanged");
-    }
-  }
-
-  std::vector<Item> items;
-  if (request_.deleteEntries) {
-    if (!exists) return Fail(ZipStatus::kMissingArchive, Quoted(request_.archive) + " not found");
-    size_t removed = 0;
-    for (const Entry& e : dir_.entries) {
-      bool match = false;
-      for (const auto& name : request_.names) {
-        match = match || WildcardMatch(PathToUtf8(name.generic_u8string()), e.name, false);
-      }
-      if (match) {
-        ++removed;
-        if (!request_.quiet) events_.Message("deleting: " + e.name + "\n");
-      } else {
-        items.push_back(Item{&e, nullptr, false});
-      }
-    }
-    if (removed == 0) return Fail(ZipStatus::kNothingToDo, "nothing matched; nothing to do");
-    return Write(items, dir_.comment);
-  }
-
-  if (!exists && !request_.freshen) {
+  if (auto failed = ReadExisting()) return *failed;
+  if (request_.deleteEntries) return Delete();
+  if (!old_ && !request_.freshen) {
     WalkingPlan plan(request_, events_);
     return Write(plan, {});
   }
+  return Update();
+}
+
+std::optional<ZipStatus> Job::ReadExisting() {
+  std::error_code ec;
+  bool exists = fs::exists(request_.archive, ec) && fs::file_size(request_.archive, ec) > 0 && !ec;
+  if (!exists) return std::nullopt;
+  int error = 0;
+  old_ = FileStream::TryOpen(request_.archive, FileStream::Mode::kRead, &error);
+  if (!old_) return Fail(ZipStatus::kReadError, "cannot read " + Quoted(request_.archive));
+  try {
+    dir_ = ReadDirectory(*old_);
+  } catch (const ArchiveError& e) {
+    return Fail(e.fault() == Fault::kReadFailed ? ZipStatus::kReadError : ZipStatus::kFormatError,
+                Quoted(request_.archive) + " is not a readable Zip archive (" + e.what() +
+                    "); it was left unchanged");
+  }
+  return std::nullopt;
+}
+
+ZipStatus Job::Delete() {
+  if (!old_) return Fail(ZipStatus::kMissingArchive, Quoted(request_.archive) + " not found");
+  size_t removed = 0;
+  std::vector<Item> items = ItemsLeftAfterDeleting(request_, dir_, events_, &removed);
+  if (removed == 0) return Fail(ZipStatus::kNothingToDo, "nothing matched; nothing to do");
+  return Write(items, dir_.comment);
+}
+
+ZipStatus Job::Update() {
   Collector collector(request_, events_);
   for (const auto& name : request_.names) collector.AddName(name);
-  collector.ForgetNames();
-  if (collector.conflict) {
+  collector.inputs.ForgetNames();
+  if (collector.inputs.conflict) {
     return Fail(ZipStatus::kBadParameters, "member names must be unique; nothing was written");
   }
   missing_ = collector.missing;
-
-  std::map<std::string, size_t> byName;  // only needed to update an archive
-  if (!dir_.entries.empty()) {
-    for (size_t i = 0; i < collector.inputs.size(); ++i) {
-      byName.emplace(NameKey(collector.inputs[i].member), i);
-    }
-  }
-  std::vector<bool> handled(collector.inputs.size(), false);
   bool changes = false;
-  for (const Entry& e : dir_.entries) {
-    auto found = byName.find(NameKey(e.name));
-    if (found == byName.end()) {
-      items.push_back(Item{&e, nullptr, false});
-      continue;
-    }
-    const Input* input = &collector.inputs[found->second];
-    handled[found->second] = true;
-    bool replace = true;
-    if (request_.update || request_.freshen) {
-      auto memberTime = e.ModifiedUnix();
-      replace = !memberTime || input->modified > *memberTime + 1;  // DOS times have 2 s steps
-    }
-    items.push_back(replace ? Item{nullptr, input, true} : Item{&e, nullptr, false});
-    changes = changes || replace;
-  }
-  if (!request_.freshen) {
-    for (size_t i = 0; i < collector.inputs.size(); ++i) {
-      if (handled[i]) continue;
-      items.push_back(Item{nullptr, &collector.inputs[i], false});
-      changes = true;
-    }
-  }
+  std::vector<Item> items = UpdatedItems(request_, dir_, collector.inputs, &changes);
   if (!changes) {
-    if (exists) return missing_ ? ZipStatus::kCannotOpenInput : ZipStatus::kOk;
+    if (old_) return missing_ ? ZipStatus::kCannotOpenInput : ZipStatus::kOk;
     return missing_
                ? Fail(ZipStatus::kCannotOpenInput, "no file could be read; nothing was written")
                : Fail(ZipStatus::kNothingToDo, "nothing to do");
@@ -575,7 +646,7 @@ ZipStatus Job::Write(Plan& plan, const std::string& oldComment) {
   }
   try {
     ZipWriter writer(temp->stream(), request_.level, request_.workers);
-    // Files are read and compressed on the workers ahead of the loop below.
+    // Files are read and compressed on the workers ahead of the writer.
     std::unique_ptr<FilePrefetcher> prefetch;
     if (ParallelDeflate* engine = writer.Parallel()) {
       prefetch = std::make_unique<FilePrefetcher>(*engine, std::vector<FilePrefetcher::File>{});
@@ -585,33 +656,8 @@ ZipStatus Job::Write(Plan& plan, const std::string& oldComment) {
       Plan& plan;
       ~StopFirst() { plan.Stop(); }
     } stopFirst{plan};
-    size_t count = 0;
-    size_t added = 0;
-    for (std::optional<Item> item; (item = plan.Next()); ++count) {
-      if (item->copy) {
-        writer.CopyMember(*old_, *item->copy);
-        continue;
-      }
-      std::optional<PrefetchedFile> ready;
-      if (prefetch && ReadAhead(*item->add)) ready = prefetch->Take(count);
-      if (!AddMember(writer, *item->add, std::move(ready))) continue;
-      ++added;
-      if (!Report(*item, writer.last())) {
-        return Fail(ZipStatus::kCancelled,
-                    "cancelled; " + Quoted(request_.archive) + " was left as it was");
-      }
-    }
-    if (plan.conflict()) {
-      return Fail(ZipStatus::kBadParameters, "member names must be unique; nothing was written");
-    }
-    missing_ = missing_ || plan.missing();
-    if (added == 0 && !old_) {
-      if (count == 0 && !missing_) return Fail(ZipStatus::kNothingToDo, "nothing to do");
-      return Fail(missing_ ? ZipStatus::kCannotOpenInput : ZipStatus::kNothingToDo,
-                  count == 0 ? "no file could be read; nothing was written"
-                             : "no file could be added; nothing was written");
-    }
-    writer.Finish(Comment(oldComment));
+    if (auto ended = WriteMembers(plan, writer, prefetch.get())) return *ended;
+    writer.Finish(NewComment(request_, events_, oldComment));
     temp->stream().Close();
   } catch (const ArchiveError& e) {
     return FailWriting(e);
@@ -623,6 +669,37 @@ ZipStatus Job::Write(Plan& plan, const std::string& oldComment) {
                 "cannot replace " + Quoted(request_.archive) + ": " + ec.message());
   }
   return missing_ ? ZipStatus::kCannotOpenInput : ZipStatus::kOk;
+}
+
+std::optional<ZipStatus> Job::WriteMembers(Plan& plan, ZipWriter& writer,
+                                           FilePrefetcher* prefetch) {
+  size_t count = 0;
+  size_t added = 0;
+  for (std::optional<Item> item; (item = plan.Next()); ++count) {
+    if (item->copy) {
+      writer.CopyMember(*old_, *item->copy);
+      continue;
+    }
+    std::optional<PrefetchedFile> ready;
+    if (prefetch && ReadAhead(*item->add)) ready = prefetch->Take(count);
+    if (!AddMember(writer, *item->add, std::move(ready))) continue;
+    ++added;
+    if (!Report(request_, events_, *item, writer.last())) {
+      return Fail(ZipStatus::kCancelled,
+                  "cancelled; " + Quoted(request_.archive) + " was left as it was");
+    }
+  }
+  if (plan.conflict()) {
+    return Fail(ZipStatus::kBadParameters, "member names must be unique; nothing was written");
+  }
+  missing_ = missing_ || plan.missing();
+  if (added == 0 && !old_) {
+    if (count == 0 && !missing_) return Fail(ZipStatus::kNothingToDo, "nothing to do");
+    return Fail(missing_ ? ZipStatus::kCannotOpenInput : ZipStatus::kNothingToDo,
+                count == 0 ? "no file could be read; nothing was written"
+                           : "no file could be added; nothing was written");
+  }
+  return std::nullopt;
 }
 
 bool Job::AddMember(ZipWriter& writer, const Input& input, std::optional<PrefetchedFile> ready) {
@@ -657,29 +734,6 @@ bool Job::AddMember(ZipWriter& writer, const Input& input, std::optional<Prefetc
     return false;
   }
   return true;
-}
-
-bool Job::Report(const Item& item, const ZipWriter::Result& result) {
-  const Input& input = *item.add;
-  if (input.isDirectory) {
-    if (!request_.quiet) events_.Message("  adding: " + input.member + " (stored 0%)\n");
-    return true;
-  }
-  if (!request_.quiet) {
-    std::string how = result.method == 0
-                          ? "stored 0%"
-                          : "deflated " + Percent(result.compressedSize, result.uncompressedSize);
-    events_.Message(std::string(item.replaces ? "updating: " : "  adding: ") + input.member + " (" +
-                    how + ")\n");
-  }
-  return events_.FileDone(input.source, result.uncompressedSize);
-}
-
-std::string Job::Comment(const std::string& oldComment) {
-  if (request_.askComment) {
-    if (auto given = events_.Comment(oldComment)) return *given;
-  }
-  return oldComment;
 }
 
 ZipStatus Job::FailWriting(const ArchiveError& e) {
