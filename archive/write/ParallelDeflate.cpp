@@ -194,6 +194,106 @@ struct Chunk {
 // closes a stream whose chunks all ended in a sync flush.
 constexpr unsigned char kFinalEmptyBlock[] = {0x03, 0x00};
 
+// The chunks of one large source on their way through the workers: read in order on the
+// calling thread, deflated side by side, written out in order. The workers hold pointers
+// into it, so it waits for the chunks in flight before it goes.
+class ChunkPipeline {
+ public:
+  ChunkPipeline(WorkerPool& pool, DeflateStates& states) : pool_(pool), states_(states) {}
+  ~ChunkPipeline() {
+    while (!inFlight_.empty()) WaitOldest();
+  }
+  ChunkPipeline(const ChunkPipeline&) = delete;
+  ChunkPipeline& operator=(const ChunkPipeline&) = delete;
+
+  // The next chunk of up to kChunkBytes from `read`, with the 32 KiB before it as its
+  // dictionary; null at the end.
+  std::shared_ptr<Chunk> Read(const std::function<size_t(void*, size_t)>& read) {
+    constexpr size_t kChunkBytes = ParallelDeflate::kChunkBytes;
+    constexpr size_t kDictionaryBytes = ParallelDeflate::kDictionaryBytes;
+    std::shared_ptr<Chunk> chunk;
+    if (!spare_.empty()) {
+      chunk = std::move(spare_.back());
+      spare_.pop_back();
+    } else {
+      chunk = std::make_shared<Chunk>();
+    }
+    chunk->input.resize(kChunkBytes);
+    size_t got = 0;
+    for (size_t n;
+         got < kChunkBytes && (n = read(chunk->input.data() + got, kChunkBytes - got)) > 0;) {
+      got += n;
+    }
+    chunk->input.resize(got);
+    if (got == 0) return nullptr;
+    chunk->dictionary = tail_;
+    size_t keep = std::min(got, kDictionaryBytes);
+    if (keep == kDictionaryBytes) tail_.clear();
+    tail_.insert(tail_.end(), chunk->input.end() - static_cast<ptrdiff_t>(keep),
+                 chunk->input.end());
+    if (tail_.size() > kDictionaryBytes) tail_.erase(tail_.begin(), tail_.end() - kDictionaryBytes);
+    chunk->done = false;
+    chunk->error = nullptr;
+    return chunk;
+  }
+
+  // Hands `chunk` to a worker.
+  void Deflate(std::shared_ptr<Chunk> chunk) {
+    pool_.Submit([this, chunk](unsigned worker) {
+      try {
+        chunk->crc = Crc32(0, chunk->input.data(), chunk->input.size());
+        if (!states_.DeflateChunk(worker, chunk->input.data(), chunk->input.size(),
+                                  chunk->output)) {
+          states_.Deflate(worker, chunk->dictionary.data(), chunk->dictionary.size(),
+                          chunk->input.data(), chunk->input.size(), false, chunk->output);
+        }
+      } catch (...) {
+        chunk->error = std::current_exception();
+      }
+      std::lock_guard<Mutex> lock(mutex_);
+      chunk->done = true;
+      finished_.notify_all();
+    });
+    inFlight_.push_back(std::move(chunk));
+  }
+
+  size_t inFlight() const { return inFlight_.size(); }
+
+  // Writes the oldest chunk out once deflated, or throws what deflating it threw; keeps its
+  // buffers for a later chunk.
+  void EmitOldest(const std::function<void(const unsigned char*, size_t)>& sink) {
+    std::shared_ptr<Chunk> chunk = WaitOldest();
+    if (chunk->error) std::rethrow_exception(chunk->error);
+    sink(chunk->output.data(), chunk->output.size());
+    totals_.crc = static_cast<uint32_t>(
+        crc32_combine(totals_.crc, chunk->crc, static_cast<z_off_t>(chunk->input.size())));
+    totals_.size += chunk->input.size();
+    spare_.push_back(std::move(chunk));
+  }
+
+  const DeflateTotals& totals() const { return totals_; }
+
+ private:
+  std::shared_ptr<Chunk> WaitOldest() {
+    std::shared_ptr<Chunk> chunk = inFlight_.front();
+    {
+      std::unique_lock<Mutex> lock(mutex_);
+      finished_.wait(lock, [&] { return chunk->done; });
+    }
+    inFlight_.pop_front();
+    return chunk;
+  }
+
+  WorkerPool& pool_;
+  DeflateStates& states_;
+  Mutex mutex_;
+  ConditionVariable finished_;
+  std::deque<std::shared_ptr<Chunk>> inFlight_;
+  std::vector<std::shared_ptr<Chunk>> spare_;
+  std::vector<unsigned char> tail_;  // the last 32 KiB read, the next chunk's dictionary
+  DeflateTotals totals_;
+};
+
 }  // namespace
 
 ParallelDeflate::ParallelDeflate(int level, unsigned workers)
@@ -206,88 +306,19 @@ ParallelDeflate::~ParallelDeflate() = default;
 DeflateTotals ParallelDeflate::Compress(
     const std::function<size_t(void*, size_t)>& read,
     const std::function<void(const unsigned char*, size_t)>& sink) {
+  // One chunk more than workers in flight keeps every worker busy while the oldest is
+  // written out.
   const size_t maxInFlight = static_cast<size_t>(workers_) + 1;
-  Mutex mutex;
-  ConditionVariable finished;
-  std::deque<std::shared_ptr<Chunk>> inFlight;
-  std::vector<std::shared_ptr<Chunk>> spare;
-  std::vector<unsigned char> tail;  // the last 32 KiB read, the next chunk's dictionary
-  DeflateTotals totals;
-  std::exception_ptr failure;
-
-  auto waitFront = [&]() {
-    std::shared_ptr<Chunk> chunk = inFlight.front();
-    {
-      std::unique_lock<Mutex> lock(mutex);
-      finished.wait(lock, [&] { return chunk->done; });
-    }
-    inFlight.pop_front();
-    return chunk;
-  };
-  // Writes the oldest chunk out; keeps its buffers for a later chunk.
-  auto emitFront = [&]() {
-    std::shared_ptr<Chunk> chunk = waitFront();
-    if (chunk->error) std::rethrow_exception(chunk->error);
-    sink(chunk->output.data(), chunk->output.size());
-    totals.crc = static_cast<uint32_t>(
-        crc32_combine(totals.crc, chunk->crc, static_cast<z_off_t>(chunk->input.size())));
-    totals.size += chunk->input.size();
-    spare.push_back(std::move(chunk));
-  };
-
-  try {
-    for (;;) {
-      std::shared_ptr<Chunk> chunk;
-      if (!spare.empty()) {
-        chunk = std::move(spare.back());
-        spare.pop_back();
-      } else {
-        chunk = std::make_shared<Chunk>();
-      }
-      chunk->input.resize(kChunkBytes);
-      size_t got = 0;
-      for (size_t n;
-           got < kChunkBytes && (n = read(chunk->input.data() + got, kChunkBytes - got)) > 0;) {
-        got += n;
-      }
-      chunk->input.resize(got);
-      if (got == 0) break;
-      chunk->dictionary = tail;
-      size_t keep = std::min(got, kDictionaryBytes);
-      if (keep == kDictionaryBytes) tail.clear();
-      tail.insert(tail.end(), chunk->input.end() - static_cast<ptrdiff_t>(keep),
-                  chunk->input.end());
-      if (tail.size() > kDictionaryBytes) tail.erase(tail.begin(), tail.end() - kDictionaryBytes);
-      chunk->done = false;
-      chunk->error = nullptr;
-      pool_.Submit([this, chunk, &mutex, &finished](unsigned worker) {
-        try {
-          chunk->crc = Crc32(0, chunk->input.data(), chunk->input.size());
-          if (!states_.DeflateChunk(worker, chunk->input.data(), chunk->input.size(),
-                                    chunk->output)) {
-            states_.Deflate(worker, chunk->dictionary.data(), chunk->dictionary.size(),
-                            chunk->input.data(), chunk->input.size(), false, chunk->output);
-          }
-        } catch (...) {
-          chunk->error = std::current_exception();
-        }
-        std::lock_guard<Mutex> lock(mutex);
-        chunk->done = true;
-        finished.notify_all();
-      });
-      inFlight.push_back(std::move(chunk));
-      if (inFlight.size() >= maxInFlight) emitFront();
-      if (got < kChunkBytes) break;
-    }
-    while (!inFlight.empty()) emitFront();
-    sink(kFinalEmptyBlock, sizeof kFinalEmptyBlock);
-  } catch (...) {
-    failure = std::current_exception();
+  ChunkPipeline pipeline(pool_, states_);
+  for (std::shared_ptr<Chunk> chunk; (chunk = pipeline.Read(read));) {
+    const bool last = chunk->input.size() < kChunkBytes;
+    pipeline.Deflate(std::move(chunk));
+    if (pipeline.inFlight() >= maxInFlight) pipeline.EmitOldest(sink);
+    if (last) break;
   }
-  // The workers hold pointers to the locals above: let them finish before leaving.
-  while (!inFlight.empty()) waitFront();
-  if (failure) std::rethrow_exception(failure);
-  return totals;
+  while (pipeline.inFlight() > 0) pipeline.EmitOldest(sink);
+  sink(kFinalEmptyBlock, sizeof kFinalEmptyBlock);
+  return pipeline.totals();
 }
 
 bool ParallelDeflate::CompressWhole(unsigned worker, Stream& file, uint64_t sizeHint,
