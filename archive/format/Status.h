@@ -11,21 +11,22 @@
 
 namespace archive {
 
+// The codes of zip32.h (ZIP32_*, in the same order), which says what each means.
 enum class ZipStatus : int {
   kOk = 0,
-  kFormatError = 3,  // the existing archive cannot be read as a Zip archive
+  kFormatError = 3,
   kNoMemory = 4,
-  kInternalError = 5,      // an unexpected failure inside the library
-  kCancelled = 9,          // the service callback asked to stop
-  kTempFileError = 10,     // the finished temporary file could not replace the archive
-  kReadError = 11,         // the existing archive could not be read
-  kNothingToDo = 12,       // no names to archive, or nothing matched
-  kMissingArchive = 13,    // an operation on members of an archive that does not exist
-  kWriteError = 14,        // writing the new archive failed (disk full, ...)
-  kCannotCreate = 15,      // the temporary file beside the archive could not be created
-  kBadParameters = 16,     // invalid arguments, or two files with the same member name
-  kCannotOpenInput = 18,   // a listed file is missing or could not be read
-  kUnsupportedOption = 19  // encryption was asked for
+  kInternalError = 5,
+  kCancelled = 9,
+  kTempFileError = 10,
+  kReadError = 11,
+  kNothingToDo = 12,
+  kMissingArchive = 13,
+  kWriteError = 14,
+  kCannotCreate = 15,
+  kBadParameters = 16,
+  kCannotOpenInput = 18,
+  kUnsupportedOption = 19
 };
 
 enum class UnzipStatus : int {

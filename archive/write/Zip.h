@@ -54,24 +54,7 @@ class ZipEvents {
 // it only when complete; on every failure the previous archive is untouched and the
 // temporary file removed. Updating keeps the members that are not replaced, in their
 // order; replacements take the place of the member they replace, new members follow.
-// Returns:
-//   kOk                the archive was written (or was already up to date)
-//   kFormatError       the existing archive is not a readable Zip archive
-//   kNoMemory
-//   kCancelled         ZipEvents::FileDone returned false
-//   kTempFileError     the finished temporary file could not replace the archive
-//   kReadError         the existing archive could not be read
-//   kNothingToDo       no names were given, or nothing matched for deletion
-//   kMissingArchive    deleteEntries on an archive that does not exist
-//   kWriteError        writing the temporary file failed (disk full, ...)
-//   kCannotCreate      the temporary file could not be created
-//   kBadParameters     two different files would be stored under one member name (both
-//                      are named in the message); nothing was written. A new archive is
-//                      written while its folders are walked, so the members found before
-//                      may have been reported (messages, FileDone) by then
-//   kCannotOpenInput   a listed file is missing or could not be read: the others were
-//                      archived, and the message names the file
-//   kUnsupportedOption encryption was asked for; nothing was written
+// Returns the status of zip32.h, whose codes (ZIP32_*) say what each ZipStatus means.
 ZipStatus RunZip(const ZipRequest& request, ZipEvents& events);
 
 }  // namespace archive

@@ -33,23 +33,44 @@ extern "C" {
 /* Slots in a ZipNameList. */
 #define ZIP_NAME_LIST_SLOTS 100
 
-/* Status codes: those of the zip command-line tool. */
-/* clang-format off: the codes and their comments in columns */
+/* Status codes: those of the zip command-line tool. ZpArchive returns one of them. Where a
+   code says "unchanged", an archive that existed is as it was before the call, and no
+   temporary file is left beside it.
+     ZIP32_OK            the archive was written (or was already up to date)
+     ZIP32_BAD_ARCHIVE   the existing file is not a readable Zip archive; unchanged
+     ZIP32_NO_MEMORY     out of memory; unchanged
+     ZIP32_INTERNAL      an unexpected failure inside the library; unchanged
+     ZIP32_CANCELLED     ZipServiceProc returned non-zero; unchanged
+     ZIP32_TEMP_FILE     the new archive, complete, could not take the old one's place (the
+                         old one is never removed first); unchanged
+     ZIP32_READ_ARCHIVE  the existing archive could not be read; unchanged
+     ZIP32_NOTHING_TO_DO no names, or with DeleteEntries no member matched
+     ZIP32_NO_ARCHIVE    DeleteEntries on an archive that does not exist
+     ZIP32_WRITE         writing the new archive failed (disk full, ...), or a name, extra
+                         fields or a comment would be longer than the 65,535 bytes a Zip
+                         header holds (the message names it); unchanged
+     ZIP32_CREATE        no temporary file can be created beside the archive
+     ZIP32_PARAMETERS    `archive` or `names` is NULL, `count` is negative or above
+                         ZIP_NAME_LIST_SLOTS, or two different files would be stored under
+                         one member name (the message names both); unchanged
+     ZIP32_OPEN_INPUT    a listed file is missing or could not be read: it is named in a
+                         message and the others were archived (if none could be, nothing
+                         was written)
+     ZIP32_UNSUPPORTED   Encrypt is set; unchanged */
 #define ZIP32_OK 0
-#define ZIP32_BAD_ARCHIVE 3 /* the existing archive is not a readable Zip archive */
+#define ZIP32_BAD_ARCHIVE 3
 #define ZIP32_NO_MEMORY 4
-#define ZIP32_INTERNAL 5      /* an unexpected failure inside the library */
-#define ZIP32_CANCELLED 9     /* the service callback returned non-zero */
-#define ZIP32_TEMP_FILE 10    /* the finished temporary file could not replace the archive */
-#define ZIP32_READ_ARCHIVE 11 /* the existing archive could not be read */
+#define ZIP32_INTERNAL 5
+#define ZIP32_CANCELLED 9
+#define ZIP32_TEMP_FILE 10
+#define ZIP32_READ_ARCHIVE 11
 #define ZIP32_NOTHING_TO_DO 12
-#define ZIP32_NO_ARCHIVE 13  /* deleting members of an archive that does not exist */
-#define ZIP32_WRITE 14       /* writing the new archive failed (disk full, ...) */
-#define ZIP32_CREATE 15      /* the temporary file beside the archive cannot be created */
-#define ZIP32_PARAMETERS 16  /* a null record, a bad count, or two files for one name */
-#define ZIP32_OPEN_INPUT 18  /* a listed file is missing or cannot be read */
-#define ZIP32_UNSUPPORTED 19 /* encryption was asked for */
-/* clang-format on */
+#define ZIP32_NO_ARCHIVE 13
+#define ZIP32_WRITE 14
+#define ZIP32_CREATE 15
+#define ZIP32_PARAMETERS 16
+#define ZIP32_OPEN_INPUT 18
+#define ZIP32_UNSUPPORTED 19
 
 /* Receives one message: `length` characters at `buffer`, which holds ZIP_TEXT_BUFFER_SIZE
    bytes with a NUL after the text. Messages are lines ending in "\n"; longer ones come in
@@ -141,25 +162,7 @@ int WINAPI ZpSetOptions(const ZipOptions* options) ZIP32_NOEXCEPT;
    read-only, hidden, system and archive attributes (external attributes) and its
    modification, access and creation times (an NTFS extra field, to 100 ns, beside the DOS
    time and a Unix timestamp).
-   Returns:
-     ZIP32_OK            the archive was written (or was already up to date)
-     ZIP32_BAD_ARCHIVE   the existing file is not a readable Zip archive; left unchanged
-     ZIP32_NO_MEMORY     out of memory; nothing written
-     ZIP32_INTERNAL      an unexpected failure; nothing written
-     ZIP32_CANCELLED     ZipServiceProc returned non-zero; the old archive is unchanged
-     ZIP32_TEMP_FILE     the new archive could not replace the old one; nothing changed
-     ZIP32_READ_ARCHIVE  the existing archive could not be read; nothing changed
-     ZIP32_NOTHING_TO_DO no names, or with DeleteEntries no member matched
-     ZIP32_NO_ARCHIVE    DeleteEntries on an archive that does not exist
-     ZIP32_WRITE         writing failed (disk full, ...); nothing changed
-     ZIP32_CREATE        no temporary file can be created beside the archive
-     ZIP32_PARAMETERS    `archive` or `names` is NULL, `count` is negative or above
-                         ZIP_NAME_LIST_SLOTS, or two different files would be stored under
-                         one member name (the message names both; nothing written)
-     ZIP32_OPEN_INPUT    a listed file is missing or could not be read: it is named in a
-                         message and the others were archived (if none could be, nothing
-                         was written)
-     ZIP32_UNSUPPORTED   Encrypt is set; nothing written */
+   Returns a status code (above). */
 int WINAPI ZpArchive(long count, const char* archive, const ZipNameList* names) ZIP32_NOEXCEPT;
 
 #ifdef __cplusplus
