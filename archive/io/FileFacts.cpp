@@ -1,6 +1,6 @@
 #include "archive/io/FileFacts.h"
 
-#include "archive/read/Directory.h"
+#include "archive/format/Entry.h"
 #include "archive/format/DosTime.h"
 
 #ifndef _WIN32

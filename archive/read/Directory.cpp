@@ -236,34 +236,6 @@ void ParseExtra(std::string_view extra, Entry& entry, bool needUncompressed, boo
   // Fewer than four bytes left over: alignment padding, as zipalign leaves it.
 }
 
-}  // namespace
-
-bool Entry::IsEncrypted() const {
-  return (flags & (kFlagEncrypted | kFlagStrongEncryption | kFlagMaskedHeaders)) != 0;
-}
-
-bool Entry::IsDirectory() const {
-  if (!name.empty() && name.back() == '/') return true;
-  if (uncompressedSize != 0) return false;
-  uint8_t host = static_cast<uint8_t>(versionMadeBy >> 8);
-  bool unixHost = host == kHostUnix || host == kHostMacOsX;
-  if (unixHost && ((externalAttributes >> 16) & kUnixTypeMask) == kUnixDirectory) return true;
-  return (externalAttributes & kDosDirectory) != 0;
-}
-
-bool Entry::IsSymlink() const {
-  uint8_t host = static_cast<uint8_t>(versionMadeBy >> 8);
-  return (host == kHostUnix || host == kHostMacOsX) &&
-         ((externalAttributes >> 16) & kUnixTypeMask) == kUnixSymlink;
-}
-
-std::optional<int64_t> Entry::ModifiedUnix() const {
-  if (modifiedUnix) return modifiedUnix;
-  return DosToUnix(dosTime);
-}
-
-namespace {
-
 // Reads the central header at `*position` (the stream stands there), with its name, extra
 // fields and comment, and moves `*position` past it. `variable` is reused between calls.
 Entry ReadCentralHeader(Stream& in, const EndCandidate& end, const NameCodePage& codePage,
