@@ -242,9 +242,7 @@ class ZstdDecoder final : public Decoder {
 
 }  // namespace
 
-std::unique_ptr<Decoder> MakeBzip2Decoder(const Entry&) {
-  return std::make_unique<Bzip2Decoder>();
-}
+std::unique_ptr<Decoder> MakeBzip2Decoder(const Entry&) { return std::make_unique<Bzip2Decoder>(); }
 
 std::unique_ptr<Decoder> MakeLzmaDecoder(const Entry& entry) {
   return std::make_unique<LzmaDecoder>(entry.uncompressedSize,
@@ -253,8 +251,6 @@ std::unique_ptr<Decoder> MakeLzmaDecoder(const Entry& entry) {
 
 std::unique_ptr<Decoder> MakeXzDecoder(const Entry&) { return std::make_unique<XzDecoder>(); }
 
-std::unique_ptr<Decoder> MakeZstdDecoder(const Entry&) {
-  return std::make_unique<ZstdDecoder>();
-}
+std::unique_ptr<Decoder> MakeZstdDecoder(const Entry&) { return std::make_unique<ZstdDecoder>(); }
 
 }  // namespace archive
