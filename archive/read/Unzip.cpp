@@ -7,13 +7,14 @@
 #include <memory>
 #include <new>
 #include <optional>
-#include <set>
+#include <utility>
 
 #include "archive/io/FileFacts.h"
 #include "archive/io/FileSystem.h"
 #include "archive/format/Format.h"
 #include "archive/read/MemberReader.h"
 #include "archive/format/Names.h"
+#include "archive/read/ExtractTargets.h"
 #include "archive/read/ParallelExtract.h"
 #include "archive/read/Passwords.h"
 #include "archive/io/Stream.h"
@@ -60,6 +61,61 @@ std::string CommentText(const std::string& raw) {
   return IsValidUtf8(raw) ? raw : Cp437ToUtf8(raw);
 }
 
+// A member's messages: straight to the caller, or held while the member waits its turn.
+class Messages {
+ public:
+  Messages(const UnzipRequest& request, UnzipEvents& events)
+      : quiet_(request.quiet), events_(events) {}
+
+  // Lines that Quiet silences.
+  void Info(const std::string& line) {
+    if (quiet_ == 0) Problem(line);
+  }
+  void Problem(const std::string& line) {
+    if (capture_) {
+      *capture_ += line + "\n";
+    } else {
+      events_.Message(line + "\n");
+    }
+  }
+  UnzipStatus Refuse(const Entry& entry, const std::string& why, UnzipStatus status) {
+    Problem((status == UnzipStatus::kWarning ? "skipping: " : "error: ") + entry.name + ": " + why);
+    return status;
+  }
+  // Where messages go from now on: a member's held text, or the caller (null).
+  std::string* HoldIn(std::string* held) { return std::exchange(capture_, held); }
+
+ private:
+  int quiet_;
+  UnzipEvents& events_;
+  std::string* capture_ = nullptr;
+};
+
+// Folders' attributes and times, set last: a read-only folder would stop its files being
+// written, and writing a file changes its folder's time.
+class FolderFacts {
+ public:
+  void Add(const Entry& entry, const fs::path& path) { folders_.push_back({&entry, path}); }
+  void Restore() const {
+    for (auto it = folders_.rbegin(); it != folders_.rend(); ++it) {
+      FileTimes times = MemberTimes(*it->entry);
+      if (times.modified != 0) SetPathTimes(it->path, times);
+      if (uint32_t attributes = MemberAttributes(*it->entry)) {
+        SetDosAttributes(it->path, attributes, true);
+      }
+    }
+  }
+
+ private:
+  struct Folder {
+    const Entry* entry;
+    fs::path path;
+  };
+  std::vector<Folder> folders_;  // in member order
+};
+
+using Decrypting = std::unique_ptr<crypto::Decryption>;
+
 class Extraction {
  public:
   Extraction(const UnzipRequest& request, UnzipEvents& events, Stream& archive)
@@ -67,6 +123,8 @@ class Extraction {
         events_(events),
         archive_(archive),
         buffer_(kCopyPiece),
+        messages_(request, events),
+        targets_(request),
         passwords_(events) {}
   ~Extraction() { Drop(); }
   Extraction(const Extraction&) = delete;
@@ -93,17 +151,6 @@ class Extraction {
   // Forgets the members not reported: after a stop, the files made for them are removed.
   void Drop();
 
-  void Info(const std::string& line) {
-    if (request_.quiet == 0) Problem(line);
-  }
-  void Problem(const std::string& line) {
-    if (capture_) {
-      *capture_ += line + "\n";
-    } else {
-      events_.Message(line + "\n");
-    }
-  }
-
  private:
   // A member whose report waits for those before it.
   struct Slot {
@@ -118,55 +165,43 @@ class Extraction {
   UnzipStatus Member(const Entry& entry);
   // Reports on finished members, waiting until at most `keep` writes are in flight.
   void Report(size_t keep);
-  // EnsureFolders for the first `count` parts, skipping the folders this run has already
-  // made or found: many members share them.
-  std::string Folders(const std::vector<std::string>& parts, size_t count);
-  // Renames a verified file into place; the outcome goes into `slot`.
+  // Puts a verified file into place; the outcome goes into `slot`.
   void Publish(Slot& slot, ExtractWriters::Result result);
 
   UnzipStatus Test(const Entry& entry);
-  // Where a member goes, as the phases of Extract find it.
-  struct Target {
-    std::vector<std::string> parts;  // the path's components under the target folder
-    std::string key;                 // their folded form, to find names used twice
-    fs::path path;
-    bool isDirectory = false;
-    bool exists = false;  // a file is there already
-  };
-  // Extracts one member in three phases: Resolve its name to a target, LookInTheWay of
-  // that target, WriteFile. The first two return a status when the member ends there.
+  // Extracts one member in three phases: resolve its name to a target, LookInTheWay of
+  // that target, then write the file.
   UnzipStatus Extract(const Entry& entry);
-  std::optional<UnzipStatus> Resolve(const Entry& entry, Target& target);
-  std::optional<UnzipStatus> LookInTheWay(const Entry& entry, Target& target);
-  UnzipStatus WriteFile(const Entry& entry, const Target& target,
-                        std::unique_ptr<crypto::Decryption> decryption);
   UnzipStatus Refuse(const Entry& entry, const std::string& why, UnzipStatus status) {
-    Problem((status == UnzipStatus::kWarning ? "skipping: " : "error: ") + entry.name + ": " + why);
-    return status;
+    return messages_.Refuse(entry, why, status);
   }
+  UnzipStatus Ended(const Entry& entry, const EarlyEnd& end) {
+    return end.why.empty() ? end.status : Refuse(entry, end.why, end.status);
+  }
+  // Returns how the member ends when something is in the way or the file is kept.
+  std::optional<UnzipStatus> LookInTheWay(const Entry& entry, Target& target);
+  // Whether the existing file at the target stays (older member, or the caller keeps it).
+  bool KeepsExisting(const Entry& entry, const Target& target);
+  // The three ways a file is written: by a worker; here, published in order after the
+  // workers' files; here and published at once. `decryption` for encrypted members.
+  UnzipStatus WriteFile(const Entry& entry, const Target& target, Decrypting decryption);
+  void StartOnWorker(const Entry& entry, const Target& target, Decrypting decryption);
+  void WriteForLater(const Entry& entry, const Target& target, Decrypting decryption);
+  UnzipStatus WriteNow(const Entry& entry, const Target& target, Decrypting decryption);
+  void Written(const Entry& entry, const fs::path& path);
   void CopyTo(MemberReader& reader, Stream* out);
-  // Restores a written member's attributes; a folder's, with its times, wait for Finish.
-  void Restore(const Entry& entry, const fs::path& path, bool isFolder);
 
   const UnzipRequest& request_;
   UnzipEvents& events_;
   Stream& archive_;
   std::vector<unsigned char> buffer_;
+  Messages messages_;
+  ExtractTargets targets_;
   Passwords passwords_;  // asked here, on the calling thread, before a member goes to a worker
-  std::set<std::string> files_;        // folded names of files written or attempted
-  std::set<std::string> folders_;      // folded names of folders in the archive
-  std::set<std::string> madeFolders_;  // keys of folders known to be real folders
-  // Keys of the folders this run created: what is in them, this run put there.
-  std::set<std::string> newFolders_;
-  struct FolderFacts {
-    const Entry* entry;
-    fs::path path;
-  };
-  std::vector<FolderFacts> folderFacts_;  // folder members made, in member order
+  FolderFacts folderFacts_;
   std::unique_ptr<ExtractWriters> writers_;
   std::deque<Slot> slots_;
-  std::string* capture_ = nullptr;  // where messages go while a member waits its turn
-  bool started_ = false;            // Member handed its file to a worker
+  bool started_ = false;                           // Member handed its file to a worker
   std::optional<ExtractWriters::Result> written_;  // or wrote it, not yet published
   bool stopped_ = false;
   UnzipStatus status_ = UnzipStatus::kOk;
@@ -178,14 +213,14 @@ bool Extraction::Add(const Entry& entry) {
   slot.entry = &entry;
   started_ = false;
   written_.reset();
-  if (writers_) capture_ = &slot.messages;
+  std::string* const saved = messages_.HoldIn(writers_ ? &slot.messages : nullptr);
   try {
     slot.status = Member(entry);
   } catch (const ArchiveError& e) {
     slot.status = StatusOf(e.fault());
     slot.stop = true;
   }
-  capture_ = nullptr;
+  messages_.HoldIn(saved);
   slot.writing = started_;
   slot.written = std::move(written_);
   slots_.push_back(std::move(slot));
@@ -194,18 +229,17 @@ bool Extraction::Add(const Entry& entry) {
 }
 
 void Extraction::Report(size_t keep) {
-  std::string* const saved = capture_;
   while (!slots_.empty() && !stopped_) {
     Slot& slot = slots_.front();
     if (slot.writing) {
       if (writers_->pending() <= keep && !writers_->OldestDone()) break;
-      capture_ = &slot.messages;
+      std::string* const saved = messages_.HoldIn(&slot.messages);
       Publish(slot, writers_->TakeOldest());
-      capture_ = saved;
+      messages_.HoldIn(saved);
     } else if (slot.written) {
-      capture_ = &slot.messages;
+      std::string* const saved = messages_.HoldIn(&slot.messages);
       Publish(slot, std::move(*slot.written));
-      capture_ = saved;
+      messages_.HoldIn(saved);
     }
     if (!slot.messages.empty()) events_.Message(slot.messages);
     status_ = Worse(status_, slot.status);
@@ -218,37 +252,13 @@ void Extraction::Report(size_t keep) {
     }
     slots_.pop_front();
   }
-  capture_ = saved;
-}
-
-std::string Extraction::Folders(const std::vector<std::string>& parts, size_t count) {
-  std::vector<std::string> keys;
-  std::string key;
-  for (size_t i = 0; i < count; ++i) {
-    key += (i ? "/" : "") + NameKey(parts[i]);
-    keys.push_back(key);
-  }
-  size_t known = count;
-  while (known > 0 && !madeFolders_.count(keys[known - 1])) --known;
-  if (known == count) return {};
-  fs::path root = request_.targetDir;
-  for (size_t i = 0; i < known; ++i) root /= Utf8ToPath(parts[i]);
-  std::vector<std::string> rest(parts.begin() + static_cast<ptrdiff_t>(known),
-                                parts.begin() + static_cast<ptrdiff_t>(count));
-  size_t existing = 0;
-  std::string why = EnsureFolders(root, rest, rest.size(), &existing);
-  if (why.empty()) {
-    madeFolders_.insert(keys.begin() + static_cast<ptrdiff_t>(known), keys.end());
-    newFolders_.insert(keys.begin() + static_cast<ptrdiff_t>(known + existing), keys.end());
-  }
-  return why;
 }
 
 void Extraction::Publish(Slot& slot, ExtractWriters::Result result) {
   const Entry& entry = *slot.entry;
   if (result.failed) {
     if (result.fault == Fault::kDiskFull) {
-      Problem("error: " + entry.name + ": the disk is full");
+      messages_.Problem("error: " + entry.name + ": the disk is full");
       slot.status = UnzipStatus::kDiskFull;
       slot.stop = true;
     } else {
@@ -263,30 +273,18 @@ void Extraction::Publish(Slot& slot, ExtractWriters::Result result) {
                          UnzipStatus::kMemberError);
     return;
   }
-  Restore(entry, result.target, false);
-  Info(WrittenLine(entry));
+  Written(entry, result.target);
 }
 
-void Extraction::Restore(const Entry& entry, const fs::path& path, bool isFolder) {
-  // Set last: a read-only attribute on a folder would stop its files being written.
-  if (isFolder) {
-    folderFacts_.push_back({&entry, path});
-  } else if (uint32_t attributes = MemberAttributes(entry)) {
-    SetDosAttributes(path, attributes, false);
-  }
+void Extraction::Written(const Entry& entry, const fs::path& path) {
+  if (uint32_t attributes = MemberAttributes(entry)) SetDosAttributes(path, attributes, false);
+  messages_.Info(WrittenLine(entry));
 }
 
 UnzipStatus Extraction::Finish() {
   Report(0);
   Drop();
-  // Folder times after their contents: writing a file changes its folder's time.
-  for (auto it = folderFacts_.rbegin(); it != folderFacts_.rend(); ++it) {
-    FileTimes times = MemberTimes(*it->entry);
-    if (times.modified != 0) SetPathTimes(it->path, times);
-    if (uint32_t attributes = MemberAttributes(*it->entry)) {
-      SetDosAttributes(it->path, attributes, true);
-    }
-  }
+  folderFacts_.Restore();
   return status_;
 }
 
@@ -323,11 +321,11 @@ UnzipStatus Extraction::Test(const Entry& entry) {
   if (entry.IsDirectory()) return UnzipStatus::kOk;
   try {
     CheckReadable(entry);
-    std::unique_ptr<crypto::Decryption> decryption;
+    Decrypting decryption;
     if (entry.IsEncrypted()) decryption = passwords_.Open(archive_, entry);
     MemberReader reader(archive_, entry, std::move(decryption));
     CopyTo(reader, nullptr);
-    if (!request_.toOutput) Info("    testing: " + entry.name + "   OK");
+    if (!request_.toOutput) messages_.Info("    testing: " + entry.name + "   OK");
     return UnzipStatus::kOk;
   } catch (const ArchiveError& e) {
     if (e.fault() == Fault::kDiskFull || e.fault() == Fault::kCancelled) throw;
@@ -337,16 +335,16 @@ UnzipStatus Extraction::Test(const Entry& entry) {
 
 UnzipStatus Extraction::Extract(const Entry& entry) {
   Target target;
-  if (std::optional<UnzipStatus> done = Resolve(entry, target)) return *done;
+  if (std::optional<EarlyEnd> end = targets_.Resolve(entry, target)) return Ended(entry, *end);
   if (target.isDirectory) {
-    std::string why = Folders(target.parts, target.parts.size());
+    std::string why = targets_.EnsureFolders(target.parts, target.parts.size());
     if (!why.empty()) return Refuse(entry, why, UnzipStatus::kMemberError);
-    Restore(entry, target.path, true);
-    Info("   creating: " + entry.name);
+    folderFacts_.Add(entry, target.path);
+    messages_.Info("   creating: " + entry.name);
     return UnzipStatus::kOk;
   }
   // The password is settled before anything is made for the member, on this thread.
-  std::unique_ptr<crypto::Decryption> decryption;
+  Decrypting decryption;
   try {
     CheckReadable(entry);
     if (entry.IsEncrypted()) decryption = passwords_.Open(archive_, entry);
@@ -357,63 +355,13 @@ UnzipStatus Extraction::Extract(const Entry& entry) {
   return WriteFile(entry, target, std::move(decryption));
 }
 
-std::optional<UnzipStatus> Extraction::Resolve(const Entry& entry, Target& target) {
-  if (!entry.nameValid)
-    return Refuse(entry, "the name is not valid UTF-8", UnzipStatus::kMemberError);
-  SafeName safe = CheckMemberName(entry.name);
-  if (!safe.ok) return Refuse(entry, "unsafe name: " + safe.reason, UnzipStatus::kMemberError);
-  if (entry.IsSymlink()) {
-    return Refuse(entry, "symbolic links are not created", UnzipStatus::kWarning);
-  }
-  target.isDirectory = entry.IsDirectory() || safe.isDirectory;
-  std::vector<std::string>& parts = target.parts;
-  parts = safe.components;
-  if (parts.empty()) return UnzipStatus::kOk;  // "./": the target folder itself
-  if (!request_.useFolders) {
-    if (target.isDirectory) return UnzipStatus::kOk;
-    parts = {parts.back()};
-  }
-  if (request_.spaceToUnderscore) {
-    for (auto& part : parts) std::replace(part.begin(), part.end(), ' ', '_');
-  }
-
-  // A name that the file system takes for an earlier one (on Windows, names that differ
-  // only in case) would overwrite it; the first one wins.
-  std::string& key = target.key;
-  for (const auto& part : parts) key += (key.empty() ? "" : "/") + NameKey(part);
-  if (target.isDirectory) {
-    if (files_.count(key)) {
-      return Refuse(entry, "a file of the same name is in the archive", UnzipStatus::kMemberError);
-    }
-    folders_.insert(key);
-  } else {
-    if (files_.count(key))
-      return Refuse(entry, "the name appears twice in the archive", UnzipStatus::kMemberError);
-    if (folders_.count(key)) {
-      return Refuse(entry, "a folder of the same name is in the archive",
-                    UnzipStatus::kMemberError);
-    }
-    files_.insert(key);
-  }
-
-  target.path = request_.targetDir;
-  for (const auto& part : parts) target.path /= Utf8ToPath(part);
-  if (PathTooLong(target.path)) {
-    return Refuse(entry, "the path would be too long for this system", UnzipStatus::kMemberError);
-  }
-  return std::nullopt;
-}
-
 std::optional<UnzipStatus> Extraction::LookInTheWay(const Entry& entry, Target& target) {
   // In a folder this run created nothing can be in the way (names used twice were refused
   // before), so the look is saved. Should something appear meanwhile, the file is created
   // exclusively and never through it.
   std::error_code ec;
-  const std::vector<std::string>& parts = target.parts;
-  const bool inNewFolder =
-      parts.size() > 1 && newFolders_.count(target.key.substr(0, target.key.rfind('/')));
   fs::file_status existing(fs::file_type::not_found);
-  if (!inNewFolder) existing = fs::symlink_status(target.path, ec);
+  if (!targets_.InNewFolder(target)) existing = fs::symlink_status(target.path, ec);
   if (fs::is_symlink(existing)) {
     return Refuse(entry, "a link is in the way at " + Quoted(target.path),
                   UnzipStatus::kMemberError);
@@ -424,66 +372,70 @@ std::optional<UnzipStatus> Extraction::LookInTheWay(const Entry& entry, Target& 
   }
   target.exists = fs::exists(existing);
   if (request_.freshen && !target.exists) return UnzipStatus::kOk;
-  if (target.exists && (request_.onlyNewer || request_.freshen)) {
-    auto fileTime = FileModifiedUnix(target.path);
-    auto memberTime = entry.ModifiedUnix();
-    if (fileTime && memberTime && *memberTime <= *fileTime) return UnzipStatus::kOk;
-  } else if (target.exists && !request_.overwrite) {
-    if (!request_.confirmReplace || !events_.ConfirmReplace(target.path)) {
-      Info("   skipping: " + entry.name + " (the file exists)");
-      return UnzipStatus::kOk;
-    }
-  }
+  if (KeepsExisting(entry, target)) return UnzipStatus::kOk;
 
-  if (writers_) {
-    // A file that an earlier member is still writing may stand where this one needs a
-    // folder: let it land first, so that what is in the way is what it would be in order.
-    std::string prefix;
-    for (size_t i = 0; i + 1 < parts.size(); ++i) {
-      prefix += (i ? "/" : "") + NameKey(parts[i]);
-      if (files_.count(prefix)) {
-        Report(0);
-        break;
-      }
-    }
+  // A file that an earlier member is still writing may stand where this one needs a
+  // folder: let it land first, so that what is in the way is what it would be in order.
+  if (writers_ && targets_.FileOnTheWay(target)) {
+    Report(0);
     if (stopped_) return UnzipStatus::kOk;  // never reported: the run ends before it
   }
-  std::string why = Folders(parts, parts.size() - 1);
+  std::string why = targets_.EnsureFolders(target.parts, target.parts.size() - 1);
   if (!why.empty()) return Refuse(entry, why, UnzipStatus::kMemberError);
   return std::nullopt;
 }
 
-UnzipStatus Extraction::WriteFile(const Entry& entry, const Target& target,
-                                  std::unique_ptr<crypto::Decryption> decryption) {
-  const std::vector<std::string>& parts = target.parts;
-  if (writers_ && entry.uncompressedSize >= kWorkerMinBytes) {
-    std::string folder;
-    for (size_t i = 0; i + 1 < parts.size(); ++i) folder += NameKey(parts[i]) + "/";
-    writers_->Start(entry, target.path, std::hash<std::string>()(folder), !target.exists,
-                    std::move(decryption));
-    started_ = true;
-    return UnzipStatus::kOk;
+bool Extraction::KeepsExisting(const Entry& entry, const Target& target) {
+  if (!target.exists) return false;
+  if (request_.onlyNewer || request_.freshen) {
+    auto fileTime = FileModifiedUnix(target.path);
+    auto memberTime = entry.ModifiedUnix();
+    return fileTime && memberTime && *memberTime <= *fileTime;
   }
-  if (writers_) {
-    // Written now, published in member order after the files the workers are writing.
-    ExtractWriters::Result result;
-    result.entry = &entry;
-    result.target = target.path;
-    try {
-      result.temp = WriteVerified(archive_, entry, target.path, buffer_, !target.exists,
-                                  std::move(decryption));
-      if (result.temp == target.path) {
-        result.temp.clear();
-        result.published = true;
-      }
-    } catch (const ArchiveError& e) {
-      result.failed = true;
-      result.fault = e.fault();
-      result.message = e.what();
+  if (request_.overwrite) return false;
+  if (request_.confirmReplace && events_.ConfirmReplace(target.path)) return false;
+  messages_.Info("   skipping: " + entry.name + " (the file exists)");
+  return true;
+}
+
+UnzipStatus Extraction::WriteFile(const Entry& entry, const Target& target, Decrypting decryption) {
+  if (!writers_) return WriteNow(entry, target, std::move(decryption));
+  if (entry.uncompressedSize >= kWorkerMinBytes) {
+    StartOnWorker(entry, target, std::move(decryption));
+  } else {
+    WriteForLater(entry, target, std::move(decryption));
+  }
+  return UnzipStatus::kOk;
+}
+
+void Extraction::StartOnWorker(const Entry& entry, const Target& target, Decrypting decryption) {
+  std::string folder;
+  for (size_t i = 0; i + 1 < target.parts.size(); ++i) folder += NameKey(target.parts[i]) + "/";
+  writers_->Start(entry, target.path, std::hash<std::string>()(folder), !target.exists,
+                  std::move(decryption));
+  started_ = true;
+}
+
+void Extraction::WriteForLater(const Entry& entry, const Target& target, Decrypting decryption) {
+  ExtractWriters::Result result;
+  result.entry = &entry;
+  result.target = target.path;
+  try {
+    result.temp =
+        WriteVerified(archive_, entry, target.path, buffer_, !target.exists, std::move(decryption));
+    if (result.temp == target.path) {
+      result.temp.clear();
+      result.published = true;
     }
-    written_ = std::move(result);
-    return UnzipStatus::kOk;
+  } catch (const ArchiveError& e) {
+    result.failed = true;
+    result.fault = e.fault();
+    result.message = e.what();
   }
+  written_ = std::move(result);
+}
+
+UnzipStatus Extraction::WriteNow(const Entry& entry, const Target& target, Decrypting decryption) {
   std::error_code ec;
   try {
     fs::path temp =
@@ -495,13 +447,12 @@ UnzipStatus Extraction::WriteFile(const Entry& entry, const Target& target,
     }
   } catch (const ArchiveError& e) {
     if (e.fault() == Fault::kDiskFull) {
-      Problem("error: " + entry.name + ": the disk is full");
+      messages_.Problem("error: " + entry.name + ": the disk is full");
       throw;
     }
     return Refuse(entry, e.what(), StatusOf(e.fault()));
   }
-  Restore(entry, target.path, false);
-  Info(WrittenLine(entry));
+  Written(entry, target.path);
   return UnzipStatus::kOk;
 }
 
@@ -534,6 +485,67 @@ std::string RoomFor(const std::vector<const Entry*>& selected, const fs::path& f
          Quoted(folder) + " has " + std::to_string(space.available) + " bytes free";
 }
 
+// The members the request's patterns select, in archive order; an include pattern that
+// matches nothing is said, and makes the status kNoMatch.
+std::vector<const Entry*> Select(const UnzipRequest& request, const Directory& dir,
+                                 UnzipEvents& events, UnzipStatus* status) {
+  std::vector<bool> patternUsed(request.include.size(), false);
+  std::vector<const Entry*> selected;
+  for (const Entry& e : dir.entries) {
+    bool take = request.include.empty();
+    for (size_t i = 0; i < request.include.size(); ++i) {
+      if (WildcardMatch(request.include[i], e.name, request.ignoreCase)) {
+        take = true;
+        patternUsed[i] = true;
+      }
+    }
+    for (const auto& pattern : request.exclude) {
+      if (take && WildcardMatch(pattern, e.name, request.ignoreCase)) take = false;
+    }
+    if (take) selected.push_back(&e);
+  }
+  for (size_t i = 0; i < patternUsed.size(); ++i) {
+    if (!patternUsed[i]) {
+      events.Message("caution: filename not matched: " + request.include[i] + "\n");
+      *status = UnzipStatus::kNoMatch;
+    }
+  }
+  return selected;
+}
+
+UnzipTotals Totals(const std::vector<const Entry*>& selected, const Directory& dir) {
+  UnzipTotals totals;
+  totals.commentLength = dir.comment.size();
+  for (const Entry* e : selected) {
+    totals.compressed += e->compressedSize;
+    totals.uncompressed += e->uncompressedSize;
+    ++totals.count;
+  }
+  return totals;
+}
+
+// Makes the target folder and holds the members' sizes against its free space; returns the
+// status that ends the run before anything is written, if any.
+std::optional<UnzipStatus> PrepareTarget(const UnzipRequest& request,
+                                         const std::vector<const Entry*>& selected,
+                                         UnzipEvents& events) {
+  if (!request.targetDir.empty()) {
+    std::error_code ec;
+    fs::create_directories(request.targetDir, ec);
+    if (!fs::is_directory(request.targetDir, ec)) {
+      events.Message("error: cannot create the folder " + Quoted(request.targetDir) + "\n");
+      return UnzipStatus::kMemberError;
+    }
+  }
+  std::string why =
+      RoomFor(selected, request.targetDir.empty() ? fs::path(".") : request.targetDir);
+  if (!why.empty()) {
+    events.Message("error: " + why + "\n");
+    return UnzipStatus::kDiskFull;
+  }
+  return std::nullopt;
+}
+
 UnzipStatus Run(const UnzipRequest& request, UnzipEvents& events, UnzipTotals* totals) {
   std::unique_ptr<FileStream> file;
   int error = 0;
@@ -553,37 +565,8 @@ UnzipStatus Run(const UnzipRequest& request, UnzipEvents& events, UnzipTotals* t
   }
 
   UnzipStatus status = UnzipStatus::kOk;
-  std::vector<bool> patternUsed(request.include.size(), false);
-  std::vector<const Entry*> selected;
-  for (const Entry& e : dir.entries) {
-    bool take = request.include.empty();
-    for (size_t i = 0; i < request.include.size(); ++i) {
-      if (WildcardMatch(request.include[i], e.name, request.ignoreCase)) {
-        take = true;
-        patternUsed[i] = true;
-      }
-    }
-    for (const auto& pattern : request.exclude) {
-      if (take && WildcardMatch(pattern, e.name, request.ignoreCase)) take = false;
-    }
-    if (take) selected.push_back(&e);
-  }
-  for (size_t i = 0; i < patternUsed.size(); ++i) {
-    if (!patternUsed[i]) {
-      events.Message("caution: filename not matched: " + request.include[i] + "\n");
-      status = UnzipStatus::kNoMatch;
-    }
-  }
-
-  if (totals) {
-    *totals = UnzipTotals{};
-    totals->commentLength = dir.comment.size();
-    for (const Entry* e : selected) {
-      totals->compressed += e->compressedSize;
-      totals->uncompressed += e->uncompressedSize;
-      ++totals->count;
-    }
-  }
+  std::vector<const Entry*> selected = Select(request, dir, events, &status);
+  if (totals) *totals = Totals(selected, dir);
   if (request.showComment && !dir.comment.empty()) events.Message(CommentText(dir.comment) + "\n");
 
   if (request.mode == UnzipRequest::Mode::kList) {
@@ -593,23 +576,9 @@ UnzipStatus Run(const UnzipRequest& request, UnzipEvents& events, UnzipTotals* t
     }
     return status;
   }
-
-  if (request.mode == UnzipRequest::Mode::kExtract && !request.toOutput &&
-      !request.targetDir.empty()) {
-    std::error_code ec;
-    fs::create_directories(request.targetDir, ec);
-    if (!fs::is_directory(request.targetDir, ec)) {
-      events.Message("error: cannot create the folder " + Quoted(request.targetDir) + "\n");
-      return Worse(status, UnzipStatus::kMemberError);
-    }
-  }
-
   if (request.mode == UnzipRequest::Mode::kExtract && !request.toOutput) {
-    std::string why =
-        RoomFor(selected, request.targetDir.empty() ? fs::path(".") : request.targetDir);
-    if (!why.empty()) {
-      events.Message("error: " + why + "\n");
-      return Worse(status, UnzipStatus::kDiskFull);
+    if (std::optional<UnzipStatus> end = PrepareTarget(request, selected, events)) {
+      return Worse(status, *end);
     }
   }
 
@@ -632,6 +601,9 @@ UnzipStatus RunUnzip(const UnzipRequest& request, UnzipEvents& events, UnzipTota
   } catch (const ArchiveError& e) {
     events.Message(std::string("error: ") + e.what() + "\n");
     return e.fault() == Fault::kDiskFull ? UnzipStatus::kDiskFull : UnzipStatus::kDirectoryError;
+  } catch (const std::exception& e) {
+    events.Message(std::string("error: unexpected failure: ") + e.what() + "\n");
+    return UnzipStatus::kDirectoryError;
   }
 }
 
