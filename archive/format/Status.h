@@ -2,10 +2,12 @@
 //
 // The two high-level operations answer with the exit codes of the standard command-line
 // tools, so that the libraries built on them can hand the value straight to their callers:
-// `ZipStatus` follows `zip`, `UnzipStatus` follows `unzip`. Inside the engine, failures
-// travel as `ArchiveError`, whose `Fault` says which class of failure it is.
+// `ZipStatus` follows `zip`, `UnzipStatus` follows `unzip`. What each code means is said
+// once, where callers read it: dll/include/zip32.h and dll/include/unzip32.h. Inside the
+// engine, failures travel as `ArchiveError`, whose `Fault` says which class of failure it is.
 #pragma once
 
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -31,17 +33,17 @@ enum class ZipStatus : int {
 
 enum class UnzipStatus : int {
   kOk = 0,
-  kWarning = 1,         // everything readable was handled; links were not created
-  kMemberError = 2,     // a member failed or was refused; the others were processed
-  kDirectoryError = 3,  // the central directory is damaged; nothing was processed
+  kWarning = 1,
+  kMemberError = 2,
+  kDirectoryError = 3,
   kNoMemory = 5,
-  kNotFound = 9,      // no such file, or not a Zip archive
-  kBadOptions = 10,   // invalid arguments
-  kNoMatch = 11,      // an include pattern matched no member
-  kDiskFull = 50,     // the disk filled up; extraction stopped
-  kCancelled = 80,    // the service callback asked to stop
-  kUnsupported = 81,  // a member uses an encryption or a method this engine does not read
-  kBadPassword = 82   // encrypted members were skipped or had a wrong password
+  kNotFound = 9,
+  kBadOptions = 10,
+  kNoMatch = 11,
+  kDiskFull = 50,
+  kCancelled = 80,
+  kUnsupported = 81,
+  kBadPassword = 82
 };
 
 // Several members may fail for different reasons; the caller sees the most serious one,
@@ -78,5 +80,26 @@ class ArchiveError : public std::runtime_error {
  private:
   Fault fault_;
 };
+
+// What the exception being handled means for one member: its fault and its reason. Only
+// inside a catch block; it catches everything, so worker tasks use it to turn any failure
+// into a failed member, since an exception escaping a worker thread would end the process.
+struct Failure {
+  Fault fault;
+  std::string reason;
+};
+inline Failure CurrentFailure() {
+  try {
+    throw;
+  } catch (const ArchiveError& e) {
+    return {e.fault(), e.what()};
+  } catch (const std::bad_alloc&) {
+    return {Fault::kWriteFailed, "out of memory"};
+  } catch (const std::exception& e) {
+    return {Fault::kBadMember, std::string("unexpected failure: ") + e.what()};
+  } catch (...) {
+    return {Fault::kBadMember, "unexpected failure"};
+  }
+}
 
 }  // namespace archive

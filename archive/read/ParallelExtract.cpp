@@ -71,7 +71,8 @@ struct ExtractWriters::PerWorker {
   std::vector<unsigned char> buffer;
 };
 
-ExtractWriters::ExtractWriters(const fs::path& archive, unsigned workers) : archive_(archive) {
+ExtractWriters::ExtractWriters(const fs::path& archive, unsigned workers, WriteStep write)
+    : archive_(archive), write_(write) {
   unsigned count = workers == 0 ? WorkerPool::DefaultWorkers() : workers;
   for (unsigned i = 0; i < count; ++i) perWorker_.push_back(std::make_unique<PerWorker>());
   pool_ = std::make_unique<WorkerPool>(count);
@@ -117,8 +118,8 @@ void ExtractWriters::Work(unsigned worker, Job* job) {
   try {
     if (!mine.archive)
       mine.archive = std::make_unique<FileStream>(archive_, FileStream::Mode::kRead);
-    r.temp = WriteVerified(*mine.archive, *r.entry, r.target, mine.buffer, job->publish,
-                           std::move(job->decryption));
+    r.temp = write_(*mine.archive, *r.entry, r.target, mine.buffer, job->publish,
+                    std::move(job->decryption));
     std::error_code ec;
     if (r.temp == r.target) {
       r.temp.clear();
@@ -127,14 +128,11 @@ void ExtractWriters::Work(unsigned worker, Job* job) {
       r.temp.clear();
       r.published = true;
     }
-  } catch (const ArchiveError& e) {
+  } catch (...) {
+    Failure failure = CurrentFailure();
     r.failed = true;
-    r.fault = e.fault();
-    r.message = e.what();
-  } catch (const std::bad_alloc&) {
-    r.failed = true;
-    r.fault = Fault::kWriteFailed;
-    r.message = "out of memory";
+    r.fault = failure.fault;
+    r.message = std::move(failure.reason);
   }
   std::lock_guard<Mutex> lock(mutex_);
   job->done = true;

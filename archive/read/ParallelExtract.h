@@ -7,10 +7,12 @@
 // The caller decides everything about a member on its own thread, in member order (name
 // checks, what is in the way, folders), then starts the write; it takes the results back
 // oldest first, so that what it reports follows member order as without workers. A file
-// that replaces nothing is renamed into place by the worker (a rename is one more wait on
-// the system); one that replaces a file is left for the caller to publish in order. Files
+// that replaces nothing is created by the worker under its final name (a rename is one more
+// wait on the system) and removed again if the member fails; one that replaces a file is
+// written under a temporary name and left for the caller to put into place in order. Files
 // not taken when the writers go are removed, so a run that stops early leaves what it
-// would have left without workers.
+// would have left without workers. No exception leaves a worker: whatever a write throws
+// becomes that member's failure and reason.
 #pragma once
 
 #include <cstddef>
@@ -46,8 +48,14 @@ std::filesystem::path WriteVerified(Stream& archive, const Entry& entry,
 
 class ExtractWriters {
  public:
+  // How a worker writes one member: WriteVerified, or a test's stand-in.
+  using WriteStep = std::filesystem::path (*)(Stream& archive, const Entry& entry,
+                                              const std::filesystem::path& target,
+                                              std::vector<unsigned char>& buffer, bool direct,
+                                              std::unique_ptr<crypto::Decryption> decryption);
   // `workers` 0 chooses WorkerPool::DefaultWorkers().
-  explicit ExtractWriters(const std::filesystem::path& archive, unsigned workers = 0);
+  explicit ExtractWriters(const std::filesystem::path& archive, unsigned workers = 0,
+                          WriteStep write = WriteVerified);
   // Waits for the writes in flight and removes the temporary files not taken.
   ~ExtractWriters();
   ExtractWriters(const ExtractWriters&) = delete;
@@ -87,6 +95,7 @@ class ExtractWriters {
   void Work(unsigned worker, Job* job);
 
   std::filesystem::path archive_;
+  WriteStep write_;
   std::vector<std::unique_ptr<PerWorker>> perWorker_;
   std::deque<std::unique_ptr<Job>> jobs_;  // oldest first
   Mutex mutex_;

@@ -114,25 +114,12 @@ class UnzipEvents {
   }
 };
 
-// Runs the request. Returns:
-//   kOk              every selected member was handled
-//   kWarning         symbolic-link members were skipped (never created); all else was done
-//   kMemberError     a member failed or was refused (damaged data, CRC or size error, unsafe
-//                    name, link or folder in the way, overlapping data, impossible ratio,
-//                    duplicate name, file could not be written); the others were handled
-//   kDirectoryError  the central directory is damaged; nothing was extracted
-//   kNotFound        the archive does not exist, cannot be opened or is not a Zip archive
-//   kNoMatch         an include pattern matched no member
-//   kDiskFull        the disk filled up; extraction stopped there. Or the members' declared
-//                    sizes exceed the target's free space; nothing was extracted
-//   kCancelled       UnzipEvents::Done returned false
-//   kUnsupported     a member uses an encryption or a method not read (see above), or
-//                    needs more decoder memory than allowed
-//   kBadPassword     encrypted members were skipped (no password given) or had a wrong
-//                    password, and nothing else failed
-// When several apply, the most serious is returned (see Worse). A failed member never leaves a
-// partial file: each file is written under a temporary name and renamed when verified.
-// `totals` (optional) receives the sums over the selected members.
+// Runs the request and returns the status unzip32.dll hands its caller: each code, and which
+// one wins when several apply, is explained once, in dll/include/unzip32.h. A failed member
+// never leaves a partial file: a file that replaces nothing is created under its final name
+// and removed if the member fails; one that replaces a file is written under a temporary
+// name beside it and renamed over it once verified. `totals` (optional) receives the sums
+// over the selected members.
 UnzipStatus RunUnzip(const UnzipRequest& request, UnzipEvents& events,
                      UnzipTotals* totals = nullptr);
 

@@ -20,8 +20,14 @@
    thread, from inside that call. A null callback slot is never called. Archives are
    treated as hostile: extraction never writes outside the target folder, never creates or
    follows links, refuses unsafe names, overlapping members and sizes or ratios that cannot
-   be true, checks every size and CRC, and writes each file under a temporary name that is
-   renamed only when the member has been verified, so a failed member leaves no file.
+   be true, and checks every size and CRC. A file that replaces nothing is created under
+   its final name and removed again if its member fails; a file that replaces one is
+   written under a temporary name beside it and renamed over it only when the member has
+   been verified. So a failed member leaves no file, and an existing file is never left
+   half replaced. A process killed during extraction can leave, in the target folder, the
+   files that were being written at that moment, incomplete under their final names, and
+   temporary files beside them (".pz" followed by hex digits and ".tmp"), besides the members
+   already finished.
    The records below have exactly the layouts given, which the static assertions prove.
 
    Encrypted members are read with the password UnzipPasswordProc gives: PKWARE's traditional
@@ -207,7 +213,9 @@ int WINAPI UzpVersion2(UnzipVersionInfo* info) UNZIP32_NOEXCEPT;
                              beyond what deflate or Deflate64 can reach, a duplicate name),
                              or its file could not be written; the other members were
                              handled
-     UNZIP32_DIRECTORY_ERROR the central directory is damaged; nothing was handled
+     UNZIP32_DIRECTORY_ERROR the central directory is damaged, and nothing was handled; or
+                             an unexpected failure stopped the run, after the members
+                             reported so far (its "error: " line says what failed)
      UNZIP32_NO_MEMORY       out of memory
      UNZIP32_NOT_FOUND       the archive does not exist, cannot be opened, ZipFileName is
                              NULL or empty, or the file is not a Zip archive

@@ -188,3 +188,41 @@ TEST(WriteVerified, InPlaceOnlyWhereNothingIsAndNeverOverIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// Writes that fail in ways no member should: each must come back as that member's failure,
+// never end the process.
+fs::path ThrowLogicError(archive::Stream&, const archive::Entry&, const fs::path&,
+                         std::vector<unsigned char>&, bool,
+                         std::unique_ptr<archive::crypto::Decryption>) {
+  throw std::logic_error("decoder broke its promise");
+}
+fs::path ThrowInt(archive::Stream&, const archive::Entry&, const fs::path&,
+                  std::vector<unsigned char>&, bool, std::unique_ptr<archive::crypto::Decryption>) {
+  throw 42;
+}
+
+TEST(ExtractWriters, AnythingAWriteThrowsBecomesThatMembersFailure) {
+  TempDir dir;
+  RawArchive zip;
+  zip.members = {Member("m.txt", "member bytes")};
+  WriteFile(dir / "a.zip", zip.Build());
+  archive::MemoryStream bytes(zip.Build());
+  archive::Directory directory = archive::ReadDirectory(bytes);
+  const struct {
+    archive::ExtractWriters::WriteStep write;
+    const char* reason;
+  } cases[] = {{ThrowLogicError, "unexpected failure: decoder broke its promise"},
+               {ThrowInt, "unexpected failure"}};
+  for (const auto& c : cases) {
+    archive::ExtractWriters writers(dir / "a.zip", 2, c.write);
+    writers.Start(directory.entries[0], dir / "m.txt", 0, true);
+    archive::ExtractWriters::Result result = writers.TakeOldest();
+    EXPECT_TRUE(result.failed) << c.reason;
+    EXPECT_EQ(result.message, c.reason);
+    EXPECT_FALSE(fs::exists(dir / "m.txt"));
+  }
+}
+
+}  // namespace
