@@ -20,8 +20,8 @@ class HostileTest : public ::testing::Test {
     return ExtractBytes(dir, bytes_, recorder);
   }
   // Everything written, relative to the target folder.
-  std::map<std::string, std::string> Inside() {
-    return fs::exists(dir / "out") ? Tree(dir / "out") : std::map<std::string, std::string>{};
+  Files Inside() {
+    return fs::exists(dir / "out") ? Tree(dir / "out") : Files{};
   }
   // The folder around the target must hold exactly what it held before.
   void ExpectOutsideUnchanged() {
@@ -29,7 +29,7 @@ class HostileTest : public ::testing::Test {
     for (auto it = tree.begin(); it != tree.end();) {
       it = it->first.rfind("out/", 0) == 0 ? tree.erase(it) : std::next(it);
     }
-    EXPECT_EQ(tree, (std::map<std::string, std::string>{{"a.zip", bytes_},
+    EXPECT_EQ(tree, (Files{{"a.zip", bytes_},
                                                         {"outside.txt", "untouched"}}));
   }
   void ExpectMessage(const std::string& part) {
@@ -55,7 +55,7 @@ TEST_P(HostileNameTest, IsRefusedAndTheRestExtracted) {
   zip.members[1].madeBy = static_cast<uint16_t>(GetParam().host << 8 | 20);
   EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
   ExpectMessage(GetParam().why);
-  EXPECT_EQ(Inside(), (std::map<std::string, std::string>{{"ok.txt", "fine"}}));
+  EXPECT_EQ(Inside(), (Files{{"ok.txt", "fine"}}));
   ExpectOutsideUnchanged();
 }
 
@@ -118,7 +118,7 @@ TEST_F(HostileTest, SymbolicLinkMembersAreNeverCreated) {
   EXPECT_EQ(Run(zip), UnzipStatus::kWarning);
   ExpectMessage("symbolic links are not created");
   // "link" became an ordinary folder; nothing went through to outside.txt.
-  EXPECT_EQ(Inside(), (std::map<std::string, std::string>{{"link/", ""},
+  EXPECT_EQ(Inside(), (Files{{"link/", ""},
                                                           {"link/inside.txt", "stays inside"}}));
   ExpectOutsideUnchanged();
 }
@@ -146,7 +146,7 @@ TEST_F(HostileTest, NeverWritesOverAFolder) {
   ExpectMessage("a folder or device is in the way");
   ExpectMessage("a folder of the same name");
   ExpectMessage("a file of the same name");
-  EXPECT_EQ(Inside(), (std::map<std::string, std::string>{
+  EXPECT_EQ(Inside(), (Files{
                           {"taken/", ""}, {"taken/keep/", ""}, {"d/", ""}, {"f", "file"}}));
 }
 
@@ -158,10 +158,10 @@ TEST_F(HostileTest, DuplicateNamesKeepTheFirst) {
   ExpectMessage("appears twice");
 #ifdef _WIN32
   // One file to Windows, whatever the case.
-  EXPECT_EQ(Inside(), (std::map<std::string, std::string>{{"same.txt", "first"}}));
+  EXPECT_EQ(Inside(), (Files{{"same.txt", "first"}}));
 #else
   EXPECT_EQ(Inside(),
-            (std::map<std::string, std::string>{{"same.txt", "first"}, {"SAME.txt", "second"}}));
+            (Files{{"same.txt", "first"}, {"SAME.txt", "second"}}));
 #endif
 }
 
@@ -195,7 +195,7 @@ TEST_F(HostileTest, MemberWhoseDataCoversTheNextIsRefused) {
   zip.members = {a, b};
   EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
   ExpectMessage("a.txt: its data overlaps");
-  EXPECT_EQ(Inside(), (std::map<std::string, std::string>{{"b.txt", "bbbb"}}));
+  EXPECT_EQ(Inside(), (Files{{"b.txt", "bbbb"}}));
 }
 
 TEST_F(HostileTest, OutputStopsAtTheDeclaredSize) {
@@ -247,7 +247,7 @@ TEST_F(HostileTest, CrcMismatchLeavesNoFile) {
   zip.members = {bad, Stored("good.txt", "good")};
   EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
   ExpectMessage("CRC error");
-  EXPECT_EQ(Inside(), (std::map<std::string, std::string>{{"good.txt", "good"}}));
+  EXPECT_EQ(Inside(), (Files{{"good.txt", "good"}}));
 }
 
 TEST_F(HostileTest, CorruptDeflateStreamLeavesNoFile) {
@@ -318,7 +318,7 @@ TEST_F(HostileTest, ExtraFieldThatOverrunsItsBlock) {
   zip.members = {m, Stored("b.txt", "b")};
   EXPECT_EQ(Run(zip), UnzipStatus::kMemberError);
   ExpectMessage("runs past the end of its block");
-  EXPECT_EQ(Inside(), (std::map<std::string, std::string>{{"b.txt", "b"}}));
+  EXPECT_EQ(Inside(), (Files{{"b.txt", "b"}}));
 }
 
 TEST_F(HostileTest, LocalHeaderThatDisagreesWithTheCentralOne) {
@@ -343,7 +343,7 @@ TEST_F(HostileTest, LocalHeaderThatDisagreesWithTheCentralOne) {
   ExpectMessage("method.txt: its local header gives a different compression method");
   ExpectMessage("crc.txt: its local header gives a different CRC or size");
   EXPECT_EQ(Inside(),
-            (std::map<std::string, std::string>{{"fine.txt", "f"}, {"\xC3\xB6.txt", "o"}}));
+            (Files{{"fine.txt", "f"}, {"\xC3\xB6.txt", "o"}}));
 }
 
 TEST_F(HostileTest, EncryptionAndUnknownMethodsAreRefusedOthersProcessed) {
@@ -356,7 +356,7 @@ TEST_F(HostileTest, EncryptionAndUnknownMethodsAreRefusedOthersProcessed) {
   EXPECT_EQ(Run(zip), UnzipStatus::kUnsupported);
   ExpectMessage("secret.txt: it uses PKWARE's strong encryption, which is not supported");
   ExpectMessage("sound.wv: compression method 97 is not supported");
-  EXPECT_EQ(Inside(), (std::map<std::string, std::string>{{"open.txt", "open"}}));
+  EXPECT_EQ(Inside(), (Files{{"open.txt", "open"}}));
 }
 
 TEST_F(HostileTest, SecondEndRecordInTheCommentListAndExtractAgree) {
@@ -374,7 +374,7 @@ TEST_F(HostileTest, SecondEndRecordInTheCommentListAndExtractAgree) {
   EXPECT_EQ(ExtractBytes(dir, bytes_, recorder), UnzipStatus::kOk);
   EXPECT_EQ(recorder.listed, recorder.done);
   EXPECT_EQ(recorder.listed, (std::vector<std::string>{"real.txt"}));
-  EXPECT_EQ(Inside(), (std::map<std::string, std::string>{{"real.txt", "real"}}));
+  EXPECT_EQ(Inside(), (Files{{"real.txt", "real"}}));
 }
 
 // Oddities that are legitimate still extract.
@@ -405,7 +405,7 @@ TEST_F(HostileTest, LegitimateOdditiesStillWork) {
     EXPECT_EQ(ExtractBytes(scratch, c.zip.Build(), events), UnzipStatus::kOk) << c.what << "\n"
                                                                               << events.messages;
     EXPECT_EQ(Tree(scratch / "out"),
-              (std::map<std::string, std::string>{{"dir/", ""},
+              (Files{{"dir/", ""},
                                                   {"dir/stored.txt", "stored"},
                                                   {"descriptor.txt", std::string(3000, 'd')},
                                                   {"zip64.txt", "small file with Zip64 fields"}}))

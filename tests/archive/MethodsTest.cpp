@@ -14,7 +14,6 @@ namespace {
 using archive::UnzipStatus;
 using namespace testing_support;
 using namespace archive::format;
-using Files = std::map<std::string, std::string>;
 
 struct Method {
   const char* name;
@@ -153,6 +152,20 @@ TEST(MethodLimits, HighlyCompressedMembersAreNotTakenForBombs) {
     EXPECT_EQ(ExtractBytes(dir, zip.Build(), recorder), UnzipStatus::kOk) << recorder.messages;
     EXPECT_EQ(fs::file_size(dir / "out/zeros"), zeros.size());
   }
+}
+
+TEST(MethodLimits, AMarkerlessLzmaStreamEndsAtItsDeclaredSizeWhateverPaddingFollows) {
+  // Some writers pad the compressed data; without a marker only the declared size ends the
+  // stream, so the padding must never be taken for more of it.
+  const std::string plain = Sample(100000);
+  RawMember member = Encoded(kMethods[2], "padded.txt", plain);
+  member.data->append(16, '\0');
+  TempDir dir;
+  RawArchive zip;
+  zip.members = {member};
+  Recorder recorder;
+  EXPECT_EQ(ExtractBytes(dir, zip.Build(), recorder), UnzipStatus::kOk) << recorder.messages;
+  EXPECT_EQ(Tree(dir / "out"), (Files{{"padded.txt", plain}}));
 }
 
 TEST(MethodLimits, AnLzmaDictionaryBeyondTheLimitIsRefusedNotAllocated) {

@@ -29,7 +29,7 @@ std::vector<std::string> MemberNames(const fs::path& zip) {
   return names;
 }
 
-std::map<std::string, std::string> Extract(const fs::path& zip, const fs::path& to) {
+Files Extract(const fs::path& zip, const fs::path& to) {
   UnzipRequest request;
   request.archive = zip;
   request.targetDir = to;

@@ -76,7 +76,7 @@ TEST_F(ParallelExtractTest, ReportsAndFilesFollowMemberOrder) {
   EXPECT_EQ(lines[6], "  inflating: big3.txt");
   EXPECT_EQ(lines[7].rfind("error: ../evil: unsafe name", 0), 0u) << lines[7];
   // No temporary file is left beside them.
-  EXPECT_EQ(Tree(dir / "out"), (std::map<std::string, std::string>{{"a.txt", "a"},
+  EXPECT_EQ(Tree(dir / "out"), (Files{{"a.txt", "a"},
                                                                    {"big1.txt", big1},
                                                                    {"b.txt", "bb"},
                                                                    {"dir/", ""},
@@ -94,7 +94,7 @@ TEST_F(ParallelExtractTest, CancelPublishesNothingAfterTheCancelledMember) {
   EXPECT_EQ(recorder.done, (std::vector<std::string>{"a.txt", "big1.txt"}));
   EXPECT_EQ(Lines(recorder.messages).back(), "stopped: cancelled by the caller");
   EXPECT_EQ(Tree(dir / "out"),
-            (std::map<std::string, std::string>{{"a.txt", "a"}, {"big1.txt", big1}}));
+            (Files{{"a.txt", "a"}, {"big1.txt", big1}}));
 }
 
 TEST_F(ParallelExtractTest, AFileStillBeingWrittenIsInTheWayOfALaterFolder) {
@@ -104,7 +104,7 @@ TEST_F(ParallelExtractTest, AFileStillBeingWrittenIsInTheWayOfALaterFolder) {
   EXPECT_EQ(Extract(zip, recorder), UnzipStatus::kMemberError);
   EXPECT_NE(recorder.messages.find("error: x/y.txt: a file is in the way"), std::string::npos)
       << recorder.messages;
-  EXPECT_EQ(Tree(dir / "out"), (std::map<std::string, std::string>{{"x", big1}, {"z.txt", "z"}}));
+  EXPECT_EQ(Tree(dir / "out"), (Files{{"x", big1}, {"z.txt", "z"}}));
 }
 
 TEST_F(ParallelExtractTest, TestingAndExtractingAgreeOnEveryMember) {
@@ -126,7 +126,7 @@ TEST_F(ParallelExtractTest, TestingAndExtractingAgreeOnEveryMember) {
             std::string::npos)
       << tested.messages;
   EXPECT_EQ(Tree(dir / "out"),
-            (std::map<std::string, std::string>{{"big1.txt", big1}, {"s.txt", "s"}}));
+            (Files{{"big1.txt", big1}, {"s.txt", "s"}}));
 }
 
 TEST_F(ParallelExtractTest, FilesGetTheMembersTimes) {
@@ -176,7 +176,7 @@ TEST(WriteVerified, InPlaceOnlyWhereNothingIsAndNeverOverIt) {
     EXPECT_EQ(e.fault(), archive::Fault::kUnsafe);
     EXPECT_NE(std::string(e.what()).find("in the way"), std::string::npos) << e.what();
   }
-  EXPECT_EQ(Tree(dir.path()), (std::map<std::string, std::string>{
+  EXPECT_EQ(Tree(dir.path()), (Files{
                                   {"new.txt", "member bytes"}, {"taken.txt", "someone else's"}}));
 
   // Without `direct` the member goes to a temporary file beside the target, for the caller

@@ -196,7 +196,7 @@ TEST(PeerZipsTest, ListedAndExtractedCorrectlyOrRefused) {
     // Every file we wrote is a member Python reads with the same bytes.
     const auto& expected = oracle[file];
     auto tree =
-        fs::exists(scratch / "out") ? Tree(scratch / "out") : std::map<std::string, std::string>{};
+        fs::exists(scratch / "out") ? Tree(scratch / "out") : Files{};
     for (const auto& [path, content] : tree) {
       if (path.back() == '/') continue;
       const OracleMember* match = nullptr;

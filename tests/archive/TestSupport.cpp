@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -53,8 +54,19 @@ std::string ReadFile(const fs::path& path) {
   return content.str();
 }
 
-std::map<std::string, std::string> Tree(const fs::path& root) {
-  std::map<std::string, std::string> tree;
+void PrintTo(const Files& files, std::ostream* out) {
+  *out << "{";
+  for (const auto& [name, bytes] : files) {
+    char crc[16];
+    std::snprintf(crc, sizeof crc, "%08x", static_cast<unsigned>(Crc(bytes)));
+    *out << "\n  " << name << ": " << bytes.size() << " bytes, crc " << crc;
+    if (!bytes.empty()) *out << ", \"" << bytes.substr(0, 24) << (bytes.size() > 24 ? "\"..." : "\"");
+  }
+  *out << "\n}";
+}
+
+Files Tree(const fs::path& root) {
+  Files tree;
   for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
        ++it) {
     std::string name = archive::PathToUtf8(fs::relative(it->path(), root).generic_u8string());

@@ -38,9 +38,15 @@ fs::path PeerZipsFolder();
 
 void WriteFile(const fs::path& path, const std::string& bytes);
 std::string ReadFile(const fs::path& path);
-// Every file and folder under `root`, as '/'-separated UTF-8 paths relative to it; folders
-// end in '/'. Maps files to their contents.
-std::map<std::string, std::string> Tree(const fs::path& root);
+// Files by '/'-separated UTF-8 path, with their bytes; folders end in '/'. A failing
+// comparison prints each file's size and CRC-32 with its first bytes, never whole files:
+// trees of megabytes once made a failing test print gigabytes.
+struct Files : std::map<std::string, std::string> {
+  using map::map;
+};
+void PrintTo(const Files& files, std::ostream* out);
+// Every file and folder under `root`, relative to it.
+Files Tree(const fs::path& root);
 
 std::string Deflate(const std::string& plain, int level = 6);
 // The other methods' streams, as their own libraries write them (quick levels).
