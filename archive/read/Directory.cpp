@@ -45,6 +45,9 @@ struct EndCandidate {
   uint64_t centralLimit = 0;  // the end record, or the Zip64 end record
   uint64_t base = 0;
   bool zip64 = false;
+  // Set when the Zip64 end record was found shifted from where the locator says: the
+  // prefix's length, which must then place the central directory too.
+  std::optional<uint64_t> prefixShift;
   std::string comment;
 };
 
@@ -91,11 +94,17 @@ bool FollowZip64Locator(Stream& in, EndCandidate& c, EndFields& fields) {
   uint64_t locatorPosition = position - kZip64LocatorSize;
   uint64_t declared = Load64(locator + 8);
   // The record usually sits right before the locator; with a prefix its stored offset
-  // is short by the prefix's length.
+  // is short by the prefix's length. Found there and nowhere else, it counts only as a
+  // prefix's shift: below the record, and the same shift must place the central directory.
+  // A locator pointing anywhere else is a second archive for readers that follow it.
   uint64_t expected = locatorPosition >= kZip64EndSize ? locatorPosition - kZip64EndSize : 0;
   for (uint64_t at : {declared, expected}) {
     if (at + kZip64EndSize > locatorPosition || !SignatureAt(in, at, kZip64EndSignature)) {
       continue;
+    }
+    if (at != declared) {
+      if (declared > at) break;
+      c.prefixShift = at - declared;
     }
     unsigned char z[kZip64EndSize];
     in.Seek(at);
@@ -125,8 +134,10 @@ bool FollowZip64Locator(Stream& in, EndCandidate& c, EndFields& fields) {
 // writer did not know about. Marks `c` valid when one of the two holds.
 void PlaceCentralDirectory(Stream& in, EndCandidate& c, const EndFields& fields) {
   std::vector<uint64_t> bases = {0};
-  if (c.centralLimit >= fields.centralSize &&
-      c.centralLimit - fields.centralSize > fields.centralOffset) {
+  if (c.prefixShift) {
+    bases = {*c.prefixShift};
+  } else if (c.centralLimit >= fields.centralSize &&
+             c.centralLimit - fields.centralSize > fields.centralOffset) {
     bases.push_back(c.centralLimit - fields.centralSize - fields.centralOffset);
   }
   for (uint64_t base : bases) {

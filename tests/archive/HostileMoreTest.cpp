@@ -290,6 +290,31 @@ std::vector<Case> Cases() {
                : "the Zip64 end locator does not point at a Zip64 end record",
         {});
   }
+  // A Zip64 end record found right before the locator, away from where the locator points,
+  // counts only as a prefix's shift: the stored offset below it, and the same shift placing
+  // the central directory. Anything else would be one archive to readers that follow the
+  // locator and another to readers that do not.
+  const auto zip64WithLocatorAt = [](std::function<uint64_t(uint64_t)> where,
+                                     const std::string& prefix, bool shifted) {
+    return [=] {
+      RawArchive zip;
+      zip.members = {Stored("a", "a")};
+      zip.zip64Count = 1;
+      zip.prefix = prefix;
+      zip.prefixShiftsOffsets = shifted;
+      std::string bytes = zip.Build();
+      size_t locator = bytes.rfind("PK\x06\x07");
+      auto* field = reinterpret_cast<unsigned char*>(bytes.data()) + locator + 8;
+      archive::Store64(field, where(archive::Load64(field)));
+      return bytes;
+    };
+  };
+  add("a Zip64 locator past the end, with a Zip64 end record right before it",
+      zip64WithLocatorAt([](uint64_t) { return uint64_t{1} << 40; }, "", false),
+      UnzipStatus::kDirectoryError, "the Zip64 end locator points outside the archive", {});
+  add("a Zip64 locator short of its record by more than any prefix places the directory",
+      zip64WithLocatorAt([](uint64_t at) { return at - 7; }, "", false),
+      UnzipStatus::kDirectoryError, "not where the end record says", {});
   add("a truncated central directory",
       [] {
         RawArchive zip;

@@ -20,17 +20,14 @@ class HostileTest : public ::testing::Test {
     return ExtractBytes(dir, bytes_, recorder);
   }
   // Everything written, relative to the target folder.
-  Files Inside() {
-    return fs::exists(dir / "out") ? Tree(dir / "out") : Files{};
-  }
+  Files Inside() { return fs::exists(dir / "out") ? Tree(dir / "out") : Files{}; }
   // The folder around the target must hold exactly what it held before.
   void ExpectOutsideUnchanged() {
     auto tree = Tree(dir.path());
     for (auto it = tree.begin(); it != tree.end();) {
       it = it->first.rfind("out/", 0) == 0 ? tree.erase(it) : std::next(it);
     }
-    EXPECT_EQ(tree, (Files{{"a.zip", bytes_},
-                                                        {"outside.txt", "untouched"}}));
+    EXPECT_EQ(tree, (Files{{"a.zip", bytes_}, {"outside.txt", "untouched"}}));
   }
   void ExpectMessage(const std::string& part) {
     EXPECT_NE(recorder.messages.find(part), std::string::npos) << recorder.messages;
@@ -118,8 +115,7 @@ TEST_F(HostileTest, SymbolicLinkMembersAreNeverCreated) {
   EXPECT_EQ(Run(zip), UnzipStatus::kWarning);
   ExpectMessage("symbolic links are not created");
   // "link" became an ordinary folder; nothing went through to outside.txt.
-  EXPECT_EQ(Inside(), (Files{{"link/", ""},
-                                                          {"link/inside.txt", "stays inside"}}));
+  EXPECT_EQ(Inside(), (Files{{"link/", ""}, {"link/inside.txt", "stays inside"}}));
   ExpectOutsideUnchanged();
 }
 
@@ -146,8 +142,7 @@ TEST_F(HostileTest, NeverWritesOverAFolder) {
   ExpectMessage("a folder or device is in the way");
   ExpectMessage("a folder of the same name");
   ExpectMessage("a file of the same name");
-  EXPECT_EQ(Inside(), (Files{
-                          {"taken/", ""}, {"taken/keep/", ""}, {"d/", ""}, {"f", "file"}}));
+  EXPECT_EQ(Inside(), (Files{{"taken/", ""}, {"taken/keep/", ""}, {"d/", ""}, {"f", "file"}}));
 }
 
 TEST_F(HostileTest, DuplicateNamesKeepTheFirst) {
@@ -160,8 +155,7 @@ TEST_F(HostileTest, DuplicateNamesKeepTheFirst) {
   // One file to Windows, whatever the case.
   EXPECT_EQ(Inside(), (Files{{"same.txt", "first"}}));
 #else
-  EXPECT_EQ(Inside(),
-            (Files{{"same.txt", "first"}, {"SAME.txt", "second"}}));
+  EXPECT_EQ(Inside(), (Files{{"same.txt", "first"}, {"SAME.txt", "second"}}));
 #endif
 }
 
@@ -342,8 +336,7 @@ TEST_F(HostileTest, LocalHeaderThatDisagreesWithTheCentralOne) {
   ExpectMessage("\xC3\xA4.txt: its local header gives a different name");
   ExpectMessage("method.txt: its local header gives a different compression method");
   ExpectMessage("crc.txt: its local header gives a different CRC or size");
-  EXPECT_EQ(Inside(),
-            (Files{{"fine.txt", "f"}, {"\xC3\xB6.txt", "o"}}));
+  EXPECT_EQ(Inside(), (Files{{"fine.txt", "f"}, {"\xC3\xB6.txt", "o"}}));
 }
 
 TEST_F(HostileTest, EncryptionAndUnknownMethodsAreRefusedOthersProcessed) {
@@ -387,7 +380,7 @@ TEST_F(HostileTest, LegitimateOdditiesStillWork) {
     const char* what;
     RawArchive zip;
   };
-  std::vector<Case> cases(5);
+  std::vector<Case> cases(6);
   cases[0] = {"stub before, offsets from the archive", {}};
   cases[0].zip.prefix = "#!/bin/sh\necho self-extractor stub\nexit 0\n";
   cases[0].zip.prefixShiftsOffsets = true;
@@ -398,17 +391,22 @@ TEST_F(HostileTest, LegitimateOdditiesStillWork) {
   cases[3] = {"Zip64 end records for one member", {}};
   cases[3].zip.zip64Count = 4;
   cases[4] = {"plain", {}};
+  // The Zip64 end record found before the locator by the prefix's shift, which also places
+  // the central directory.
+  cases[5] = {"stub before a Zip64 archive, offsets from the archive", {}};
+  cases[5].zip.prefix = "#!/bin/sh\nexit 0\n";
+  cases[5].zip.prefixShiftsOffsets = true;
+  cases[5].zip.zip64Count = 4;
   for (auto& c : cases) {
     c.zip.members = {Stored("dir/", ""), descriptor, zip64, Stored("dir/stored.txt", "stored")};
     Recorder events;
     TempDir scratch;
     EXPECT_EQ(ExtractBytes(scratch, c.zip.Build(), events), UnzipStatus::kOk) << c.what << "\n"
                                                                               << events.messages;
-    EXPECT_EQ(Tree(scratch / "out"),
-              (Files{{"dir/", ""},
-                                                  {"dir/stored.txt", "stored"},
-                                                  {"descriptor.txt", std::string(3000, 'd')},
-                                                  {"zip64.txt", "small file with Zip64 fields"}}))
+    EXPECT_EQ(Tree(scratch / "out"), (Files{{"dir/", ""},
+                                            {"dir/stored.txt", "stored"},
+                                            {"descriptor.txt", std::string(3000, 'd')},
+                                            {"zip64.txt", "small file with Zip64 fields"}}))
         << c.what;
   }
 }
