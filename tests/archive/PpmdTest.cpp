@@ -21,7 +21,6 @@ namespace {
 
 using archive::UnzipStatus;
 using namespace testing_support;
-using Files = std::map<std::string, std::string>;
 
 bool Have(const char* command) { return std::system(command) == 0; }
 
