@@ -1,6 +1,6 @@
 #include "archive/methods/Reduce.h"
 
-#include "archive/read/Directory.h"
+#include "archive/format/Entry.h"
 #include "archive/methods/LegacyStream.h"
 
 namespace archive {

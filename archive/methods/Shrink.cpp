@@ -2,7 +2,7 @@
 
 #include <bit>
 
-#include "archive/read/Directory.h"
+#include "archive/format/Entry.h"
 #include "archive/methods/LegacyStream.h"
 
 namespace archive {
