@@ -1,28 +1,27 @@
 // Listing, testing and extracting an archive: what unzip32.dll does, without Windows.
 //
 // Archives are hostile input. The limits this engine holds them to:
-//  - Methods: stored, deflate (8), Deflate64 (9), bzip2 (12), LZMA (14), Zstandard (93, and
-//    20, its earlier number), xz (95) and PPMd (98) are read; other numbers are refused
-//    (see Methods.h).
+//  - Methods: those of the method table (methods/Methods.cpp), with each one's ratio limit
+//    and decoder memory; other numbers are refused.
 //  - Encryption: traditional PKWARE encryption and WinZip AES (AES-128, -192, -256, AE-1
 //    and AE-2) are read over every method read, with the password from
 //    UnzipEvents::Password (see crypto/Encryption.h); strong encryption and encrypted
 //    central directories are refused. Every limit here holds for the data inside; a member
 //    whose data then fails its checks is refused as a wrong password and leaves nothing.
-//  - Ratio: a deflated member may declare at most 1100 times its compressed size plus
-//    64 KiB (format::kMaxDeflateRatio, kRatioSlackBytes), a Deflate64 member 29,200 times
-//    (kMaxDeflate64Ratio). Deflate cannot pass about 1032:1, Deflate64 about 29,128:1, so
-//    a larger claim is a lie and the member is refused before anything is written. bzip2,
-//    LZMA, xz and Zstandard legitimately reach far more (a gigabyte of zeros in kilobytes),
-//    so they have no ratio limit. For every method a true stream is cut off at its
-//    declared size (never more output than declared), members that share or overlap
-//    compressed bytes are refused, and before extracting, the declared sizes of the
-//    members to be written are added up: more than the target's free space refuses the
-//    whole run (kDiskFull) with nothing written.
-//  - Decoder memory: fixed by the method, never by a declared size; an LZMA dictionary is
-//    cut to the member's size, and a member needing more than 128 MiB to decode (LZMA
-//    dictionary, xz memory, Zstandard window: kMaxDecoderMemory) is refused as
-//    unsupported. bzip2 takes at most about 3.6 MiB, Deflate64 its 64 KiB window.
+//  - Ratio: a member may declare at most its method's ratio limit times its compressed size
+//    plus 64 KiB (kRatioSlackBytes): the most its method can expand, so a larger claim is
+//    a lie and the member is refused before anything is written. Methods without a bound
+//    (bzip2, LZMA, xz, Zstandard, PPMd reach far more: a gigabyte of zeros in kilobytes)
+//    are held to the free space instead: before extracting, the declared sizes of the
+//    members to be written are added up, and more than the target's free space refuses
+//    the whole run (kDiskFull) with nothing written. For every method a true stream is cut
+//    off at its declared size (never more output than declared), and members that share or
+//    overlap compressed bytes are refused.
+//  - Decoder memory: fixed by the method, never by a declared size (the table's memory
+//    column); an LZMA dictionary is cut to the member's size, and a member needing more
+//    than 128 MiB to decode (LZMA dictionary, xz memory, Zstandard window:
+//    kMaxDecoderMemory) is refused as unsupported. PPMd's models, 1 to 256 MiB each, share
+//    a budget of 256 MiB across the members decoded at once.
 //  - Sizes and counts: memory never follows a declared size or count. Buffers are fixed
 //    (256 KiB for copying, 64 KiB of compressed input, the end record is looked for in the
 //    last 128 KiB); a member count is believed only as far as the central directory's real

@@ -109,11 +109,13 @@ typedef int(WINAPI* UnzipPasswordProc)(char* buffer, int size, const char* promp
      month, day, year, hour, minute    the member's DOS time stamp (year with 4 digits)
      flag             'd' for a folder, ' ' for a file
      name             the member's name in ANSI
-     method           "Stored"; "Defl:N" (or "Defl:X", "Defl:F", "Defl:S" by the level
-                      the archive records); "Deflate64" (method 9), "BZip2" (12),
-                      "LZMA" (14), "Zstd" (93, and 20, its earlier number), "XZ" (95);
-                      "PPMd" (98); "Unk:NNN" for any other method number; for a WinZip
-                      AES member (99), that of the data inside
+     method           the member's method, one of those read: "Stored"; "Shrunk" (1);
+                      "Reduce1" to "Reduce4" (2 to 5, compression factors 1 to 4);
+                      "Implode" (6); "Defl:N" (8; or "Defl:X", "Defl:F", "Defl:S" by the
+                      level the archive records); "Deflate64" (9), "BZip2" (12),
+                      "LZMA" (14), "Zstd" (93, and 20, its earlier number), "XZ" (95),
+                      "PPMd" (98, variant I); "Unk:NNN" for any other method number; for a
+                      WinZip AES member (99), that of the data inside
      crc              the CRC-32 the archive records
      encrypted        'E' for an encrypted member, ' ' otherwise */
 typedef void(WINAPI* UnzipEntryProc)(unsigned long uncompressedSize, unsigned long compressedSize,
@@ -228,9 +230,8 @@ int WINAPI UzpVersion2(UnzipVersionInfo* info) UNZIP32_NOEXCEPT;
      UNZIP32_UNSUPPORTED     a member uses an encryption not read (see the top) or a
                              method number not listed at UnzipEntryProc, or needs more
                              than 128 MiB to decode (an LZMA dictionary, an xz or
-                             Zstandard window); the other members were handled. Read:
-                             stored, deflate, Deflate64, bzip2, LZMA, Zstandard, xz and
-                             PPMd, plain or encrypted
+                             Zstandard window); the other members were handled. Every
+                             method listed at UnzipEntryProc is read, plain or encrypted
      UNZIP32_BAD_PASSWORD    encrypted members were skipped or had a wrong password (their
                              UNZIP32_FAILED_LINE gives which), and nothing else failed:
                              with another failure besides, that failure's status comes
