@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "archive/format/DosTime.h"
+#include "archive/format/Times.h"
 #include "archive/format/Names.h"
 
 namespace archive {

@@ -1,7 +1,7 @@
 #include "archive/io/FileFacts.h"
 
 #include "archive/format/Entry.h"
-#include "archive/format/DosTime.h"
+#include "archive/format/Times.h"
 
 #ifndef _WIN32
 #include <fcntl.h>

@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <new>
 
-#include "archive/format/DosTime.h"
+#include "archive/format/Times.h"
 #include "archive/io/FileFacts.h"
 #include "archive/io/FileSystem.h"
 #include "archive/io/WorkerPool.h"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "archive/read/Directory.h"
-#include "archive/format/DosTime.h"
+#include "archive/format/Times.h"
 #include "archive/io/FileFacts.h"
 #include "archive/io/Stream.h"
 

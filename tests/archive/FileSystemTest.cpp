@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "archive/format/DosTime.h"
+#include "archive/format/Times.h"
 #include "archive/io/FileSystem.h"
 #include "archive/io/Stream.h"
 #include "tests/archive/TestSupport.h"

@@ -1,7 +1,7 @@
 // What member names mean, the name checks for extraction, wildcards and DOS times.
 #include <gtest/gtest.h>
 
-#include "archive/format/DosTime.h"
+#include "archive/format/Times.h"
 #include "archive/format/Names.h"
 #include "archive/io/CodePage.h"
 #include "tests/archive/TestSupport.h"

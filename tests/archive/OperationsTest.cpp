@@ -5,7 +5,7 @@
 #include <set>
 
 #include "archive/format/Bytes.h"
-#include "archive/format/DosTime.h"
+#include "archive/format/Times.h"
 #include "archive/read/Directory.h"
 #include "archive/io/FileSystem.h"
 #include "archive/format/Names.h"

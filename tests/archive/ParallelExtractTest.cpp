@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "archive/format/Bytes.h"
-#include "archive/format/DosTime.h"
+#include "archive/format/Times.h"
 #include "archive/read/ParallelExtract.h"
 #include "archive/read/Unzip.h"
 #include "tests/archive/TestSupport.h"
@@ -77,11 +77,11 @@ TEST_F(ParallelExtractTest, ReportsAndFilesFollowMemberOrder) {
   EXPECT_EQ(lines[7].rfind("error: ../evil: unsafe name", 0), 0u) << lines[7];
   // No temporary file is left beside them.
   EXPECT_EQ(Tree(dir / "out"), (Files{{"a.txt", "a"},
-                                                                   {"big1.txt", big1},
-                                                                   {"b.txt", "bb"},
-                                                                   {"dir/", ""},
-                                                                   {"dir/c.txt", "ccc"},
-                                                                   {"big3.txt", big3}}));
+                                      {"big1.txt", big1},
+                                      {"b.txt", "bb"},
+                                      {"dir/", ""},
+                                      {"dir/c.txt", "ccc"},
+                                      {"big3.txt", big3}}));
 }
 
 TEST_F(ParallelExtractTest, CancelPublishesNothingAfterTheCancelledMember) {
@@ -93,8 +93,7 @@ TEST_F(ParallelExtractTest, CancelPublishesNothingAfterTheCancelledMember) {
   EXPECT_EQ(Extract(zip, recorder), UnzipStatus::kCancelled);
   EXPECT_EQ(recorder.done, (std::vector<std::string>{"a.txt", "big1.txt"}));
   EXPECT_EQ(Lines(recorder.messages).back(), "stopped: cancelled by the caller");
-  EXPECT_EQ(Tree(dir / "out"),
-            (Files{{"a.txt", "a"}, {"big1.txt", big1}}));
+  EXPECT_EQ(Tree(dir / "out"), (Files{{"a.txt", "a"}, {"big1.txt", big1}}));
 }
 
 TEST_F(ParallelExtractTest, AFileStillBeingWrittenIsInTheWayOfALaterFolder) {
@@ -125,8 +124,7 @@ TEST_F(ParallelExtractTest, TestingAndExtractingAgreeOnEveryMember) {
   EXPECT_NE(tested.messages.find("big2.txt: it is shorter than its declared size"),
             std::string::npos)
       << tested.messages;
-  EXPECT_EQ(Tree(dir / "out"),
-            (Files{{"big1.txt", big1}, {"s.txt", "s"}}));
+  EXPECT_EQ(Tree(dir / "out"), (Files{{"big1.txt", big1}, {"s.txt", "s"}}));
 }
 
 TEST_F(ParallelExtractTest, FilesGetTheMembersTimes) {
@@ -176,8 +174,8 @@ TEST(WriteVerified, InPlaceOnlyWhereNothingIsAndNeverOverIt) {
     EXPECT_EQ(e.fault(), archive::Fault::kUnsafe);
     EXPECT_NE(std::string(e.what()).find("in the way"), std::string::npos) << e.what();
   }
-  EXPECT_EQ(Tree(dir.path()), (Files{
-                                  {"new.txt", "member bytes"}, {"taken.txt", "someone else's"}}));
+  EXPECT_EQ(Tree(dir.path()),
+            (Files{{"new.txt", "member bytes"}, {"taken.txt", "someone else's"}}));
 
   // Without `direct` the member goes to a temporary file beside the target, for the caller
   // to rename over it.

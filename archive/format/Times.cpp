@@ -1,4 +1,4 @@
-#include "archive/format/DosTime.h"
+#include "archive/format/Times.h"
 
 #include <chrono>
 #include <ctime>
