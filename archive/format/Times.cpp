@@ -1,5 +1,7 @@
 #include "archive/format/Times.h"
 
+#include "archive/format/Entry.h"
+
 #include <chrono>
 #include <ctime>
 #include <system_error>
@@ -52,19 +54,21 @@ std::optional<int64_t> DosToUnix(DosDateTime dos) {
   return static_cast<int64_t>(t);
 }
 
-std::optional<int64_t> FileModifiedUnix(const std::filesystem::path& path) {
-  std::error_code ec;
-  auto written = std::filesystem::last_write_time(path, ec);
-  if (ec) return std::nullopt;
-  auto system = std::chrono::file_clock::to_sys(written);
-  return std::chrono::floor<std::chrono::seconds>(system).time_since_epoch().count();
+FileTime UnixToFileTime(int64_t unixSeconds) {
+  int64_t since1601 = unixSeconds + kSecondsFrom1601To1970;
+  return since1601 <= 0 ? 1 : static_cast<FileTime>(since1601) * kTicksPerSecond;
 }
 
-bool SetFileModifiedUnix(const std::filesystem::path& path, int64_t unixSeconds) {
-  std::error_code ec;
-  auto system = std::chrono::sys_seconds{std::chrono::seconds{unixSeconds}};
-  std::filesystem::last_write_time(path, std::chrono::file_clock::from_sys(system), ec);
-  return !ec;
+int64_t FileTimeToUnix(FileTime time) {
+  int64_t seconds = static_cast<int64_t>(time / kTicksPerSecond);
+  return seconds - kSecondsFrom1601To1970;
+}
+
+FileTimes MemberTimes(const Entry& entry) {
+  if (entry.ntfsModified != 0) return {entry.ntfsModified, entry.ntfsAccessed, entry.ntfsCreated};
+  FileTimes times;
+  if (std::optional<int64_t> when = entry.ModifiedUnix()) times.modified = UnixToFileTime(*when);
+  return times;
 }
 
 }  // namespace archive

@@ -1,7 +1,9 @@
 #include "archive/io/FileFacts.h"
 
+#include <chrono>
+#include <system_error>
+
 #include "archive/format/Entry.h"
-#include "archive/format/Times.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -10,26 +12,19 @@
 
 namespace archive {
 
-namespace {
-constexpr int64_t kSecondsFrom1601To1970 = 11644473600;
-constexpr int64_t kTicksPerSecond = 10000000;
-}  // namespace
-
-FileTime UnixToFileTime(int64_t unixSeconds) {
-  int64_t since1601 = unixSeconds + kSecondsFrom1601To1970;
-  return since1601 <= 0 ? 1 : static_cast<FileTime>(since1601) * kTicksPerSecond;
+std::optional<int64_t> FileModifiedUnix(const std::filesystem::path& path) {
+  std::error_code ec;
+  auto written = std::filesystem::last_write_time(path, ec);
+  if (ec) return std::nullopt;
+  auto system = std::chrono::file_clock::to_sys(written);
+  return std::chrono::floor<std::chrono::seconds>(system).time_since_epoch().count();
 }
 
-int64_t FileTimeToUnix(FileTime time) {
-  int64_t seconds = static_cast<int64_t>(time / kTicksPerSecond);
-  return seconds - kSecondsFrom1601To1970;
-}
-
-FileTimes MemberTimes(const Entry& entry) {
-  if (entry.ntfsModified != 0) return {entry.ntfsModified, entry.ntfsAccessed, entry.ntfsCreated};
-  FileTimes times;
-  if (std::optional<int64_t> when = entry.ModifiedUnix()) times.modified = UnixToFileTime(*when);
-  return times;
+bool SetFileModifiedUnix(const std::filesystem::path& path, int64_t unixSeconds) {
+  std::error_code ec;
+  auto system = std::chrono::sys_seconds{std::chrono::seconds{unixSeconds}};
+  std::filesystem::last_write_time(path, std::chrono::file_clock::from_sys(system), ec);
+  return !ec;
 }
 
 uint32_t MemberAttributes(const Entry& entry) {

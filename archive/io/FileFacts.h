@@ -10,21 +10,11 @@
 #include <filesystem>
 #include <optional>
 
+#include "archive/format/Times.h"
+
 namespace archive {
 
 struct Entry;
-
-// 100 ns steps since 1601-01-01 UTC, as the NTFS extra field and Windows store times.
-using FileTime = uint64_t;
-FileTime UnixToFileTime(int64_t unixSeconds);
-int64_t FileTimeToUnix(FileTime time);  // whole seconds, rounded down
-
-// A time of 0 is one not known.
-struct FileTimes {
-  FileTime modified = 0;
-  FileTime accessed = 0;
-  FileTime created = 0;
-};
 
 constexpr uint32_t kDosReadOnly = 0x01;
 constexpr uint32_t kDosHidden = 0x02;
@@ -32,11 +22,13 @@ constexpr uint32_t kDosSystem = 0x04;
 // What extraction restores: the archive bit is the system's to set.
 constexpr uint32_t kRestoredAttributes = kDosReadOnly | kDosHidden | kDosSystem;
 
-// The most precise times a member carries: the NTFS extra field's, else the Unix extended
-// timestamp's modification time, else the DOS time.
-FileTimes MemberTimes(const Entry& entry);
 // The attributes extraction restores, from the low byte of the external attributes.
 uint32_t MemberAttributes(const Entry& entry);
+
+// Modification time of a file in Unix seconds; nullopt when it cannot be read.
+std::optional<int64_t> FileModifiedUnix(const std::filesystem::path& path);
+// Sets a file's modification time; returns false when the system refuses.
+bool SetFileModifiedUnix(const std::filesystem::path& path, int64_t unixSeconds);
 
 // Sets the known times of an open file (a C runtime descriptor); an unknown access time
 // becomes the modification time. Returns false when the system refuses.

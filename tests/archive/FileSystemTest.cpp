@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "archive/io/FileFacts.h"
 #include "archive/format/Times.h"
 #include "archive/io/FileSystem.h"
 #include "archive/io/Stream.h"

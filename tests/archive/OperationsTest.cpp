@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "archive/io/FileFacts.h"
 #include "archive/format/Bytes.h"
 #include "archive/format/Times.h"
 #include "archive/read/Directory.h"

@@ -5,6 +5,7 @@
 #include <random>
 #include <sstream>
 
+#include "archive/io/FileFacts.h"
 #include "archive/format/Bytes.h"
 #include "archive/format/Times.h"
 #include "archive/read/ParallelExtract.h"

@@ -195,8 +195,7 @@ TEST(PeerZipsTest, ListedAndExtractedCorrectlyOrRefused) {
 
     // Every file we wrote is a member Python reads with the same bytes.
     const auto& expected = oracle[file];
-    auto tree =
-        fs::exists(scratch / "out") ? Tree(scratch / "out") : Files{};
+    auto tree = fs::exists(scratch / "out") ? Tree(scratch / "out") : Files{};
     for (const auto& [path, content] : tree) {
       if (path.back() == '/') continue;
       const OracleMember* match = nullptr;

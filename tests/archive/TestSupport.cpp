@@ -60,7 +60,8 @@ void PrintTo(const Files& files, std::ostream* out) {
     char crc[16];
     std::snprintf(crc, sizeof crc, "%08x", static_cast<unsigned>(Crc(bytes)));
     *out << "\n  " << name << ": " << bytes.size() << " bytes, crc " << crc;
-    if (!bytes.empty()) *out << ", \"" << bytes.substr(0, 24) << (bytes.size() > 24 ? "\"..." : "\"");
+    if (!bytes.empty())
+      *out << ", \"" << bytes.substr(0, 24) << (bytes.size() > 24 ? "\"..." : "\"");
   }
   *out << "\n}";
 }
