@@ -20,6 +20,7 @@ class TextPass {
         textColor_(GetTextColor(s.drawDC)),
         bkMode_(GetBkMode(s.drawDC)),
         font_(s.drawDC, TakeTextFont(s)) {
+    s.previousFont = font_.previous();
     SetBkMode(s.drawDC, TRANSPARENT);
   }
   ~TextPass() {

@@ -44,6 +44,7 @@ struct ProgressBarState {
   tk::Bool16 offscreen = tk::kFalse;
   tk::FontRef textFont;
   tk::FontRef Font;
+  HGDIOBJ previousFont = nullptr;  // what the text step's font replaced; its selection restores it
   double fillFraction = 0;
   RECT clientRect{};
   RECT fillRect{};

@@ -114,6 +114,9 @@ class ScopedSelect {
   ScopedSelect(const ScopedSelect&) = delete;
   ScopedSelect& operator=(const ScopedSelect&) = delete;
 
+  // What the selection replaced, which goes back at the end; null when nothing was selected.
+  HGDIOBJ previous() const { return old_; }
+
  private:
   HDC dc_;
   HGDIOBJ old_;
