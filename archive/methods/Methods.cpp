@@ -36,22 +36,22 @@ constexpr uint64_t kDeflate64Memory = 80u << 10;
 
 // clang-format off: one row a line
 constexpr Method kMethods[] = {
-  // number                 name         decoder              read   ratio limit          memory
-  {kMethodStored,          "Stored",    nullptr,              true,  1,                  0},  // copied
-  {kMethodShrink,          "Shrunk",    MakeShrinkDecoder,    true,  kMaxShrinkRatio,    kShrinkMemory},
-  {kMethodReduce1,         "Reduce1",   MakeReduceDecoder,    true,  kMaxReduceRatio[0], kReduceMemory},
-  {kMethodReduce1 + 1,     "Reduce2",   MakeReduceDecoder,    true,  kMaxReduceRatio[1], kReduceMemory},
-  {kMethodReduce1 + 2,     "Reduce3",   MakeReduceDecoder,    true,  kMaxReduceRatio[2], kReduceMemory},
-  {kMethodReduce1 + 3,     "Reduce4",   MakeReduceDecoder,    true,  kMaxReduceRatio[3], kReduceMemory},
-  {kMethodImplode,         "Implode",   MakeImplodeDecoder,   true,  kMaxImplodeRatio,   kImplodeMemory},
-  {kMethodDeflated,        "Deflate",   Make<Inflater>,       true,  kMaxDeflateRatio,   kInflateMemory},
-  {kMethodDeflate64,       "Deflate64", Make<Deflate64Decoder>, true, kMaxDeflate64Ratio, kDeflate64Memory},
-  {kMethodBzip2,           "BZip2",     MakeBzip2Decoder,     true,  kNoRatioLimit,      kBzip2Memory},
-  {kMethodLzma,            "LZMA",      MakeLzmaDecoder,      true,  kNoRatioLimit,      kMaxDecoderMemory},
-  {kMethodZstdDeprecated,  "Zstd",      MakeZstdDecoder,      true,  kNoRatioLimit,      kMaxDecoderMemory},
-  {kMethodZstd,            "Zstd",      MakeZstdDecoder,      true,  kNoRatioLimit,      kMaxDecoderMemory},
-  {kMethodXz,              "XZ",        MakeXzDecoder,        true,  kNoRatioLimit,      kMaxDecoderMemory},
-  {kMethodPpmd,            "PPMd",      MakePpmd,             true,  kNoRatioLimit,      kPpmdModelsInFlight},
+  // number                name         decoder                 ratio limit         memory
+  {kMethodStored,          "Stored",    nullptr,                1,                  0},  // copied
+  {kMethodShrink,          "Shrunk",    MakeShrinkDecoder,      kMaxShrinkRatio,    kShrinkMemory},
+  {kMethodReduce1,         "Reduce1",   MakeReduceDecoder,      kMaxReduceRatio[0], kReduceMemory},
+  {kMethodReduce1 + 1,     "Reduce2",   MakeReduceDecoder,      kMaxReduceRatio[1], kReduceMemory},
+  {kMethodReduce1 + 2,     "Reduce3",   MakeReduceDecoder,      kMaxReduceRatio[2], kReduceMemory},
+  {kMethodReduce1 + 3,     "Reduce4",   MakeReduceDecoder,      kMaxReduceRatio[3], kReduceMemory},
+  {kMethodImplode,         "Implode",   MakeImplodeDecoder,     kMaxImplodeRatio,   kImplodeMemory},
+  {kMethodDeflated,        "Deflate",   Make<Inflater>,         kMaxDeflateRatio,   kInflateMemory},
+  {kMethodDeflate64,       "Deflate64", Make<Deflate64Decoder>, kMaxDeflate64Ratio, kDeflate64Memory},
+  {kMethodBzip2,           "BZip2",     MakeBzip2Decoder,       kNoRatioLimit,      kBzip2Memory},
+  {kMethodLzma,            "LZMA",      MakeLzmaDecoder,        kNoRatioLimit,      kMaxDecoderMemory},
+  {kMethodZstdDeprecated,  "Zstd",      MakeZstdDecoder,        kNoRatioLimit,      kMaxDecoderMemory},
+  {kMethodZstd,            "Zstd",      MakeZstdDecoder,        kNoRatioLimit,      kMaxDecoderMemory},
+  {kMethodXz,              "XZ",        MakeXzDecoder,          kNoRatioLimit,      kMaxDecoderMemory},
+  {kMethodPpmd,            "PPMd",      MakePpmd,               kNoRatioLimit,      kPpmdModelsInFlight},
 };
 // clang-format on
 
@@ -70,8 +70,7 @@ const Method* FindMethod(uint16_t number) {
 }
 
 bool IsReadableMethod(uint16_t method) {
-  const Method* row = FindMethod(method);
-  return row && row->read;
+  return FindMethod(method) != nullptr;
 }
 
 std::string MethodName(uint16_t method) {
@@ -87,7 +86,7 @@ std::optional<uint64_t> MaxRatio(uint16_t method) {
 
 std::unique_ptr<Decoder> MakeDecoder(const Entry& entry) {
   const Method* row = FindMethod(entry.method);
-  if (!row || !row->read || !row->makeDecoder) {
+  if (!row || !row->makeDecoder) {
     throw ArchiveError(Fault::kUnsupported, "compression method " + std::to_string(entry.method) +
                                                 " is not supported");
   }

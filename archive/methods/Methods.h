@@ -35,10 +35,8 @@ struct Method {
   uint16_t number;
   // The usual short name, which listing shows ("Stored", "Deflate", "BZip2", ...).
   const char* name;
-  // A fresh decoder for a member's data; null where the bytes are copied as they are
-  // (Stored) or the method is only named, never read.
+  // A fresh decoder for a member's data; null for Stored, whose bytes are copied as they are.
   std::unique_ptr<Decoder> (*makeDecoder)(const Entry& entry);
-  bool read;
   // The largest expansion the format can reach per compressed byte, or kNoRatioLimit.
   uint64_t maxRatio;
   // The most memory one decoder holds, in bytes (its window, tables or model).
@@ -51,7 +49,7 @@ std::span<const Method> MethodTable();
 // The row of `number`, or null for a number this engine does not know.
 const Method* FindMethod(uint16_t number);
 
-// Whether members of `method` can be listed, tested and extracted.
+// Whether members of `method` can be listed, tested and extracted: whether it has a row.
 bool IsReadableMethod(uint16_t method);
 
 // The row's name, or an empty string for a number without a row.
