@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <utility>
+#include <utility>
 
 #include "archive/format/Format.h"
 #include "archive/format/Names.h"
@@ -16,35 +17,14 @@ namespace {
 
 constexpr size_t kCopyPiece = 256 * 1024;
 
-// Members from this size on are written on the workers (see Extraction::UseWorkers).
+// Members from this size on are written on the workers. Where creating files is cheap
+// (Linux) small ones are written on this thread, which measured faster than several threads
+// creating files at once; on Windows, and under Wine, every file goes to the workers.
 #ifdef _WIN32
 constexpr uint64_t kWorkerMinBytes = 0;
 #else
 constexpr uint64_t kWorkerMinBytes = 1 << 20;
 #endif
-
-UnzipStatus StatusOf(Fault fault) {
-  switch (fault) {
-    case Fault::kUnsupported:
-      return UnzipStatus::kUnsupported;
-    case Fault::kBadPassword:
-      return UnzipStatus::kBadPassword;
-    case Fault::kDiskFull:
-      return UnzipStatus::kDiskFull;
-    case Fault::kCancelled:
-      return UnzipStatus::kCancelled;
-    default:
-      return UnzipStatus::kMemberError;
-  }
-}
-
-// What is printed for a member written: deflate's verb for the deflate family, as unzip
-// prints it, and the plain one for the rest.
-std::string WrittenLine(const Entry& entry) {
-  bool inflated =
-      entry.method == format::kMethodDeflated || entry.method == format::kMethodDeflate64;
-  return (inflated ? "  inflating: " : " extracting: ") + entry.name;
-}
 
 }  // namespace
 
@@ -64,102 +44,48 @@ Extraction::Extraction(const UnzipRequest& request, UnzipEvents& events, Stream&
       archive_(archive),
       buffer_(kCopyPiece),
       messages_(request, events),
+      reports_(events, messages_),
+      files_(archive, buffer_, messages_),
       targets_(request),
       passwords_(events) {}
 
+void Extraction::UseWorkers(const std::filesystem::path& archive, size_t members) {
+  if (request_.mode == UnzipRequest::Mode::kExtract && !request_.toOutput &&
+      !request_.confirmReplace && members > 1) {
+    files_.UseWorkers(archive);
+    reports_.UseWriters(files_.writers());
+  }
+}
+
 bool Extraction::Add(const Entry& entry) {
-  if (stopped_) return false;
-  Slot slot;
-  slot.entry = &entry;
-  started_ = false;
-  written_.reset();
-  std::string* const saved = messages_.HoldIn(writers_ ? &slot.messages : nullptr);
-  try {
-    slot.status = Member(entry);
-  } catch (const ArchiveError& e) {
-    slot.status = StatusOf(e.fault());
-    slot.stop = true;
-  }
-  messages_.HoldIn(saved);
-  slot.writing = started_;
-  slot.written = std::move(written_);
-  slots_.push_back(std::move(slot));
-  Report(writers_ ? writers_->Window() : 0);
-  return !stopped_;
-}
-
-void Extraction::Report(size_t keep) {
-  while (!slots_.empty() && !stopped_) {
-    Slot& slot = slots_.front();
-    if (slot.writing) {
-      if (writers_->pending() <= keep && !writers_->OldestDone()) break;
-      std::string* const saved = messages_.HoldIn(&slot.messages);
-      Publish(slot, writers_->TakeOldest());
-      messages_.HoldIn(saved);
-    } else if (slot.written) {
-      std::string* const saved = messages_.HoldIn(&slot.messages);
-      Publish(slot, std::move(*slot.written));
-      messages_.HoldIn(saved);
+  if (reports_.stopped()) return false;
+  MemberOutcome outcome;
+  outcome.entry = &entry;
+  {
+    Messages::Hold hold(messages_, files_.writers() ? &outcome.messages : nullptr);
+    try {
+      outcome.status = Member(entry);
+    } catch (const ArchiveError& e) {
+      outcome.status = StatusOf(e.fault());
+      outcome.stop = true;
     }
-    if (!slot.messages.empty()) events_.Message(slot.messages);
-    status_ = Worse(status_, slot.status);
-    if (slot.stop) {
-      stopped_ = true;
-    } else if (!events_.Done(*slot.entry)) {
-      events_.Message("stopped: cancelled by the caller\n");
-      status_ = Worse(status_, UnzipStatus::kCancelled);
-      stopped_ = true;
-    }
-    slots_.pop_front();
   }
-}
-
-void Extraction::Publish(Slot& slot, ExtractWriters::Result result) {
-  const Entry& entry = *slot.entry;
-  if (result.failed) {
-    if (result.fault == Fault::kDiskFull) {
-      messages_.Problem("error: " + entry.name + ": the disk is full");
-      slot.status = UnzipStatus::kDiskFull;
-      slot.stop = true;
-    } else {
-      slot.status = Refuse(entry, result.message, StatusOf(result.fault));
-    }
-    return;
-  }
-  std::error_code ec;
-  if (!result.published && !ReplaceWith(result.temp, result.target, ec)) {
-    RemoveQuietly(result.temp);
-    slot.status = Refuse(entry, "cannot write " + Quoted(result.target) + ": " + ec.message(),
-                         UnzipStatus::kMemberError);
-    return;
-  }
-  Written(entry, result.target);
-}
-
-void Extraction::Written(const Entry& entry, const fs::path& path) {
-  if (uint32_t attributes = MemberAttributes(entry)) SetDosAttributes(path, attributes, false);
-  messages_.Info(WrittenLine(entry));
+  files_.TakePending(outcome);
+  reports_.Add(std::move(outcome), files_.writers() ? files_.writers()->Window() : 0);
+  return !reports_.stopped();
 }
 
 UnzipStatus Extraction::Finish() {
-  Report(0);
+  reports_.Report(0);
   Drop();
   folderFacts_.Restore();
-  return status_;
+  return reports_.status();
 }
 
 void Extraction::Drop() {
-  writers_.reset();
-  // Files written in place replaced nothing: removing them leaves what was there.
-  auto remove = [](const ExtractWriters::Result& r) {
-    if (!r.failed) RemoveQuietly(r.published ? r.target : r.temp);
-  };
-  for (Slot& slot : slots_) {
-    if (slot.written) remove(*slot.written);
-  }
-  if (written_) remove(*written_);
-  slots_.clear();
-  written_.reset();
+  files_.Drop();
+  reports_.UseWriters(nullptr);
+  reports_.Drop();
 }
 
 void Extraction::CopyTo(MemberReader& reader, Stream* out) {
@@ -212,7 +138,7 @@ UnzipStatus Extraction::Extract(const Entry& entry) {
     return Refuse(entry, e.what(), StatusOf(e.fault()));
   }
   if (std::optional<UnzipStatus> done = LookInTheWay(entry, target)) return *done;
-  return WriteFile(entry, target, std::move(decryption));
+  return files_.Write(entry, target, std::move(decryption));
 }
 
 std::optional<UnzipStatus> Extraction::LookInTheWay(const Entry& entry, Target& target) {
@@ -236,9 +162,9 @@ std::optional<UnzipStatus> Extraction::LookInTheWay(const Entry& entry, Target& 
 
   // A file that an earlier member is still writing may stand where this one needs a
   // folder: let it land first, so that what is in the way is what it would be in order.
-  if (writers_ && targets_.FileOnTheWay(target)) {
-    Report(0);
-    if (stopped_) return UnzipStatus::kOk;  // never reported: the run ends before it
+  if (files_.writers() && targets_.FileOnTheWay(target)) {
+    reports_.Report(0);
+    if (reports_.stopped()) return UnzipStatus::kOk;  // never reported: the run ends before it
   }
   std::string why = targets_.EnsureFolders(target.parts, target.parts.size() - 1);
   if (!why.empty()) return Refuse(entry, why, UnzipStatus::kMemberError);
@@ -258,7 +184,11 @@ bool Extraction::KeepsExisting(const Entry& entry, const Target& target) {
   return true;
 }
 
-UnzipStatus Extraction::WriteFile(const Entry& entry, const Target& target, Decrypting decryption) {
+void FileWrites::UseWorkers(const std::filesystem::path& archive) {
+  writers_ = std::make_unique<ExtractWriters>(archive);
+}
+
+UnzipStatus FileWrites::Write(const Entry& entry, const Target& target, Decrypting decryption) {
   if (!writers_) return WriteNow(entry, target, std::move(decryption));
   if (entry.uncompressedSize >= kWorkerMinBytes) {
     StartOnWorker(entry, target, std::move(decryption));
@@ -268,7 +198,7 @@ UnzipStatus Extraction::WriteFile(const Entry& entry, const Target& target, Decr
   return UnzipStatus::kOk;
 }
 
-void Extraction::StartOnWorker(const Entry& entry, const Target& target, Decrypting decryption) {
+void FileWrites::StartOnWorker(const Entry& entry, const Target& target, Decrypting decryption) {
   std::string folder;
   for (size_t i = 0; i + 1 < target.parts.size(); ++i) folder += NameKey(target.parts[i]) + "/";
   writers_->Start(entry, target.path, std::hash<std::string>()(folder), !target.exists,
@@ -276,7 +206,7 @@ void Extraction::StartOnWorker(const Entry& entry, const Target& target, Decrypt
   started_ = true;
 }
 
-void Extraction::WriteForLater(const Entry& entry, const Target& target, Decrypting decryption) {
+void FileWrites::WriteForLater(const Entry& entry, const Target& target, Decrypting decryption) {
   ExtractWriters::Result result;
   result.entry = &entry;
   result.target = target.path;
@@ -295,25 +225,37 @@ void Extraction::WriteForLater(const Entry& entry, const Target& target, Decrypt
   written_ = std::move(result);
 }
 
-UnzipStatus Extraction::WriteNow(const Entry& entry, const Target& target, Decrypting decryption) {
+UnzipStatus FileWrites::WriteNow(const Entry& entry, const Target& target, Decrypting decryption) {
   std::error_code ec;
   try {
     fs::path temp =
         WriteVerified(archive_, entry, target.path, buffer_, false, std::move(decryption));
     if (!ReplaceWith(temp, target.path, ec)) {
       RemoveQuietly(temp);
-      return Refuse(entry, "cannot write " + Quoted(target.path) + ": " + ec.message(),
-                    UnzipStatus::kMemberError);
+      return messages_.Refuse(entry, "cannot write " + Quoted(target.path) + ": " + ec.message(),
+                              UnzipStatus::kMemberError);
     }
   } catch (const ArchiveError& e) {
     if (e.fault() == Fault::kDiskFull) {
       messages_.Problem("error: " + entry.name + ": the disk is full");
       throw;
     }
-    return Refuse(entry, e.what(), StatusOf(e.fault()));
+    return messages_.Refuse(entry, e.what(), StatusOf(e.fault()));
   }
-  Written(entry, target.path);
+  messages_.Written(entry, target.path);
   return UnzipStatus::kOk;
+}
+
+void FileWrites::TakePending(MemberOutcome& outcome) {
+  outcome.writing = std::exchange(started_, false);
+  outcome.written = std::move(written_);
+  written_.reset();
+}
+
+void FileWrites::Drop() {
+  writers_.reset();
+  if (written_) RemoveUnreported(*written_);
+  written_.reset();
 }
 
 }  // namespace archive

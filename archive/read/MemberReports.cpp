@@ -1,0 +1,121 @@
+#include "archive/read/MemberReports.h"
+
+#include <system_error>
+#include <utility>
+
+#include "archive/format/Format.h"
+#include "archive/format/Names.h"
+#include "archive/io/FileFacts.h"
+#include "archive/io/FileSystem.h"
+
+namespace archive {
+
+namespace {
+
+// What is printed for a member written: deflate's verb for the deflate family, as unzip
+// prints it, and the plain one for the rest.
+std::string WrittenLine(const Entry& entry) {
+  bool inflated =
+      entry.method == format::kMethodDeflated || entry.method == format::kMethodDeflate64;
+  return (inflated ? "  inflating: " : " extracting: ") + entry.name;
+}
+
+}  // namespace
+
+UnzipStatus StatusOf(Fault fault) {
+  switch (fault) {
+    case Fault::kUnsupported:
+      return UnzipStatus::kUnsupported;
+    case Fault::kBadPassword:
+      return UnzipStatus::kBadPassword;
+    case Fault::kDiskFull:
+      return UnzipStatus::kDiskFull;
+    case Fault::kCancelled:
+      return UnzipStatus::kCancelled;
+    default:
+      return UnzipStatus::kMemberError;
+  }
+}
+
+void Messages::Problem(const std::string& line) {
+  if (held_) {
+    *held_ += line + "\n";
+  } else {
+    events_.Message(line + "\n");
+  }
+}
+
+UnzipStatus Messages::Refuse(const Entry& entry, const std::string& why, UnzipStatus status) {
+  Problem((status == UnzipStatus::kWarning ? "skipping: " : "error: ") + entry.name + ": " + why);
+  return status;
+}
+
+void Messages::Written(const Entry& entry, const std::filesystem::path& path) {
+  if (uint32_t attributes = MemberAttributes(entry)) SetDosAttributes(path, attributes, false);
+  Info(WrittenLine(entry));
+}
+
+void RemoveUnreported(const ExtractWriters::Result& written) {
+  if (!written.failed) RemoveQuietly(written.published ? written.target : written.temp);
+}
+
+void MemberReports::Add(MemberOutcome outcome, size_t keep) {
+  waiting_.push_back(std::move(outcome));
+  Report(keep);
+}
+
+void MemberReports::Report(size_t keep) {
+  while (!waiting_.empty() && !stopped_) {
+    MemberOutcome& outcome = waiting_.front();
+    if (outcome.writing) {
+      if (writers_->pending() <= keep && !writers_->OldestDone()) break;
+      Messages::Hold hold(messages_, &outcome.messages);
+      Publish(outcome, writers_->TakeOldest());
+    } else if (outcome.written) {
+      Messages::Hold hold(messages_, &outcome.messages);
+      Publish(outcome, std::move(*outcome.written));
+    }
+    if (!outcome.messages.empty()) events_.Message(outcome.messages);
+    status_ = Worse(status_, outcome.status);
+    if (outcome.stop) {
+      stopped_ = true;
+    } else if (!events_.Done(*outcome.entry)) {
+      events_.Message("stopped: cancelled by the caller\n");
+      status_ = Worse(status_, UnzipStatus::kCancelled);
+      stopped_ = true;
+    }
+    waiting_.pop_front();
+  }
+}
+
+void MemberReports::Publish(MemberOutcome& outcome, ExtractWriters::Result result) {
+  const Entry& entry = *outcome.entry;
+  if (result.failed) {
+    if (result.fault == Fault::kDiskFull) {
+      messages_.Problem("error: " + entry.name + ": the disk is full");
+      outcome.status = UnzipStatus::kDiskFull;
+      outcome.stop = true;
+    } else {
+      outcome.status = messages_.Refuse(entry, result.message, StatusOf(result.fault));
+    }
+    return;
+  }
+  std::error_code ec;
+  if (!result.published && !ReplaceWith(result.temp, result.target, ec)) {
+    RemoveQuietly(result.temp);
+    outcome.status =
+        messages_.Refuse(entry, "cannot write " + Quoted(result.target) + ": " + ec.message(),
+                         UnzipStatus::kMemberError);
+    return;
+  }
+  messages_.Written(entry, result.target);
+}
+
+void MemberReports::Drop() {
+  for (MemberOutcome& outcome : waiting_) {
+    if (outcome.written) RemoveUnreported(*outcome.written);
+  }
+  waiting_.clear();
+}
+
+}  // namespace archive
