@@ -142,32 +142,84 @@ std::vector<unsigned char> ReadEncryptionHeader(Stream& archive, const Entry& en
   return header;
 }
 
+MemberInput::MemberInput(Stream& archive, uint64_t start, uint64_t size,
+                         std::unique_ptr<crypto::Decryption> decryption, size_t trailerSize)
+    : archive_(archive),
+      position_(start),
+      remaining_(size),
+      decryption_(std::move(decryption)),
+      trailerSize_(trailerSize) {}
+
+void MemberInput::Read(unsigned char* out, size_t n) {
+  archive_.Seek(position_);
+  if (ReadFull(archive_, out, n) != n) Bad("the archive is cut off inside its data");
+  if (decryption_) decryption_->Decrypt(out, n);
+  position_ += n;
+  remaining_ -= n;
+}
+
+bool MemberInput::ReadRest(std::vector<unsigned char>& out) {
+  out.resize(static_cast<size_t>(remaining_));
+  archive_.Seek(position_);
+  if (ReadFull(archive_, out.data(), out.size()) != out.size()) return false;
+  if (decryption_) decryption_->Decrypt(out.data(), out.size());
+  position_ += out.size();
+  remaining_ = 0;
+  return true;
+}
+
+void MemberInput::Unread(std::vector<unsigned char> bytes) {
+  piece_ = std::move(bytes);
+  next_ = piece_.data();
+  available_ = piece_.size();
+}
+
+void MemberInput::Refill() {
+  if (available_ > 0 || remaining_ == 0) return;
+  size_t n = static_cast<size_t>(std::min<uint64_t>(piece_.size(), remaining_));
+  Read(piece_.data(), n);
+  next_ = piece_.data();
+  available_ = n;
+}
+
+bool MemberInput::Authentic() {
+  while (remaining_ > 0 && !piece_.empty()) {
+    available_ = 0;
+    Refill();
+  }
+  unsigned char trailer[crypto::kAesAuthSize];
+  if (trailerSize_ > sizeof trailer) Bad("its encryption trailer is too long");
+  archive_.Seek(position_);
+  if (ReadFull(archive_, trailer, trailerSize_) != trailerSize_) {
+    Bad("the archive is cut off inside its data");
+  }
+  return decryption_->Authentic(trailer);
+}
+
 MemberReader::MemberReader(Stream& archive, const Entry& entry,
                            std::unique_ptr<crypto::Decryption> decryption)
-    : archive_(archive),
-      entry_(entry),
-      method_(entry.method),
-      compressedSize_(entry.compressedSize) {
+    : entry_(entry), method_(entry.method), compressedSize_(entry.compressedSize) {
   CheckReadable(entry);
-  uint64_t dataStart = LocateData(archive_, entry);
+  uint64_t dataStart = LocateData(archive, entry);
+  size_t trailerSize = 0;
   if (entry.IsEncrypted()) {
     if (!decryption) throw ArchiveError(Fault::kBadPassword, crypto::kNoPasswordReason);
     crypto::Encryption encryption = EncryptionOf(entry);
-    decryption_ = std::move(decryption);
     method_ = encryption.method;
     compressedSize_ -= encryption.Overhead();
     dataStart += encryption.headerSize;
     checkCrc_ = encryption.hasCrc;
-    trailerSize_ = encryption.trailerSize;
+    trailerSize = encryption.trailerSize;
   }
-  inputPosition_ = dataStart;
-  inputRemaining_ = compressedSize_;
+  input_ = std::make_unique<MemberInput>(archive, dataStart, compressedSize_, std::move(decryption),
+                                         trailerSize);
   if (method_ != kMethodStored) {
     Entry inner = entry;
     inner.method = method_;
     inner.compressedSize = compressedSize_;
     decoder_ = MakeDecoder(inner);
-    input_.resize(static_cast<size_t>(std::min<uint64_t>(kInputBufferSize, inputRemaining_ + 1)));
+    input_->UsePieces(
+        static_cast<size_t>(std::min<uint64_t>(kInputBufferSize, compressedSize_ + 1)));
   }
 }
 
@@ -189,11 +241,9 @@ bool MemberReader::InflateWhole() {
       entry_.uncompressedSize > kInflateWholeBytes || compressedSize_ > kInflateWholeBytes) {
     return false;
   }
-  std::vector<unsigned char> in(static_cast<size_t>(compressedSize_));
+  std::vector<unsigned char> in;
+  if (!input_->ReadRest(in)) return false;
   std::vector<unsigned char> out(static_cast<size_t>(entry_.uncompressedSize));
-  archive_.Seek(inputPosition_);
-  if (ReadFull(archive_, in.data(), in.size()) != in.size()) return false;
-  if (decryption_) decryption_->Decrypt(in.data(), in.size());
   std::unique_ptr<libdeflate_decompressor, decltype(&libdeflate_free_decompressor)> inflater(
       libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
   if (!inflater) throw std::bad_alloc();
@@ -203,19 +253,11 @@ bool MemberReader::InflateWhole() {
                                                               out.data(), out.size(), &used, &made);
   if (result != LIBDEFLATE_SUCCESS || made != out.size() ||
       (checkCrc_ && Crc32(0, out.data(), out.size()) != entry_.crc)) {
-    if (decryption_) {
-      // Decrypted once, for good: the streaming path takes the bytes from here.
-      input_ = std::move(in);
-      inputNext_ = input_.data();
-      inputAvailable_ = input_.size();
-      inputPosition_ += input_.size();
-      inputRemaining_ = 0;
-    }
+    // Read (and decrypted) once: the streaming path takes the bytes from here.
+    input_->Unread(std::move(in));
     return false;
   }
   whole_ = std::move(out);
-  inputPosition_ += in.size();
-  inputRemaining_ = 0;
   crc_ = entry_.crc;
   return true;
 }
@@ -233,30 +275,14 @@ size_t MemberReader::ReadWhole(unsigned char* out, size_t size) {
 }
 
 size_t MemberReader::ReadStored(unsigned char* out, size_t size) {
-  size_t n = static_cast<size_t>(std::min<uint64_t>(size, inputRemaining_));
+  size_t n = static_cast<size_t>(std::min<uint64_t>(size, input_->remaining()));
   if (n == 0) {
     Finish();
     return 0;
   }
-  archive_.Seek(inputPosition_);
-  if (ReadFull(archive_, out, n) != n) Bad("the archive is cut off inside its data");
-  if (decryption_) decryption_->Decrypt(out, n);
-  inputPosition_ += n;
-  inputRemaining_ -= n;
+  input_->Read(out, n);
   produced_ += n;
   crc_ = Crc32(crc_, out, n);
-  return n;
-}
-
-size_t MemberReader::FillInput() {
-  size_t n = static_cast<size_t>(std::min<uint64_t>(input_.size(), inputRemaining_));
-  archive_.Seek(inputPosition_);
-  if (ReadFull(archive_, input_.data(), n) != n) Bad("the archive is cut off inside its data");
-  if (decryption_) decryption_->Decrypt(input_.data(), n);
-  inputPosition_ += n;
-  inputRemaining_ -= n;
-  inputNext_ = input_.data();
-  inputAvailable_ = n;
   return n;
 }
 
@@ -268,15 +294,14 @@ size_t MemberReader::ReadDecoded(unsigned char* out, size_t size) {
     unsigned char probe;
     unsigned char* target = left > 0 ? out : &probe;
     size_t room = left > 0 ? static_cast<size_t>(std::min<uint64_t>(size, left)) : 1;
-    if (inputAvailable_ == 0 && inputRemaining_ > 0) FillInput();
+    input_->Refill();
 
-    const unsigned char* in = inputNext_;
-    size_t inAvailable = inputAvailable_;
+    const unsigned char* in = input_->next();
+    size_t inAvailable = input_->available();
     unsigned char* next = target;
     size_t outAvailable = room;
     Decoder::Result result = decoder_->Decode(&in, &inAvailable, &next, &outAvailable);
-    inputNext_ = in;
-    inputAvailable_ = inAvailable;
+    input_->Left(in, inAvailable);
     size_t got = room - outAvailable;
 
     if (result == Decoder::Result::kCorrupt) DataFault("its compressed data is corrupt");
@@ -290,7 +315,7 @@ size_t MemberReader::ReadDecoded(unsigned char* out, size_t size) {
       Finish();
       return 0;
     }
-    if (inputAvailable_ == 0 && inputRemaining_ == 0) {
+    if (input_->exhausted()) {
       // All compressed bytes are used. An unterminated stream that gave exactly the
       // declared bytes is accepted: the CRC still has to prove them.
       if (left == 0) {
@@ -307,23 +332,16 @@ void MemberReader::Finish() {
   if (checkCrc_ && crc_ != entry_.crc) {
     DataFault("CRC error: the data gives " + Hex(crc_) + ", the archive says " + Hex(entry_.crc));
   }
-  if (decryption_) {
-    // The authentication code covers every byte of the data, also those after the end of a
-    // stream that stopped early.
-    while (inputRemaining_ > 0 && !input_.empty()) FillInput();
-    unsigned char trailer[crypto::kAesAuthSize];
-    if (trailerSize_ > sizeof trailer) Bad("its encryption trailer is too long");
-    archive_.Seek(inputPosition_);
-    if (ReadFull(archive_, trailer, trailerSize_) != trailerSize_) {
-      Bad("the archive is cut off inside its data");
-    }
-    if (!decryption_->Authentic(trailer)) DataFault("its authentication code does not match");
+  // The authentication code covers every byte of the data, also those after the end of a
+  // stream that stopped early.
+  if (input_->encrypted() && !input_->Authentic()) {
+    DataFault("its authentication code does not match");
   }
   done_ = true;
 }
 
 void MemberReader::DataFault(const std::string& why) const {
-  if (decryption_) throw ArchiveError(Fault::kBadPassword, crypto::kWrongPasswordReason);
+  if (input_->encrypted()) throw ArchiveError(Fault::kBadPassword, crypto::kWrongPasswordReason);
   Bad(why);
 }
 

@@ -30,6 +30,53 @@ crypto::Encryption EncryptionOf(const Entry& entry);
 // MemberReader checks it. Throws ArchiveError as MemberReader's constructor does.
 std::vector<unsigned char> ReadEncryptionHeader(Stream& archive, const Entry& entry);
 
+// A member's data as it lies in the archive, read in order from its place there and
+// decrypted on the way; for an encrypted member also the authentication code after it.
+// Read straight into the caller's buffer, whole, or in pieces for a decoder. Throws
+// ArchiveError(kBadMember) where the archive is cut off.
+class MemberInput {
+ public:
+  MemberInput(Stream& archive, uint64_t start, uint64_t size,
+              std::unique_ptr<crypto::Decryption> decryption, size_t trailerSize);
+
+  bool encrypted() const { return decryption_ != nullptr; }
+  uint64_t remaining() const { return remaining_; }
+
+  // The next `n` bytes (at most remaining()).
+  void Read(unsigned char* out, size_t n);
+  // All that remains; false, having read nothing, when the archive is cut off.
+  bool ReadRest(std::vector<unsigned char>& out);
+  // Bytes ReadRest gave, handed out again as the one piece left.
+  void Unread(std::vector<unsigned char> bytes);
+
+  // Pieces of up to `size` bytes for a decoder, read as they are used up.
+  void UsePieces(size_t size) { piece_.resize(size); }
+  const unsigned char* next() const { return next_; }
+  size_t available() const { return available_; }
+  // Reads the next piece once the last is used up, if any data remains.
+  void Refill();
+  // What the decoder left of the piece.
+  void Left(const unsigned char* next, size_t available) {
+    next_ = next;
+    available_ = available;
+  }
+  bool exhausted() const { return available_ == 0 && remaining_ == 0; }
+
+  // Reads the data a stream left unread, which the code covers too, and the code after it;
+  // whether the code is the data's.
+  bool Authentic();
+
+ private:
+  Stream& archive_;
+  uint64_t position_;   // next byte to read from the archive
+  uint64_t remaining_;  // bytes not yet read
+  std::unique_ptr<crypto::Decryption> decryption_;
+  size_t trailerSize_;  // the authentication code after the data
+  std::vector<unsigned char> piece_;
+  const unsigned char* next_ = nullptr;
+  size_t available_ = 0;
+};
+
 class MemberReader {
  public:
   // Validates the local header against the central one (signature, name, method, and CRC
@@ -62,24 +109,16 @@ class MemberReader {
   size_t ReadWhole(unsigned char* out, size_t size);
   size_t ReadStored(unsigned char* out, size_t size);
   size_t ReadDecoded(unsigned char* out, size_t size);
-  size_t FillInput();
   void Finish();
   // Throws for a fault of the data itself: kBadMember, or kBadPassword when decrypting.
   [[noreturn]] void DataFault(const std::string& why) const;
 
-  Stream& archive_;
   const Entry& entry_;
   // The data's own method and compressed size: the entry's, or those inside the encryption.
   uint16_t method_;
   uint64_t compressedSize_;
-  std::unique_ptr<crypto::Decryption> decryption_;
-  bool checkCrc_ = true;         // not for AE-2 members, which record none
-  size_t trailerSize_ = 0;       // the authentication code after the data
-  uint64_t inputPosition_ = 0;   // next compressed byte to read from the archive
-  uint64_t inputRemaining_ = 0;  // compressed bytes not yet read
-  std::vector<unsigned char> input_;
-  const unsigned char* inputNext_ = nullptr;
-  size_t inputAvailable_ = 0;
+  bool checkCrc_ = true;  // not for AE-2 members, which record none
+  std::unique_ptr<MemberInput> input_;
   std::unique_ptr<Decoder> decoder_;  // every method but stored
   std::vector<unsigned char> whole_;  // the member, when inflated whole
   size_t wholeNext_ = 0;
