@@ -17,7 +17,6 @@ constexpr uint32_t kCentralHeaderSize = 46;
 constexpr uint32_t kEndSize = 22;
 constexpr uint32_t kZip64EndSize = 56;
 constexpr uint32_t kZip64LocatorSize = 20;
-constexpr uint32_t kMaxCommentSize = 0xFFFF;
 
 constexpr uint16_t kMethodStored = 0;
 constexpr uint16_t kMethodDeflated = 8;
