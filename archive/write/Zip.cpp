@@ -303,11 +303,12 @@ class TempArchive {
   bool committed_ = false;
 };
 
-// One member of the new archive: copied from the old one, or added from a file.
+// One member of the new archive: copied from the old one, or added from a file, which may
+// replace an old member (kept as it was should the file turn out unreadable).
 struct Item {
   const Entry* copy = nullptr;
   const Input* add = nullptr;
-  bool replaces = false;
+  const Entry* replaces = nullptr;
 };
 
 // The members of a new archive, in order, and the files among them to read ahead.
@@ -380,7 +381,7 @@ class WalkingPlan final : public Plan, private ZipEvents {
       }
       Found found = std::move(found_.front());
       found_.pop_front();
-      if (found.input) return Item{nullptr, found.input, false};
+      if (found.input) return Item{nullptr, found.input, nullptr};
       lock.unlock();
       events_.Message(found.message);
       lock.lock();
@@ -471,7 +472,7 @@ std::vector<Item> UpdatedItems(const ZipRequest& request, const Directory& dir,
   for (const Entry& e : dir.entries) {
     auto found = byName.find(NameKey(e.name));
     if (found == byName.end()) {
-      items.push_back(Item{&e, nullptr, false});
+      items.push_back(Item{&e, nullptr, nullptr});
       continue;
     }
     const Input* input = &inputs[found->second];
@@ -481,13 +482,13 @@ std::vector<Item> UpdatedItems(const ZipRequest& request, const Directory& dir,
       auto memberTime = e.ModifiedUnix();
       replace = !memberTime || input->modified > *memberTime + 1;  // DOS times have 2 s steps
     }
-    items.push_back(replace ? Item{nullptr, input, true} : Item{&e, nullptr, false});
+    items.push_back(replace ? Item{nullptr, input, &e} : Item{&e, nullptr, nullptr});
     *changes = *changes || replace;
   }
   if (!request.freshen) {
     for (size_t i = 0; i < inputs.size(); ++i) {
       if (handled[i]) continue;
-      items.push_back(Item{nullptr, &inputs[i], false});
+      items.push_back(Item{nullptr, &inputs[i], nullptr});
       *changes = true;
     }
   }
@@ -509,7 +510,7 @@ std::vector<Item> ItemsLeftAfterDeleting(const ZipRequest& request, const Direct
       ++*removed;
       if (!request.quiet) events.Message("deleting: " + e.name + "\n");
     } else {
-      items.push_back(Item{&e, nullptr, false});
+      items.push_back(Item{&e, nullptr, nullptr});
     }
   }
   return items;
@@ -567,6 +568,11 @@ class Job {
   // Adds a folder, or a file read here or by the prefetcher (`ready`); false when the file
   // could not be read (a warning, and the member is left out).
   bool AddMember(ZipWriter& writer, const Input& input, std::optional<PrefetchedFile> ready);
+  // Copies the member a file that could not be read was to replace.
+  void KeepOldMember(ZipWriter& writer, const Entry& entry) {
+    writer.CopyMember(*old_, entry);
+    events_.Message("warning: \"" + entry.name + "\" was kept as it was\n");
+  }
   ZipStatus FailWriting(const ArchiveError& e);
   ZipStatus Fail(ZipStatus status, const std::string& message) {
     events_.Message("error: " + message + "\n");
@@ -682,7 +688,10 @@ std::optional<ZipStatus> Job::WriteMembers(Plan& plan, ZipWriter& writer,
     }
     std::optional<PrefetchedFile> ready;
     if (prefetch && ReadAhead(*item->add)) ready = prefetch->Take(count);
-    if (!AddMember(writer, *item->add, std::move(ready))) continue;
+    if (!AddMember(writer, *item->add, std::move(ready))) {
+      if (item->replaces) KeepOldMember(writer, *item->replaces);
+      continue;
+    }
     ++added;
     if (!Report(request_, events_, *item, writer.last())) {
       return Fail(ZipStatus::kCancelled,

@@ -53,7 +53,8 @@ class ZipEvents {
 // Runs the request. The archive is written to a temporary file beside it and renamed over
 // it only when complete; on every failure the previous archive is untouched and the
 // temporary file removed. Updating keeps the members that are not replaced, in their
-// order; replacements take the place of the member they replace, new members follow.
+// order, and those whose file cannot be read by its turn; replacements take the place of
+// the member they replace, new members follow.
 // Returns the status of zip32.h, whose codes (ZIP32_*) say what each ZipStatus means.
 ZipStatus RunZip(const ZipRequest& request, ZipEvents& events);
 

@@ -257,6 +257,40 @@ TEST_F(OperationsTest, MissingFileIsReportedAndTheRestArchived) {
   EXPECT_EQ(MemberNames(dir / "out.zip"), (std::vector<std::string>{"a.txt"}));
 }
 
+// A file listed to replace a member but unreadable by its turn (gone, or a folder now,
+// which opens natively and then fails to read): the old member stays as it was.
+TEST_F(OperationsTest, UnreadableReplacementKeepsTheOldMember) {
+  struct Spoiler : Recorder {  // spoils b.txt once a.txt, listed with it, is stored
+    bool folder = false;
+    fs::path victim;
+    bool FileDone(const fs::path& file, uint64_t size) override {
+      fs::remove(victim);
+      if (folder) fs::create_directory(victim);
+      return Recorder::FileDone(file, size);
+    }
+  };
+  for (bool folder : {false, true}) {
+    SCOPED_TRACE(folder ? "a folder now" : "gone");
+    WriteFile(dir / "src/sub/b.txt", std::string(10000, 'b'));
+    fs::remove(dir / "out.zip");
+    ZipRequest request;
+    request.junkPaths = true;
+    request.level = 0;  // nothing read ahead: each file is opened in its turn
+    request.names = {dir / "src/a.txt", dir / "src/sub/b.txt"};
+    ASSERT_EQ(Zip(request), ZipStatus::kOk);
+    Spoiler events;
+    events.folder = folder;
+    events.victim = dir / "src/sub/b.txt";
+    request.archive = dir / "out.zip";
+    EXPECT_EQ(archive::RunZip(request, events), ZipStatus::kCannotOpenInput);
+    EXPECT_NE(events.messages.find("b.txt"), std::string::npos) << events.messages;
+    EXPECT_EQ(MemberNames(dir / "out.zip"), (std::vector<std::string>{"a.txt", "b.txt"}));
+    auto tree = Extract(dir / "out.zip", dir / (folder ? "xf" : "xg"));
+    EXPECT_TRUE(tree["b.txt"] == std::string(10000, 'b')) << "the old b.txt was lost or changed";
+    fs::remove_all(dir / "src/sub/b.txt");
+  }
+}
+
 TEST_F(OperationsTest, FailureClassesAndTheirStatus) {
   ZipRequest onlyMissing;
   onlyMissing.names = {dir / "nowhere.txt"};
