@@ -155,18 +155,6 @@ TEST(CryptoTest, EncryptionIsDescribedOrRefusedByName) {
   }
 }
 
-// Text with repeats and some noise, `size` bytes.
-std::string Sample(size_t size, uint32_t seed) {
-  std::string text;
-  while (text.size() < size) {
-    seed = seed * 1103515245 + 12345;
-    text += seed % 7 == 0 ? std::string(1, static_cast<char>(seed >> 16))
-                          : "row " + std::to_string(seed % 1013) + " of the sample\n";
-  }
-  text.resize(size);
-  return text;
-}
-
 RawMember Member(const std::string& name, uint16_t method, const std::string& plain) {
   RawMember m = Stored(name, plain);
   m.method = method;

@@ -107,13 +107,6 @@ struct Bits {
   }
 };
 
-std::string Random(size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string s(size, '\0');
-  for (char& c : s) c = static_cast<char>(random());
-  return s;
-}
-
 std::string Text(size_t size, unsigned seed) {
   static const char* kWords[] = {"zip ",    "member ",   "window ",  "the ",     "of ",
                                  "64 ",     "deflate\n", "archive ", "Parcelo ", "and ",
@@ -127,19 +120,7 @@ std::string Text(size_t size, unsigned seed) {
 
 // The raw data of the one member in what `7z a -tzip -mm=Deflate64 <options>` makes of `data`.
 std::optional<std::string> SevenZip(const std::string& data, const std::string& options) {
-  TempDir dir;
-  WriteFile(dir / "m", data);
-  std::string command = "cd '" + dir.path().string() + "' && 7z a -tzip -mm=Deflate64 " + options +
-                        " a.zip m >/dev/null 2>&1";
-  if (std::system(command.c_str()) != 0) return std::nullopt;
-  std::string zip = ReadFile(dir / "a.zip");
-  archive::MemoryStream stream(zip);
-  archive::Entry entry = archive::ReadDirectory(stream).entries.at(0);
-  EXPECT_EQ(entry.method, 9);
-  const auto* local = reinterpret_cast<const unsigned char*>(zip.data()) + entry.localOffset;
-  return zip.substr(
-      entry.localOffset + 30 + archive::Load16(local + 26) + archive::Load16(local + 28),
-      entry.compressedSize);
+  return SevenZipData(data, "-mm=Deflate64 " + options, 9);
 }
 
 struct SevenZipCase {
@@ -152,16 +133,16 @@ struct SevenZipCase {
 
 TEST(Deflate64, DecodesWhat7zWrites) {
   if (std::system("7z >/dev/null 2>&1") != 0) GTEST_SKIP() << "no 7z command to make archives with";
-  std::string far = Random(40000, 1), farther = Random(60000, 2);
+  std::string far = Noise(40000, 1), farther = Noise(60000, 2);
   const SevenZipCase cases[] = {
       {"text over several window slides (dynamic)", Text(1500000, 3), "", 2, 0.5},
       {"repeats 40000 and 60000 bytes back", far + far + far + farther + farther + farther, "", 0,
        0.4},
       {"long runs of zeros between text", Text(5000, 4) + std::string(300000, '\0') + Text(5000, 5),
        "", 2, 0.05},
-      {"random, then text (stored, then dynamic)", Random(150000, 7) + Text(160000, 6), "", 0, 0.9},
+      {"random, then text (stored, then dynamic)", Noise(150000, 7) + Text(160000, 6), "", 0, 0.9},
       {"short text at -mx=9 (fixed)", "abababababababababababababababababababab", "-mx=9", 1, 0.5},
-      {"mixed data at -mx=9", Text(100000, 9) + Random(70000, 10) + Text(1000, 11) + far + far,
+      {"mixed data at -mx=9", Text(100000, 9) + Noise(70000, 10) + Text(1000, 11) + far + far,
        "-mx=9", -1, 0.7},
   };
   for (const SevenZipCase& c : cases) {
@@ -219,7 +200,7 @@ TEST(Deflate64, LongLengthsAndFarDistances) {
       {285, 16, 65535, 30, 16383, 65538, 49152},
       {285, 16, 65535, 4, 1, 65538, 6},
   };
-  std::string expected = Random(40000, 12) + Random(30000, 13);
+  std::string expected = Noise(40000, 12) + Noise(30000, 13);
   Bits bits;
   bits.Stored(expected.substr(0, 40000), false).Stored(expected.substr(40000), false);
   bits.Put(1, 1).Put(1, 2);

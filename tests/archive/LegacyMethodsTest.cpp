@@ -56,22 +56,7 @@ std::string Sample() {
 }
 
 RawMember Member(const Legacy& legacy, const std::string& name, const std::string& plain) {
-  RawMember m;
-  m.name = name;
-  m.plain = plain;
-  m.method = legacy.method;
-  m.flags = legacy.flags;
-  m.data = legacy.encode(plain);
-  return m;
-}
-
-bool Has(const char* tool) {
-#ifdef _WIN32
-  (void)tool;
-  return false;  // the peers are Linux programs
-#else
-  return std::system((std::string("command -v ") + tool + " >/dev/null").c_str()) == 0;
-#endif
+  return Packed(name, plain, legacy.method, legacy.encode(plain), legacy.flags);
 }
 
 // Decodes through the method's decoder with `piece()` bytes of input and room per call.
@@ -104,7 +89,6 @@ class LegacyTest : public ::testing::TestWithParam<Legacy> {
     recorder = Recorder();
     return ExtractBytes(dir, zip.Build(), recorder);
   }
-  Files Inside() { return fs::exists(dir / "out") ? Tree(dir / "out") : Files{}; }
 
   TempDir dir;
   Recorder recorder;
@@ -116,13 +100,13 @@ TEST_P(LegacyTest, PeersAndWeReadTheEncodersStreams) {
                      Member(GetParam(), "big.txt", big)}),
             UnzipStatus::kOk)
       << recorder.messages;
-  EXPECT_EQ(Inside(), (Files{{"empty", ""}, {"tiny", "x"}, {"big.txt", big}}));
+  EXPECT_EQ(Tree(dir / "out"), (Files{{"empty", ""}, {"tiny", "x"}, {"big.txt", big}}));
   {
     const std::string zip = (dir / "a.zip").string(), peers = GetParam().peers;
-    if (peers.find("unzip") != std::string::npos && Has("unzip")) {
+    if (peers.find("unzip") != std::string::npos && HasTool("unzip")) {
       EXPECT_EQ(std::system(("unzip -tqq " + zip).c_str()), 0) << "unzip";
     }
-    if (peers.find("7z") != std::string::npos && Has("7z")) {
+    if (peers.find("7z") != std::string::npos && HasTool("7z")) {
       EXPECT_EQ(std::system(("7z t " + zip + " >/dev/null").c_str()), 0) << "7z";
     }
   }
@@ -171,7 +155,7 @@ TEST_P(LegacyTest, BrokenStreamsAreRefusedWithNothingLeft) {
     b.apply(member);
     EXPECT_EQ(Extract({member, Stored("ok", "ok")}), UnzipStatus::kMemberError);
     EXPECT_NE(recorder.messages.find("bad.txt"), std::string::npos) << recorder.messages;
-    EXPECT_EQ(Inside(), (Files{{"ok", "ok"}}));
+    EXPECT_EQ(Tree(dir / "out"), (Files{{"ok", "ok"}}));
   }
 }
 
@@ -187,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(Legacy, LegacyTest, ::testing::ValuesIn(kLegacy),
 // The real archives hold one text; unzip gives it for the two methods it reads, and the
 // archive's CRC vouches for Reduce.
 TEST(LegacyZips, ExtractByteForByte) {
-  const fs::path folder = SourceRoot() / ".." / "shared" / "testdata" / "legacy-zips";
+  const fs::path folder = TestData() / "legacy-zips";
   if (!fs::exists(folder)) GTEST_SKIP() << "no " << folder;
   std::string text;
   for (const char* name : {"shrink.zip", "reduce.zip", "implode.zip"}) {
@@ -202,7 +186,7 @@ TEST(LegacyZips, ExtractByteForByte) {
     EXPECT_EQ(got.size(), 1092u);
     if (text.empty()) text = got;
     EXPECT_EQ(got, text);
-    if (std::string(name) != "reduce.zip" && Has("unzip")) {
+    if (std::string(name) != "reduce.zip" && HasTool("unzip")) {
       WriteFile(dir / "peer.txt", "");
       std::string command =
           "unzip -p " + (folder / name).string() + " > " + (dir / "peer.txt").string();

@@ -46,13 +46,6 @@ std::string Text(size_t size, unsigned seed) {
   return out;
 }
 
-std::string Noise(size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string out(size, '\0');
-  for (char& c : out) c = static_cast<char>(random());
-  return out;
-}
-
 std::string Inflate(const std::string& raw, size_t expected) {
   z_stream z{};
   inflateInit2(&z, -15);
@@ -358,15 +351,6 @@ TEST(ParallelZip, ArchiveReadsBackByteForByteInListOrder) {
   std::map<std::string, std::string> expected = {{"src/", ""}};
   for (const auto& [name, content] : files) expected[name] = content;
   EXPECT_EQ(Tree(dir / "back"), expected);
-}
-
-// The bytes of a member as stored, after its local header.
-std::string StoredData(const std::string& archiveBytes, const archive::Entry& entry) {
-  const auto* header =
-      reinterpret_cast<const unsigned char*>(archiveBytes.data()) + entry.localOffset;
-  size_t start =
-      entry.localOffset + 30 + (header[26] | header[27] << 8) + (header[28] | header[29] << 8);
-  return archiveBytes.substr(start, entry.compressedSize);
 }
 
 struct BoundCase {

@@ -2,7 +2,6 @@
 // order as without workers, failures leave no file, a cancel publishes nothing after it.
 #include <gtest/gtest.h>
 
-#include <random>
 #include <sstream>
 
 #include "archive/io/FileFacts.h"
@@ -18,19 +17,10 @@ using archive::UnzipStatus;
 using namespace testing_support;
 
 // Large enough to go to a worker on every platform.
-std::string Big(unsigned seed) {
-  std::mt19937 random(seed);
-  std::string out;
-  while (out.size() < (3u << 20)) out += "line " + std::to_string(random() % 1000) + "\n";
-  return out;
-}
+std::string Big(unsigned seed) { return Sample(3u << 20, seed); }
 
 RawMember Member(const std::string& name, const std::string& content, uint16_t method = 8) {
-  RawMember m;
-  m.name = name;
-  m.plain = content;
-  m.method = method;
-  return m;
+  return method == 8 ? Deflated(name, content) : Stored(name, content);
 }
 
 std::vector<std::string> Lines(const std::string& text) {

@@ -22,8 +22,6 @@ namespace {
 using archive::UnzipStatus;
 using namespace testing_support;
 
-bool Have(const char* command) { return std::system(command) == 0; }
-
 // Text of many kinds with some noise: fills small models several times over.
 std::string Text(size_t size, unsigned seed) {
   static const char* const kWords[] = {"the ",    "model ", "context ", "escape ",
@@ -42,26 +40,11 @@ std::string Text(size_t size, unsigned seed) {
   return s;
 }
 
-// The raw data of the one member of a Zip archive.
-std::string MemberData(const std::string& zip) {
-  archive::MemoryStream stream(zip);
-  archive::Entry entry = archive::ReadDirectory(stream).entries.at(0);
-  EXPECT_EQ(entry.method, archive::format::kMethodPpmd);
-  const auto* local = reinterpret_cast<const unsigned char*>(zip.data()) + entry.localOffset;
-  return zip.substr(
-      entry.localOffset + 30 + archive::Load16(local + 26) + archive::Load16(local + 28),
-      entry.compressedSize);
-}
-
 // `7z a -tzip -mm=PPMd -mo=<order> -mmem=<mb>m` of `data`, as member data.
 std::optional<std::string> SevenZip(const std::string& data, unsigned order, unsigned mb) {
-  TempDir dir;
-  WriteFile(dir / "m", data);
-  std::string command = "cd '" + dir.path().string() +
-                        "' && 7z a -tzip -mm=PPMd -mo=" + std::to_string(order) +
-                        " -mmem=" + std::to_string(mb) + "m a.zip m >/dev/null 2>&1";
-  if (std::system(command.c_str()) != 0) return std::nullopt;
-  return MemberData(ReadFile(dir / "a.zip"));
+  return SevenZipData(
+      data, "-mm=PPMd -mo=" + std::to_string(order) + " -mmem=" + std::to_string(mb) + "m",
+      archive::format::kMethodPpmd);
 }
 
 // The same through the ppmd library (7-Zip's code), which also writes restoration
@@ -88,12 +71,7 @@ std::optional<std::string> PythonPpmd(const std::string& data, unsigned order, u
 }
 
 RawMember Ppmd(const std::string& name, const std::string& plain, const std::string& data) {
-  RawMember m;
-  m.name = name;
-  m.plain = plain;
-  m.method = archive::format::kMethodPpmd;
-  m.data = data;
-  return m;
+  return Packed(name, plain, archive::format::kMethodPpmd, data);
 }
 
 Files Extracted(const std::vector<RawMember>& members, UnzipStatus* status,
@@ -104,11 +82,11 @@ Files Extracted(const std::vector<RawMember>& members, UnzipStatus* status,
   Recorder recorder;
   *status = ExtractBytes(dir, zip.Build(), recorder);
   if (messages) *messages = recorder.messages;
-  return fs::exists(dir / "out") ? Tree(dir / "out") : Files{};
+  return Tree(dir / "out");
 }
 
 TEST(Ppmd, ExtractsWhat7zWritesAtEveryOrderAndModelSize) {
-  if (!Have("7z >/dev/null 2>&1")) GTEST_SKIP() << "no 7z command to make archives with";
+  if (!HasTool("7z")) GTEST_SKIP() << "no 7z command to make archives with";
   // 4 MB fill the 1 and 3 MB models at the higher orders several times over (7-Zip restarts
   // them). 7-Zip declares no more than 128 MB, so the largest model the format allows,
   // 256 MB, is declared here over a stream whose order-2 model never fills even 16 MB.
@@ -135,7 +113,7 @@ TEST(Ppmd, ExtractsWhat7zWritesAtEveryOrderAndModelSize) {
 }
 
 TEST(Ppmd, ExtractsEveryRestorationMethodOnceTheModelFills) {
-  if (!Have("/usr/bin/python3 -c 'import ppmd' 2>/dev/null")) {
+  if (std::system("/usr/bin/python3 -c 'import ppmd' 2>/dev/null") != 0) {
     GTEST_SKIP() << "no ppmd Python module (python3-ppmd) to make streams with";
   }
   const std::string plain = Text(2 << 20, 2);
@@ -164,8 +142,7 @@ TEST(Ppmd, ExtractsEveryRestorationMethodOnceTheModelFills) {
 }
 
 TEST(Ppmd, ExtractsTheRealArchivesOfOtherProjects) {
-  const char* source = std::getenv("PARCELO_SOURCE");
-  const fs::path shared = fs::path(source ? source : ".") / ".." / "shared" / "testdata";
+  const fs::path shared = TestData();
   if (!fs::exists(shared)) GTEST_SKIP() << "no shared test data";
   const struct {
     const char* file;
@@ -191,7 +168,7 @@ TEST(Ppmd, ExtractsTheRealArchivesOfOtherProjects) {
 }
 
 TEST(Ppmd, BrokenStreamsAreRefusedWithNothingLeft) {
-  if (!Have("7z >/dev/null 2>&1")) GTEST_SKIP() << "no 7z command to make archives with";
+  if (!HasTool("7z")) GTEST_SKIP() << "no 7z command to make archives with";
   const std::string plain = Text(300000, 3);
   const std::string good = *SevenZip(plain, 8, 2);
   auto with = [&](size_t at, const std::string& bytes) {
@@ -243,7 +220,7 @@ TEST(Ppmd, BrokenStreamsAreRefusedWithNothingLeft) {
 
 // Input and room a byte at a time: a symbol never stops halfway, so the decoder buffers.
 TEST(Ppmd, DecodesFromSingleBytesOfInputAndRoom) {
-  if (!Have("7z >/dev/null 2>&1")) GTEST_SKIP() << "no 7z command to make archives with";
+  if (!HasTool("7z")) GTEST_SKIP() << "no 7z command to make archives with";
   const std::string plain = Text(200000, 4);
   const std::string data = *SevenZip(plain, 4, 1);
   archive::PpmdDecoder decoder(data.size());

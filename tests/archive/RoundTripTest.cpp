@@ -5,7 +5,6 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
-#include <random>
 
 #include "archive/format/Bytes.h"
 #include "archive/read/Directory.h"
@@ -93,13 +92,6 @@ std::string ReadMember(Stream& in, const archive::Entry& entry, size_t piece) {
   return out;
 }
 
-std::string RandomBytes(size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string out(size, '\0');
-  for (auto& c : out) c = static_cast<char>(random());
-  return out;
-}
-
 struct Source {
   std::string name;
   std::string content;
@@ -114,7 +106,7 @@ std::vector<Source> Sources() {
       {"empty folder/", "", true},
       {"docs/", "", true},
       {"docs/readme.txt", text, false},
-      {"docs/random.bin", RandomBytes(100000, 7), false},
+      {"docs/random.bin", testing_support::Noise(100000, 7), false},
       {"caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC.txt", "unicode name", false},
       {"one.byte", "x", false},
   };

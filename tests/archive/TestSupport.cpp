@@ -20,6 +20,7 @@
 #include "archive/crypto/Hmac.h"
 #include "archive/format/Bytes.h"
 #include "archive/format/Names.h"
+#include "archive/read/Directory.h"
 
 namespace testing_support {
 
@@ -68,6 +69,7 @@ void PrintTo(const Files& files, std::ostream* out) {
 
 Files Tree(const fs::path& root) {
   Files tree;
+  if (!fs::exists(root)) return tree;
   for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
        ++it) {
     std::string name = archive::PathToUtf8(fs::relative(it->path(), root).generic_u8string());
@@ -78,6 +80,27 @@ Files Tree(const fs::path& root) {
     }
   }
   return tree;
+}
+
+std::string Noise(size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string out(size, '\0');
+  for (char& c : out) c = static_cast<char>(random());
+  return out;
+}
+
+std::string Sample(size_t size, uint32_t seed) {
+  std::string text;
+  while (text.size() < size) {
+    seed = seed * 1103515245 + 12345;
+    if (seed % 5 == 0) {
+      text += static_cast<char>(seed >> 16);
+    } else {
+      text += "line " + std::to_string(seed % 97) + " of the sample\n";
+    }
+  }
+  text.resize(size);
+  return text;
 }
 
 std::string Deflate(const std::string& plain, int level) {
@@ -163,7 +186,27 @@ fs::path SourceRoot() {
   return fs::path(text);
 }
 
-fs::path PeerZipsFolder() { return SourceRoot() / ".." / "shared" / "testdata" / "peer-zips"; }
+fs::path TestData() { return SourceRoot() / ".." / "shared" / "testdata"; }
+
+fs::path PeerZipsFolder() { return TestData() / "peer-zips"; }
+
+bool HasTool(const char* name) {
+#ifdef _WIN32
+  (void)name;
+  return false;
+#else
+  return std::system((std::string("command -v ") + name + " >/dev/null").c_str()) == 0;
+#endif
+}
+
+RawMember Packed(const std::string& name, const std::string& plain, uint16_t method,
+                 const std::string& data, uint16_t flags) {
+  RawMember m = Stored(name, plain);
+  m.method = method;
+  m.flags = flags;
+  m.data = data;
+  return m;
+}
 
 RawMember Encrypted(RawMember m, const std::string& password, int aesStrength, int aesVersion) {
   using archive::ByteBuilder;
@@ -329,14 +372,37 @@ std::string RawArchive::Build() const {
 }
 
 archive::UnzipStatus ExtractBytes(const TempDir& dir, const std::string& archiveBytes,
-                                  Recorder& recorder) {
+                                  Recorder& recorder, archive::UnzipRequest::Mode mode) {
   WriteFile(dir / "a.zip", archiveBytes);
   archive::UnzipRequest request;
+  request.mode = mode;
   request.archive = dir / "a.zip";
   request.targetDir = dir / "out";
   request.overwrite = true;
   request.quiet = 2;
   return archive::RunUnzip(request, recorder);
+}
+
+std::string StoredData(const std::string& archiveBytes, const archive::Entry& entry) {
+  const auto* local =
+      reinterpret_cast<const unsigned char*>(archiveBytes.data()) + entry.localOffset;
+  return archiveBytes.substr(
+      entry.localOffset + 30 + archive::Load16(local + 26) + archive::Load16(local + 28),
+      entry.compressedSize);
+}
+
+std::optional<std::string> SevenZipData(const std::string& plain, const std::string& options,
+                                        uint16_t method) {
+  TempDir dir;
+  WriteFile(dir / "m", plain);
+  std::string command =
+      "cd '" + dir.path().string() + "' && 7z a -tzip " + options + " a.zip m >/dev/null 2>&1";
+  if (std::system(command.c_str()) != 0) return std::nullopt;
+  std::string zip = ReadFile(dir / "a.zip");
+  archive::MemoryStream stream(zip);
+  archive::Entry entry = archive::ReadDirectory(stream).entries.at(0);
+  EXPECT_EQ(entry.method, method);
+  return StoredData(zip, entry);
 }
 
 }  // namespace testing_support

@@ -31,10 +31,13 @@ class TempDir {
   fs::path path_;
 };
 
-// The source tree (PARCELO_SOURCE; under Wine its Unix root is drive Z:), and the other
-// projects' archives beside it (../shared/testdata/peer-zips).
+// The source tree (PARCELO_SOURCE; under Wine its Unix root is drive Z:), the shared test
+// data beside it (../shared/testdata), and the other projects' archives there (peer-zips).
 fs::path SourceRoot();
+fs::path TestData();
 fs::path PeerZipsFolder();
+// Whether a peer tool is on the PATH (never under Windows: the peers are Linux programs).
+bool HasTool(const char* name);
 
 void WriteFile(const fs::path& path, const std::string& bytes);
 std::string ReadFile(const fs::path& path);
@@ -45,8 +48,13 @@ struct Files : std::map<std::string, std::string> {
   using map::map;
 };
 void PrintTo(const Files& files, std::ostream* out);
-// Every file and folder under `root`, relative to it.
+// Every file and folder under `root`, relative to it; none if `root` is missing.
 Files Tree(const fs::path& root);
+
+// `size` bytes of noise, the same for the same seed.
+std::string Noise(size_t size, unsigned seed);
+// Text with long-range repeats and some noise: every part of each coder is used.
+std::string Sample(size_t size, uint32_t seed = 7);
 
 std::string Deflate(const std::string& plain, int level = 6);
 // The other methods' streams, as their own libraries write them (quick levels).
@@ -92,6 +100,9 @@ struct RawMember {
 
 RawMember Stored(const std::string& name, const std::string& content);
 RawMember Deflated(const std::string& name, const std::string& content);
+// `plain` stored as `data`, which `method` (with `flags`) makes of it.
+RawMember Packed(const std::string& name, const std::string& plain, uint16_t method,
+                 const std::string& data, uint16_t flags = 0);
 // `member` encrypted with `password`: traditional encryption with `aesStrength` 0, else
 // WinZip AES of that strength (1 to 3) and `aesVersion` (AE-1 keeps the CRC, AE-2 stores 0).
 // Sets the data, flags, method and AES extra fields; the inner method is the member's.
@@ -152,8 +163,16 @@ class Recorder : public archive::UnzipEvents, public archive::ZipEvents {
 };
 
 // Extracts `archiveBytes` from `dir`/"a.zip" into `dir`/"out" with the options the program
-// uses (folders, overwrite).
-archive::UnzipStatus ExtractBytes(const TempDir& dir, const std::string& archiveBytes,
-                                  Recorder& recorder);
+// uses (folders, overwrite), errors alone reported; or lists or tests them.
+archive::UnzipStatus ExtractBytes(
+    const TempDir& dir, const std::string& archiveBytes, Recorder& recorder,
+    archive::UnzipRequest::Mode mode = archive::UnzipRequest::Mode::kExtract);
+
+// The bytes a member stores, after its local header.
+std::string StoredData(const std::string& archiveBytes, const archive::Entry& entry);
+// The stored bytes of the one member of `7z a -tzip <options>` of `plain`, which must use
+// `method`; none if 7z is missing or fails.
+std::optional<std::string> SevenZipData(const std::string& plain, const std::string& options,
+                                        uint16_t method);
 
 }  // namespace testing_support
