@@ -14,7 +14,7 @@ constexpr int32_t kDefaultBrushStyle = 4;
 }  // namespace
 
 XP_ProgressBar::~XP_ProgressBar() {
-  DestroySurface();
+  surface_.Destroy();
   // Destroy the window while this object is still whole: its destruction message reaches the
   // control's own handlers, which a base-class destructor could no longer call.
   handle_.Reset();
@@ -33,13 +33,13 @@ void XP_ProgressBar::Color(COLORREF lColor) {
 }
 
 HDC XP_ProgressBar::hdc() const {
-  lastKeyValid_ = false;  // the caller may draw on it
+  surface_.Forget();  // the caller may draw on it
   return state_.drawDC;
 }
 
 void XP_ProgressBar::hdc(HDC /*cHdc*/) {
   long width = tk::CLng(ScaleWidth()), height = tk::CLng(ScaleHeight());
-  if (HDC dc = EnsureSurface(width, height)) {
+  if (HDC dc = surface_.Ensure(width, height)) {
     state_.drawDC = dc;
     state_.offscreen = tk::kTrue;
   } else {
@@ -105,13 +105,12 @@ void XP_ProgressBar::DrawProgressBar() {
   RECT client{};
   GetClientRect(state_.hwnd, &client);
   state_.clientRect = client;
-  lastKeyValid_ = false;
-  PictureKey key = CurrentKey(client);
+  surface_.Forget();
+  PictureKey key = surface_.KeyOf(state_, client);
   ++paintCount_;
   PaintPicture(state_);
   if (state_.offscreen) CopyToHost();
-  lastKey_ = std::move(key);
-  lastKeyValid_ = true;
+  surface_.Painted(std::move(key));
 }
 
 void XP_ProgressBar::CopyToHost() {
@@ -123,90 +122,31 @@ void XP_ProgressBar::CopyToHost() {
 
 void XP_ProgressBar::pDraw(HDC hdc, long xSrc, long ySrc, long WidthSrc, long HeightSrc, long xDst,
                            long yDst) {
-  long width = WidthSrc > 0 ? WidthSrc : surfaceWidth_;
-  long height = HeightSrc > 0 ? HeightSrc : surfaceHeight_;
-  BitBlt(hdc, xDst, yDst, width, height, surface_, xSrc, ySrc, SRCCOPY);
+  long width = WidthSrc > 0 ? WidthSrc : surface_.width();
+  long height = HeightSrc > 0 ? HeightSrc : surface_.height();
+  BitBlt(hdc, xDst, yDst, width, height, surface_.dc(), xSrc, ySrc, SRCCOPY);
 }
 
 void XP_ProgressBar::DrawLine(long X, long Y, long Width, long Height, HDC cHdc, COLORREF Color) {
-  if (cHdc == state_.drawDC) lastKeyValid_ = false;
+  if (cHdc == state_.drawDC) surface_.Forget();
   xpbar::DrawLine(X, Y, Width, Height, cHdc, Color);
 }
 
 void XP_ProgressBar::DrawGradient(COLORREF& lEndColor, COLORREF& lStartcolor, long X, long Y,
                                   long X2, long Y2, HDC hdc, bool bH) {
-  if (hdc == state_.drawDC) lastKeyValid_ = false;
+  if (hdc == state_.drawDC) surface_.Forget();
   xpbar::DrawGradient(lEndColor, lStartcolor, X, Y, X2, Y2, hdc, bH);
-}
-
-XP_ProgressBar::PictureKey XP_ProgressBar::CurrentKey(const RECT& client) const {
-  PictureKey k;
-  k.percent = state_.percent;
-  k.Scrolling = state_.Scrolling;
-  k.Orientation = state_.Orientation;
-  k.BrushStyle = state_.BrushStyle;
-  k.Color = state_.Color;
-  k.ShowText = state_.ShowText;
-  k.image = state_.Image.get();
-  k.font = state_.Font.get();
-  if (state_.Font) {
-    k.fontName = state_.Font->Name();
-    k.fontSize = state_.Font->Size();
-    k.fontWeight = state_.Font->Weight();
-  }
-  k.clientWidth = client.right - client.left;
-  k.clientHeight = client.bottom - client.top;
-  k.drawDC = state_.drawDC;
-  k.surfaceGeneration = surfaceGeneration_;
-  if (state_.Scrolling == Etched || state_.Scrolling == Hatched || state_.Scrolling == Patterned) {
-    k.edgeColours[0] = GetSysColor(COLOR_3DLIGHT);
-    k.edgeColours[1] = GetSysColor(COLOR_3DHIGHLIGHT);
-    k.edgeColours[2] = GetSysColor(COLOR_3DSHADOW);
-    k.edgeColours[3] = GetSysColor(COLOR_3DDKSHADOW);
-  }
-  return k;
 }
 
 bool XP_ProgressBar::SurfaceShowsCurrentPicture() {
   // Only a surface of our own is known to still hold the last picture; drawing straight onto
   // the window always repaints.
-  if (!lastKeyValid_ || !state_.offscreen || !surface_ || state_.drawDC != surface_.Get())
-    return false;
+  if (!state_.offscreen || !surface_.dc() || state_.drawDC != surface_.dc()) return false;
   RECT client{};
   GetClientRect(state_.hwnd, &client);
-  PictureKey key = CurrentKey(client);
+  PictureKey key = surface_.KeyOf(state_, client);
   if (key.percent > 100) key.percent = 100;  // as the redraw would limit it
-  return key == lastKey_;
-}
-
-// ---- Off-screen surface -------------------------------------------------------------------------
-
-HDC XP_ProgressBar::EnsureSurface(long width, long height) {
-  if (!surface_) {
-    if (width > 0 && height > 0) CreateSurface(width, height);
-  } else if (width > surfaceWidth_ || height > surfaceHeight_) {
-    CreateSurface(width, height);  // grows, never shrinks
-  }
-  return surface_.Get();
-}
-
-void XP_ProgressBar::CreateSurface(long width, long height) {
-  DestroySurface();
-  tk::MemoryDC display(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
-  if (!display) return;
-  surface_ = tk::BitmapDC::Compatible(display, width, height);
-  if (surface_) {
-    surfaceWidth_ = width;
-    surfaceHeight_ = height;
-  }
-}
-
-void XP_ProgressBar::DestroySurface() {
-  ++surfaceGeneration_;
-  lastKeyValid_ = false;
-  surface_.Reset();
-  surfaceWidth_ = 0;
-  surfaceHeight_ = 0;
+  return surface_.Holds(key);
 }
 
 // ---- Hosting events -----------------------------------------------------------------------------
@@ -233,7 +173,7 @@ void XP_ProgressBar::UserControl_Paint() {
 void XP_ProgressBar::UserControl_Resize() { hdc(nullptr); }
 
 void XP_ProgressBar::UserControl_Terminate() {
-  DestroySurface();
+  surface_.Destroy();
   // The surface DC is gone; nothing may draw into its (reusable) handle any more.
   state_.drawDC = nullptr;
   state_.offscreen = tk::kFalse;

@@ -5,10 +5,8 @@
 #pragma once
 #include <windows.h>
 
-#include <string>
-
 #include "controls/progressbar/ProgressBarState.h"
-#include "platform/toolkit/Handles.h"
+#include "controls/progressbar/ProgressSurface.h"
 #include "platform/toolkit/UserControl.h"
 
 using xpbar::ProgressLook;
@@ -66,46 +64,18 @@ class XP_ProgressBar : public tk::UserControl {
 
   // ---- Inspection, for the host's tests and the benchmark ---------------------------------
   const xpbar::ProgressBarState& State() const { return state_; }
-  long SurfaceWidth() const { return surfaceWidth_; }
-  long SurfaceHeight() const { return surfaceHeight_; }
-  HDC SurfaceDC() const { return surface_.Get(); }
+  long SurfaceWidth() const { return surface_.width(); }
+  long SurfaceHeight() const { return surface_.height(); }
+  HDC SurfaceDC() const { return surface_.dc(); }
   // How many times the picture has actually been painted (a Value set that changes nothing
   // visible only copies the surface again).
   unsigned long PaintCount() const { return paintCount_; }
 
  private:
-  // Everything that decides the picture; equal keys paint identical surfaces.
-  struct PictureKey {
-    long percent = 0, Scrolling = 0, Orientation = 0, BrushStyle = 0;
-    COLORREF Color = 0;
-    tk::Bool16 ShowText = 0;
-    const void* image = nullptr;
-    const void* font = nullptr;
-    std::string fontName;
-    double fontSize = 0;
-    int fontWeight = 0;
-    long clientWidth = 0, clientHeight = 0;
-    HDC drawDC = nullptr;
-    unsigned long surfaceGeneration = 0;
-    COLORREF edgeColours[4] = {};  // the system colours DrawEdge paints with
-    bool operator==(const PictureKey&) const = default;
-  };
-  PictureKey CurrentKey(const RECT& client) const;
   bool SurfaceShowsCurrentPicture();
   void CopyToHost();
 
-  HDC EnsureSurface(long width, long height);
-  void CreateSurface(long width, long height);
-  void DestroySurface();
-
   xpbar::ProgressBarState state_;
-  tk::BitmapDC surface_;
-  long surfaceWidth_ = 0;
-  long surfaceHeight_ = 0;
-
-  unsigned long surfaceGeneration_ = 0;
+  xpbar::ProgressSurface surface_;
   unsigned long paintCount_ = 0;
-  PictureKey lastKey_;
-  mutable bool lastKeyValid_ =
-      false;  // cleared whenever someone else may have drawn on the surface
 };
