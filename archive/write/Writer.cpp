@@ -76,9 +76,9 @@ void ZipWriter::WriteAt(uint64_t position, const std::string& bytes) {
   out_.Write(bytes.data(), bytes.size());
 }
 
-ZipWriter::CentralRecord ZipWriter::NewRecord(const NewMember& member, uint16_t method,
-                                              uint32_t externalAttributes) const {
-  CentralRecord r;
+MemberRecord ZipWriter::NewRecord(const NewMember& member, uint16_t method,
+                                  uint32_t externalAttributes) const {
+  MemberRecord r;
   r.versionMadeBy = kVersionDefault;
   r.versionNeeded = kVersionDefault;
   r.flags = NameFlags(member.name);
@@ -95,85 +95,10 @@ ZipWriter::CentralRecord ZipWriter::NewRecord(const NewMember& member, uint16_t 
   return r;
 }
 
-// ---- Headers ---------------------------------------------------------------------------
-
-namespace {
-
-// A length for a 16-bit field; a longer one is refused rather than cut, which would write
-// an archive whose headers no longer lead to its data. `member` empty: the archive's own.
-uint16_t Length16(size_t size, const char* what, const std::string& member) {
-  if (size > kMax16) {
-    std::string whose = member.empty()
-                            ? std::string("the archive's ") + what
-                            : std::string("the ") + what + " of \"" + member.substr(0, 200) + "\"";
-    throw ArchiveError(Fault::kWriteFailed, whose + " would take " + std::to_string(size) +
-                                                " bytes, more than the 65,535 a Zip header holds");
-  }
-  return static_cast<uint16_t>(size);
-}
-
-uint32_t Clamp32(uint64_t v) { return v >= kMax32 ? kMax32 : static_cast<uint32_t>(v); }
-
-}  // namespace
-
-std::string ZipWriter::HeaderBytes(const CentralRecord& r, HeaderKind kind, bool localZip64) {
-  ByteBuilder h;
-  if (kind == HeaderKind::kLocal) {
-    const bool descriptor = (r.flags & kFlagDescriptor) != 0;
-    std::string extra = r.extra;
-    if (localZip64) {
-      extra += ByteBuilder()
-                   .U16(kExtraZip64)
-                   .U16(16)
-                   .U64(r.uncompressedSize)
-                   .U64(r.compressedSize)
-                   .str();
-    }
-    h.U32(kLocalSignature).U16(r.versionNeeded).U16(r.flags).U16(r.method);
-    h.U16(r.dosTime.time).U16(r.dosTime.date);
-    if (descriptor) {
-      h.U32(0).U32(0).U32(0);
-    } else {
-      h.U32(r.crc);
-      h.U32(localZip64 ? kMax32 : static_cast<uint32_t>(r.compressedSize));
-      h.U32(localZip64 ? kMax32 : static_cast<uint32_t>(r.uncompressedSize));
-    }
-    h.U16(Length16(r.name.size(), "name", r.name));
-    h.U16(Length16(extra.size(), "extra fields", r.name));
-    h.Bytes(r.name).Bytes(extra);
-    return h.str();
-  }
-  ByteBuilder zip64;
-  if (r.uncompressedSize >= kMax32) zip64.U64(r.uncompressedSize);
-  if (r.compressedSize >= kMax32) zip64.U64(r.compressedSize);
-  if (r.localOffset >= kMax32) zip64.U64(r.localOffset);
-  std::string extra = r.extra + r.centralExtra;
-  uint16_t needed = r.versionNeeded;
-  uint16_t madeBy = r.versionMadeBy;
-  if (zip64.size() > 0) {
-    ByteBuilder field;
-    field.U16(kExtraZip64).U16(static_cast<uint16_t>(zip64.size())).Bytes(zip64.str());
-    extra = field.str() + extra;
-    needed = std::max<uint16_t>(needed, kVersionZip64);
-    if ((madeBy & 0xFF) < kVersionZip64) {
-      madeBy = static_cast<uint16_t>((madeBy & 0xFF00) | kVersionZip64);
-    }
-  }
-  h.U32(kCentralSignature).U16(madeBy).U16(needed).U16(r.flags).U16(r.method);
-  h.U16(r.dosTime.time).U16(r.dosTime.date).U32(r.crc);
-  h.U32(Clamp32(r.compressedSize)).U32(Clamp32(r.uncompressedSize));
-  h.U16(Length16(r.name.size(), "name", r.name));
-  h.U16(Length16(extra.size(), "extra fields", r.name));
-  h.U16(Length16(r.comment.size(), "comment", r.name)).U16(0).U16(r.internalAttributes);
-  h.U32(r.externalAttributes).U32(Clamp32(r.localOffset));
-  h.Bytes(r.name).Bytes(extra).Bytes(r.comment);
-  return h.str();
-}
-
 // ---- New members -----------------------------------------------------------------------
 
 void ZipWriter::AddDirectory(const NewMember& member) {
-  CentralRecord r = NewRecord(member, kMethodStored, kDosDirectory);
+  MemberRecord r = NewRecord(member, kMethodStored, kDosDirectory);
   Append(HeaderBytes(r, HeaderKind::kLocal));
   central_.push_back(std::move(r));
 }
@@ -188,7 +113,7 @@ void ZipWriter::AddFile(const NewMember& member, Stream& source, uint64_t sizeHi
   // Zip64 field if the file may need one) and is written again then. The output is
   // seekable, so no data descriptor is needed.
   const bool zip64 = sizeHint >= kMax32;
-  CentralRecord r = NewRecord(member, level_ > 0 ? kMethodDeflated : kMethodStored, kDosArchive);
+  MemberRecord r = NewRecord(member, level_ > 0 ? kMethodDeflated : kMethodStored, kDosArchive);
   if (zip64) r.versionMadeBy = r.versionNeeded = kVersionZip64;
   Append(HeaderBytes(r, HeaderKind::kLocal, zip64));
   const uint64_t dataStart = position_;
@@ -226,7 +151,7 @@ bool ZipWriter::AddWhole(const NewMember& member, Stream& source, uint64_t sizeH
   return fits;
 }
 
-DeflateTotals ZipWriter::DeflateOrStore(Stream& source, uint64_t dataStart, CentralRecord& r) {
+DeflateTotals ZipWriter::DeflateOrStore(Stream& source, uint64_t dataStart, MemberRecord& r) {
   DeflateTotals totals = DeflateFrom(source);
   if (position_ - dataStart < totals.size) return totals;
   // Deflate did not shrink it: store it instead, over the deflated bytes.
@@ -265,7 +190,7 @@ ParallelDeflate* ZipWriter::Parallel() {
 }
 
 void ZipWriter::AddCompressed(const NewMember& member, const PrefetchedFile& file) {
-  CentralRecord r = NewRecord(member, file.deflated ? kMethodDeflated : kMethodStored, kDosArchive);
+  MemberRecord r = NewRecord(member, file.deflated ? kMethodDeflated : kMethodStored, kDosArchive);
   r.crc = file.crc;
   r.compressedSize = file.data.size();  // at most kDeflateWholeBytes: no Zip64 fields
   r.uncompressedSize = file.size;
@@ -279,7 +204,7 @@ void ZipWriter::AddCompressed(const NewMember& member, const PrefetchedFile& fil
 
 void ZipWriter::CopyMember(Stream& archive, const Entry& entry) {
   const uint64_t dataStart = CopyableDataStart(archive, entry);
-  CentralRecord r = CopiedRecord(entry);
+  MemberRecord r = CopiedRecord(entry);
   const bool zip64 = r.compressedSize >= kMax32 || r.uncompressedSize >= kMax32;
   const bool descriptor = (r.flags & kFlagDescriptor) != 0;
   Append(HeaderBytes(r, HeaderKind::kLocal, zip64 && !descriptor));
@@ -309,8 +234,8 @@ uint64_t ZipWriter::CopyableDataStart(Stream& archive, const Entry& entry) {
   return dataStart;
 }
 
-ZipWriter::CentralRecord ZipWriter::CopiedRecord(const Entry& entry) const {
-  CentralRecord r;
+MemberRecord ZipWriter::CopiedRecord(const Entry& entry) const {
+  MemberRecord r;
   r.versionMadeBy = entry.versionMadeBy;
   // Encrypted members keep their data descriptor: the password check relies on the flag.
   bool descriptor = entry.IsEncrypted() && (entry.flags & kFlagDescriptor) != 0;
@@ -346,7 +271,7 @@ void ZipWriter::CopyBytes(Stream& archive, uint64_t from, uint64_t size, const s
   }
 }
 
-void ZipWriter::AppendDescriptor(const CentralRecord& r, bool zip64) {
+void ZipWriter::AppendDescriptor(const MemberRecord& r, bool zip64) {
   ByteBuilder d;
   d.U32(kDescriptorSignature).U32(r.crc);
   if (zip64) {

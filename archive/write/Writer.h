@@ -17,6 +17,7 @@
 #include "archive/format/Times.h"
 #include "archive/io/FileFacts.h"
 #include "archive/io/Stream.h"
+#include "archive/write/Headers.h"
 
 namespace archive {
 
@@ -88,38 +89,9 @@ class ZipWriter {
   const Result& last() const { return last_; }
 
  private:
-  struct CentralRecord {
-    uint16_t versionMadeBy = 0;
-    uint16_t versionNeeded = 0;
-    uint16_t flags = 0;
-    uint16_t method = 0;
-    DosDateTime dosTime;
-    uint32_t crc = 0;
-    uint64_t compressedSize = 0;
-    uint64_t uncompressedSize = 0;
-    uint64_t localOffset = 0;
-    uint16_t internalAttributes = 0;
-    uint32_t externalAttributes = 0;
-    std::string name;
-    std::string extra;  // without Zip64; Finish adds it where needed
-    // Written in the central header only: the NTFS times, which readers take from there;
-    // in every local header too they would cost 36 more bytes a member.
-    std::string centralExtra;
-    std::string comment;
-  };
-
-  enum class HeaderKind { kLocal, kCentral };
-
   // The record of a member added now, at the current position; versions for no Zip64.
-  CentralRecord NewRecord(const NewMember& member, uint16_t method,
-                          uint32_t externalAttributes) const;
-  // The one place a member's header is built, local or central, from its record. A local
-  // header gives the CRC and sizes (zeros where a data descriptor follows the data); with
-  // `localZip64` it holds a Zip64 field with both sizes, its 32-bit ones then all ones. A
-  // central header holds a Zip64 field with each value that needs one, and the central-only
-  // extra fields. Throws ArchiveError(kWriteFailed), before anything is written, when the
-  // name, the extra fields or the comment would not fit their 16-bit lengths.
-  static std::string HeaderBytes(const CentralRecord& r, HeaderKind kind, bool localZip64 = false);
+  MemberRecord NewRecord(const NewMember& member, uint16_t method,
+                         uint32_t externalAttributes) const;
   // Compresses a file of up to kDeflateWholeBytes in one call and adds it; false when it
   // has grown past that (it is then read again in chunks).
   bool AddWhole(const NewMember& member, Stream& source, uint64_t sizeHint);
@@ -128,13 +100,13 @@ class ZipWriter {
   DeflateTotals StoreFrom(Stream& source);
   // Deflates `source` into the member begun at `dataStart`, or stores it there when
   // deflate does not shrink it; sets the record's method.
-  DeflateTotals DeflateOrStore(Stream& source, uint64_t dataStart, CentralRecord& r);
+  DeflateTotals DeflateOrStore(Stream& source, uint64_t dataStart, MemberRecord& r);
   // Where the data of the member to copy begins, once its place in `archive` is checked.
   static uint64_t CopyableDataStart(Stream& archive, const Entry& entry);
   // A copied member's record, at the current position.
-  CentralRecord CopiedRecord(const Entry& entry) const;
+  MemberRecord CopiedRecord(const Entry& entry) const;
   void CopyBytes(Stream& archive, uint64_t from, uint64_t size, const std::string& name);
-  void AppendDescriptor(const CentralRecord& r, bool zip64);
+  void AppendDescriptor(const MemberRecord& r, bool zip64);
   void WriteAt(uint64_t position, const std::string& bytes);
   void Append(const void* data, size_t size);
   void Append(const std::string& bytes) { Append(bytes.data(), bytes.size()); }
@@ -146,7 +118,7 @@ class ZipWriter {
   uint64_t highWater_;
   // A deque grows without moving what it holds: a vector of 70,000 records would at times
   // hold twice their room, and briefly the old copy besides.
-  std::deque<CentralRecord> central_;
+  std::deque<MemberRecord> central_;
   Result last_;
   // Reused from member to member: the read buffer and the compressors.
   std::unique_ptr<unsigned char[]> piece_;
