@@ -52,6 +52,26 @@ size_t ReadSource(Stream& source, void* buffer, size_t size) {
   }
 }
 
+// The record of a member added now, at `offset`; versions for no Zip64.
+MemberRecord NewRecord(const NewMember& member, uint16_t method, uint32_t externalAttributes,
+                       uint64_t offset) {
+  MemberRecord r;
+  r.versionMadeBy = kVersionDefault;
+  r.versionNeeded = kVersionDefault;
+  r.flags = NameFlags(member.name);
+  r.method = method;
+  r.dosTime = UnixToDos(member.modifiedUnix);
+  r.localOffset = offset;
+  // Known attributes replace the default archive bit; the folder bit stays the writer's.
+  r.externalAttributes = member.attributes == 0 ? externalAttributes
+                                                : (externalAttributes & kDosDirectory) |
+                                                      (member.attributes & kStoredAttributes);
+  r.name = member.name;
+  r.extra = TimestampExtra(member.modifiedUnix);
+  r.centralExtra = NtfsExtra(member.times);
+  return r;
+}
+
 }  // namespace
 
 ZipWriter::ZipWriter(Stream& out, int level, unsigned workers)
@@ -76,29 +96,10 @@ void ZipWriter::WriteAt(uint64_t position, const std::string& bytes) {
   out_.Write(bytes.data(), bytes.size());
 }
 
-MemberRecord ZipWriter::NewRecord(const NewMember& member, uint16_t method,
-                                  uint32_t externalAttributes) const {
-  MemberRecord r;
-  r.versionMadeBy = kVersionDefault;
-  r.versionNeeded = kVersionDefault;
-  r.flags = NameFlags(member.name);
-  r.method = method;
-  r.dosTime = UnixToDos(member.modifiedUnix);
-  r.localOffset = position_;
-  // Known attributes replace the default archive bit; the folder bit stays the writer's.
-  r.externalAttributes = member.attributes == 0 ? externalAttributes
-                                                : (externalAttributes & kDosDirectory) |
-                                                      (member.attributes & kStoredAttributes);
-  r.name = member.name;
-  r.extra = TimestampExtra(member.modifiedUnix);
-  r.centralExtra = NtfsExtra(member.times);
-  return r;
-}
-
 // ---- New members -----------------------------------------------------------------------
 
 void ZipWriter::AddDirectory(const NewMember& member) {
-  MemberRecord r = NewRecord(member, kMethodStored, kDosDirectory);
+  MemberRecord r = NewRecord(member, kMethodStored, kDosDirectory, position_);
   Append(HeaderBytes(r, HeaderKind::kLocal));
   central_.push_back(std::move(r));
 }
@@ -113,7 +114,8 @@ void ZipWriter::AddFile(const NewMember& member, Stream& source, uint64_t sizeHi
   // Zip64 field if the file may need one) and is written again then. The output is
   // seekable, so no data descriptor is needed.
   const bool zip64 = sizeHint >= kMax32;
-  MemberRecord r = NewRecord(member, level_ > 0 ? kMethodDeflated : kMethodStored, kDosArchive);
+  MemberRecord r =
+      NewRecord(member, level_ > 0 ? kMethodDeflated : kMethodStored, kDosArchive, position_);
   if (zip64) r.versionMadeBy = r.versionNeeded = kVersionZip64;
   Append(HeaderBytes(r, HeaderKind::kLocal, zip64));
   const uint64_t dataStart = position_;
@@ -190,7 +192,8 @@ ParallelDeflate* ZipWriter::Parallel() {
 }
 
 void ZipWriter::AddCompressed(const NewMember& member, const PrefetchedFile& file) {
-  MemberRecord r = NewRecord(member, file.deflated ? kMethodDeflated : kMethodStored, kDosArchive);
+  MemberRecord r =
+      NewRecord(member, file.deflated ? kMethodDeflated : kMethodStored, kDosArchive, position_);
   r.crc = file.crc;
   r.compressedSize = file.data.size();  // at most kDeflateWholeBytes: no Zip64 fields
   r.uncompressedSize = file.size;
@@ -202,18 +205,10 @@ void ZipWriter::AddCompressed(const NewMember& member, const PrefetchedFile& fil
 
 // ---- Copied members --------------------------------------------------------------------
 
-void ZipWriter::CopyMember(Stream& archive, const Entry& entry) {
-  const uint64_t dataStart = CopyableDataStart(archive, entry);
-  MemberRecord r = CopiedRecord(entry);
-  const bool zip64 = r.compressedSize >= kMax32 || r.uncompressedSize >= kMax32;
-  const bool descriptor = (r.flags & kFlagDescriptor) != 0;
-  Append(HeaderBytes(r, HeaderKind::kLocal, zip64 && !descriptor));
-  CopyBytes(archive, dataStart, entry.compressedSize, entry.name);
-  if (descriptor) AppendDescriptor(r, zip64);
-  central_.push_back(std::move(r));
-}
+namespace {
 
-uint64_t ZipWriter::CopyableDataStart(Stream& archive, const Entry& entry) {
+// Where the data of the member to copy begins, once its place in `archive` is checked.
+uint64_t CopyableDataStart(Stream& archive, const Entry& entry) {
   if (!entry.damage.empty() || entry.overlaps) {
     throw ArchiveError(Fault::kDamaged,
                        "member \"" + entry.name + "\" cannot be copied: " +
@@ -234,7 +229,8 @@ uint64_t ZipWriter::CopyableDataStart(Stream& archive, const Entry& entry) {
   return dataStart;
 }
 
-MemberRecord ZipWriter::CopiedRecord(const Entry& entry) const {
+// A copied member's record, at `offset`.
+MemberRecord CopiedRecord(const Entry& entry, uint64_t offset) {
   MemberRecord r;
   r.versionMadeBy = entry.versionMadeBy;
   // Encrypted members keep their data descriptor: the password check relies on the flag.
@@ -245,7 +241,7 @@ MemberRecord ZipWriter::CopiedRecord(const Entry& entry) const {
   r.crc = entry.crc;
   r.compressedSize = entry.compressedSize;
   r.uncompressedSize = entry.uncompressedSize;
-  r.localOffset = position_;
+  r.localOffset = offset;
   r.internalAttributes = entry.internalAttributes;
   r.externalAttributes = entry.externalAttributes;
   r.name = entry.rawName;
@@ -255,6 +251,19 @@ MemberRecord ZipWriter::CopiedRecord(const Entry& entry) const {
   r.versionNeeded =
       zip64 ? std::max<uint16_t>(entry.versionNeeded, kVersionZip64) : entry.versionNeeded;
   return r;
+}
+
+}  // namespace
+
+void ZipWriter::CopyMember(Stream& archive, const Entry& entry) {
+  const uint64_t dataStart = CopyableDataStart(archive, entry);
+  MemberRecord r = CopiedRecord(entry, position_);
+  const bool zip64 = r.compressedSize >= kMax32 || r.uncompressedSize >= kMax32;
+  const bool descriptor = (r.flags & kFlagDescriptor) != 0;
+  Append(HeaderBytes(r, HeaderKind::kLocal, zip64 && !descriptor));
+  CopyBytes(archive, dataStart, entry.compressedSize, entry.name);
+  if (descriptor) AppendDescriptor(r, zip64);
+  central_.push_back(std::move(r));
 }
 
 void ZipWriter::CopyBytes(Stream& archive, uint64_t from, uint64_t size, const std::string& name) {

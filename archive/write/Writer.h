@@ -89,9 +89,6 @@ class ZipWriter {
   const Result& last() const { return last_; }
 
  private:
-  // The record of a member added now, at the current position; versions for no Zip64.
-  MemberRecord NewRecord(const NewMember& member, uint16_t method,
-                         uint32_t externalAttributes) const;
   // Compresses a file of up to kDeflateWholeBytes in one call and adds it; false when it
   // has grown past that (it is then read again in chunks).
   bool AddWhole(const NewMember& member, Stream& source, uint64_t sizeHint);
@@ -101,10 +98,6 @@ class ZipWriter {
   // Deflates `source` into the member begun at `dataStart`, or stores it there when
   // deflate does not shrink it; sets the record's method.
   DeflateTotals DeflateOrStore(Stream& source, uint64_t dataStart, MemberRecord& r);
-  // Where the data of the member to copy begins, once its place in `archive` is checked.
-  static uint64_t CopyableDataStart(Stream& archive, const Entry& entry);
-  // A copied member's record, at the current position.
-  MemberRecord CopiedRecord(const Entry& entry) const;
   void CopyBytes(Stream& archive, uint64_t from, uint64_t size, const std::string& name);
   void AppendDescriptor(const MemberRecord& r, bool zip64);
   void WriteAt(uint64_t position, const std::string& bytes);
