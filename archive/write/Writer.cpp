@@ -78,29 +78,15 @@ ZipWriter::ZipWriter(Stream& out, int level, unsigned workers)
     : out_(out),
       level_(std::clamp(level, 0, 9)),
       workers_(workers),
-      position_(out.Tell()),
-      highWater_(position_),
       piece_(new unsigned char[kReadPiece]) {}
 
 ZipWriter::~ZipWriter() = default;
 
-void ZipWriter::Append(const void* data, size_t size) {
-  out_.Seek(position_);
-  out_.Write(data, size);
-  position_ += size;
-  highWater_ = std::max(highWater_, position_);
-}
-
-void ZipWriter::WriteAt(uint64_t position, const std::string& bytes) {
-  out_.Seek(position);
-  out_.Write(bytes.data(), bytes.size());
-}
-
 // ---- New members -----------------------------------------------------------------------
 
 void ZipWriter::AddDirectory(const NewMember& member) {
-  MemberRecord r = NewRecord(member, kMethodStored, kDosDirectory, position_);
-  Append(HeaderBytes(r, HeaderKind::kLocal));
+  MemberRecord r = NewRecord(member, kMethodStored, kDosDirectory, out_.position());
+  out_.Append(HeaderBytes(r, HeaderKind::kLocal));
   central_.push_back(std::move(r));
 }
 
@@ -109,16 +95,16 @@ void ZipWriter::AddFile(const NewMember& member, Stream& source, uint64_t sizeHi
       AddWhole(member, source, sizeHint)) {
     return;
   }
-  const uint64_t start = position_;
+  const uint64_t start = out_.position();
   // The sizes are known once the data is written: the header goes out with zeros (and a
   // Zip64 field if the file may need one) and is written again then. The output is
   // seekable, so no data descriptor is needed.
   const bool zip64 = sizeHint >= kMax32;
   MemberRecord r =
-      NewRecord(member, level_ > 0 ? kMethodDeflated : kMethodStored, kDosArchive, position_);
+      NewRecord(member, level_ > 0 ? kMethodDeflated : kMethodStored, kDosArchive, out_.position());
   if (zip64) r.versionMadeBy = r.versionNeeded = kVersionZip64;
-  Append(HeaderBytes(r, HeaderKind::kLocal, zip64));
-  const uint64_t dataStart = position_;
+  out_.Append(HeaderBytes(r, HeaderKind::kLocal, zip64));
+  const uint64_t dataStart = out_.position();
   DeflateTotals totals;
   try {
     source.Seek(0);
@@ -127,14 +113,13 @@ void ZipWriter::AddFile(const NewMember& member, Stream& source, uint64_t sizeHi
       throw ArchiveError(Fault::kReadFailed, "the file grew past 4 GiB while it was being read");
     }
   } catch (const ArchiveError& e) {
-    if (e.fault() == Fault::kReadFailed) position_ = start;  // abandon the member
+    if (e.fault() == Fault::kReadFailed) out_.Rewind(start);  // abandon the member
     throw;
   }
   r.crc = totals.crc;
   r.uncompressedSize = totals.size;
-  r.compressedSize = position_ - dataStart;
-  WriteAt(start, HeaderBytes(r, HeaderKind::kLocal, zip64));
-  out_.Seek(position_);
+  r.compressedSize = out_.position() - dataStart;
+  out_.WriteAt(start, HeaderBytes(r, HeaderKind::kLocal, zip64));
   last_ = Result{r.method, r.compressedSize, r.uncompressedSize};
   central_.push_back(std::move(r));
 }
@@ -155,10 +140,10 @@ bool ZipWriter::AddWhole(const NewMember& member, Stream& source, uint64_t sizeH
 
 DeflateTotals ZipWriter::DeflateOrStore(Stream& source, uint64_t dataStart, MemberRecord& r) {
   DeflateTotals totals = DeflateFrom(source);
-  if (position_ - dataStart < totals.size) return totals;
+  if (out_.position() - dataStart < totals.size) return totals;
   // Deflate did not shrink it: store it instead, over the deflated bytes.
   r.method = kMethodStored;
-  position_ = dataStart;
+  out_.Rewind(dataStart);
   source.Seek(0);
   DeflateTotals again = StoreFrom(source);
   if (again.crc != totals.crc || again.size != totals.size) {
@@ -170,7 +155,7 @@ DeflateTotals ZipWriter::DeflateOrStore(Stream& source, uint64_t dataStart, Memb
 DeflateTotals ZipWriter::DeflateFrom(Stream& source) {
   return Parallel()->Compress(
       [&source](void* buffer, size_t n) { return ReadSource(source, buffer, n); },
-      [this](const unsigned char* data, size_t n) { Append(data, n); });
+      [this](const unsigned char* data, size_t n) { out_.Append(data, n); });
 }
 
 DeflateTotals ZipWriter::StoreFrom(Stream& source) {
@@ -179,7 +164,7 @@ DeflateTotals ZipWriter::StoreFrom(Stream& source) {
   for (size_t n; (n = ReadSource(source, piece, kReadPiece)) > 0;) {
     totals.crc = Crc32(totals.crc, piece, n);
     totals.size += n;
-    Append(piece, n);
+    out_.Append(piece, n);
   }
   return totals;
 }
@@ -192,13 +177,13 @@ ParallelDeflate* ZipWriter::Parallel() {
 }
 
 void ZipWriter::AddCompressed(const NewMember& member, const PrefetchedFile& file) {
-  MemberRecord r =
-      NewRecord(member, file.deflated ? kMethodDeflated : kMethodStored, kDosArchive, position_);
+  MemberRecord r = NewRecord(member, file.deflated ? kMethodDeflated : kMethodStored, kDosArchive,
+                             out_.position());
   r.crc = file.crc;
   r.compressedSize = file.data.size();  // at most kDeflateWholeBytes: no Zip64 fields
   r.uncompressedSize = file.size;
-  Append(HeaderBytes(r, HeaderKind::kLocal));
-  Append(file.data.data(), file.data.size());
+  out_.Append(HeaderBytes(r, HeaderKind::kLocal));
+  out_.Append(file.data.data(), file.data.size());
   last_ = Result{r.method, r.compressedSize, r.uncompressedSize};
   central_.push_back(std::move(r));
 }
@@ -257,10 +242,10 @@ MemberRecord CopiedRecord(const Entry& entry, uint64_t offset) {
 
 void ZipWriter::CopyMember(Stream& archive, const Entry& entry) {
   const uint64_t dataStart = CopyableDataStart(archive, entry);
-  MemberRecord r = CopiedRecord(entry, position_);
+  MemberRecord r = CopiedRecord(entry, out_.position());
   const bool zip64 = r.compressedSize >= kMax32 || r.uncompressedSize >= kMax32;
   const bool descriptor = (r.flags & kFlagDescriptor) != 0;
-  Append(HeaderBytes(r, HeaderKind::kLocal, zip64 && !descriptor));
+  out_.Append(HeaderBytes(r, HeaderKind::kLocal, zip64 && !descriptor));
   CopyBytes(archive, dataStart, entry.compressedSize, entry.name);
   if (descriptor) AppendDescriptor(r, zip64);
   central_.push_back(std::move(r));
@@ -274,7 +259,7 @@ void ZipWriter::CopyBytes(Stream& archive, uint64_t from, uint64_t size, const s
     if (ReadFull(archive, piece, n) != n) {
       throw ArchiveError(Fault::kReadFailed, "the archive is cut off inside \"" + name + "\"");
     }
-    Append(piece, n);
+    out_.Append(piece, n);
     from += n;
     left -= n;
   }
@@ -288,35 +273,33 @@ void ZipWriter::AppendDescriptor(const MemberRecord& r, bool zip64) {
   } else {
     d.U32(static_cast<uint32_t>(r.compressedSize)).U32(static_cast<uint32_t>(r.uncompressedSize));
   }
-  Append(d.str());
+  out_.Append(d.str());
 }
 
 // ---- The central directory -------------------------------------------------------------
 
 void ZipWriter::Finish(std::string_view comment) {
   const uint16_t commentSize = Length16(comment.size(), "comment", {});
-  const uint64_t centralStart = position_;
-  for (const auto& record : central_) Append(HeaderBytes(record, HeaderKind::kCentral));
-  const uint64_t centralSize = position_ - centralStart;
+  const uint64_t centralStart = out_.position();
+  for (const auto& record : central_) out_.Append(HeaderBytes(record, HeaderKind::kCentral));
+  const uint64_t centralSize = out_.position() - centralStart;
   const uint64_t count = central_.size();
   const bool zip64 = count >= kMax16 || centralStart >= kMax32 || centralSize >= kMax32;
   if (zip64) {
-    const uint64_t recordAt = position_;
+    const uint64_t recordAt = out_.position();
     ByteBuilder z;
     z.U32(kZip64EndSignature).U64(kZip64EndSize - 12).U16(kVersionZip64).U16(kVersionZip64);
     z.U32(0).U32(0).U64(count).U64(count).U64(centralSize).U64(centralStart);
     z.U32(kZip64LocatorSignature).U32(0).U64(recordAt).U32(1);
-    Append(z.str().data(), z.size());
+    out_.Append(z.str().data(), z.size());
   }
   auto clamp16 = [](uint64_t v) { return v >= kMax16 ? kMax16 : static_cast<uint16_t>(v); };
   ByteBuilder end;
   end.U32(kEndSignature).U16(0).U16(0).U16(clamp16(count)).U16(clamp16(count));
   end.U32(Clamp32(centralSize)).U32(Clamp32(centralStart));
   end.U16(commentSize).Bytes(comment);
-  Append(end.str().data(), end.size());
-  if (highWater_ > position_) out_.Truncate(position_);
-  out_.Seek(position_);
-  out_.Flush();
+  out_.Append(end.str().data(), end.size());
+  out_.Cut();
 }
 
 }  // namespace archive

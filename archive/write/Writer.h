@@ -17,6 +17,7 @@
 #include "archive/format/Times.h"
 #include "archive/io/FileFacts.h"
 #include "archive/io/Stream.h"
+#include "archive/write/ArchiveOutput.h"
 #include "archive/write/Headers.h"
 
 namespace archive {
@@ -100,15 +101,10 @@ class ZipWriter {
   DeflateTotals DeflateOrStore(Stream& source, uint64_t dataStart, MemberRecord& r);
   void CopyBytes(Stream& archive, uint64_t from, uint64_t size, const std::string& name);
   void AppendDescriptor(const MemberRecord& r, bool zip64);
-  void WriteAt(uint64_t position, const std::string& bytes);
-  void Append(const void* data, size_t size);
-  void Append(const std::string& bytes) { Append(bytes.data(), bytes.size()); }
 
-  Stream& out_;
+  ArchiveOutput out_;
   int level_;
   unsigned workers_;
-  uint64_t position_;
-  uint64_t highWater_;
   // A deque grows without moving what it holds: a vector of 70,000 records would at times
   // hold twice their room, and briefly the old copy besides.
   std::deque<MemberRecord> central_;
