@@ -8,8 +8,12 @@
 
 namespace archive {
 
+namespace {
+
 using namespace format;
 
+// A length for a 16-bit field; a longer one is refused rather than cut, which would write
+// an archive whose headers no longer lead to its data. `member` empty: the archive's own.
 uint16_t Length16(size_t size, const char* what, const std::string& member) {
   if (size > kMax16) {
     std::string whose = member.empty()
@@ -22,6 +26,8 @@ uint16_t Length16(size_t size, const char* what, const std::string& member) {
 }
 
 uint32_t Clamp32(uint64_t v) { return v >= kMax32 ? kMax32 : static_cast<uint32_t>(v); }
+
+}  // namespace
 
 std::string HeaderBytes(const MemberRecord& r, HeaderKind kind, bool localZip64) {
   ByteBuilder h;
@@ -75,6 +81,29 @@ std::string HeaderBytes(const MemberRecord& r, HeaderKind kind, bool localZip64)
   h.U32(r.externalAttributes).U32(Clamp32(r.localOffset));
   h.Bytes(r.name).Bytes(extra).Bytes(r.comment);
   return h.str();
+}
+
+void CentralDirectory::Write(ArchiveOutput& out, std::string_view comment) const {
+  const uint16_t commentSize = Length16(comment.size(), "comment", {});
+  const uint64_t centralStart = out.position();
+  for (const auto& record : records_) out.Append(HeaderBytes(record, HeaderKind::kCentral));
+  const uint64_t centralSize = out.position() - centralStart;
+  const uint64_t count = records_.size();
+  const bool zip64 = count >= kMax16 || centralStart >= kMax32 || centralSize >= kMax32;
+  if (zip64) {
+    const uint64_t recordAt = out.position();
+    ByteBuilder z;
+    z.U32(kZip64EndSignature).U64(kZip64EndSize - 12).U16(kVersionZip64).U16(kVersionZip64);
+    z.U32(0).U32(0).U64(count).U64(count).U64(centralSize).U64(centralStart);
+    z.U32(kZip64LocatorSignature).U32(0).U64(recordAt).U32(1);
+    out.Append(z.str().data(), z.size());
+  }
+  auto clamp16 = [](uint64_t v) { return v >= kMax16 ? kMax16 : static_cast<uint16_t>(v); };
+  ByteBuilder end;
+  end.U32(kEndSignature).U16(0).U16(0).U16(clamp16(count)).U16(clamp16(count));
+  end.U32(Clamp32(centralSize)).U32(Clamp32(centralStart));
+  end.U16(commentSize).Bytes(comment);
+  out.Append(end.str().data(), end.size());
 }
 
 }  // namespace archive

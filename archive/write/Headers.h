@@ -1,10 +1,15 @@
-// What the writer knows of each member, and the one place its headers are built from that.
+// What the writer knows of each member, the one place its headers are built from that, and
+// the central directory written from the records at the end.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "archive/format/Times.h"
+#include "archive/write/ArchiveOutput.h"
 
 namespace archive {
 
@@ -39,10 +44,21 @@ enum class HeaderKind { kLocal, kCentral };
 // name, the extra fields or the comment would not fit their 16-bit lengths.
 std::string HeaderBytes(const MemberRecord& r, HeaderKind kind, bool localZip64 = false);
 
-// A length for a 16-bit field; a longer one is refused rather than cut, which would write
-// an archive whose headers no longer lead to its data. `member` empty: the archive's own.
-uint16_t Length16(size_t size, const char* what, const std::string& member);
-// A value for a 32-bit field, all ones when a Zip64 field holds it.
-uint32_t Clamp32(uint64_t v);
+// The records of the members written so far, kept for the central directory.
+class CentralDirectory {
+ public:
+  void Add(MemberRecord record) { records_.push_back(std::move(record)); }
+  size_t size() const { return records_.size(); }
+  // Appends the central directory and the end records (Zip64 ones when more than 65,534
+  // members or offsets beyond 4 GiB need them). A header that does not fit its lengths
+  // (see HeaderBytes) or a comment over 65,535 bytes throws ArchiveError(kWriteFailed);
+  // the comment is checked before anything is written.
+  void Write(ArchiveOutput& out, std::string_view comment) const;
+
+ private:
+  // A deque grows without moving what it holds: a vector of 70,000 records would at times
+  // hold twice their room, and briefly the old copy besides.
+  std::deque<MemberRecord> records_;
+};
 
 }  // namespace archive

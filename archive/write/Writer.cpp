@@ -87,7 +87,7 @@ ZipWriter::~ZipWriter() = default;
 void ZipWriter::AddDirectory(const NewMember& member) {
   MemberRecord r = NewRecord(member, kMethodStored, kDosDirectory, out_.position());
   out_.Append(HeaderBytes(r, HeaderKind::kLocal));
-  central_.push_back(std::move(r));
+  central_.Add(std::move(r));
 }
 
 void ZipWriter::AddFile(const NewMember& member, Stream& source, uint64_t sizeHint) {
@@ -121,7 +121,7 @@ void ZipWriter::AddFile(const NewMember& member, Stream& source, uint64_t sizeHi
   r.compressedSize = out_.position() - dataStart;
   out_.WriteAt(start, HeaderBytes(r, HeaderKind::kLocal, zip64));
   last_ = Result{r.method, r.compressedSize, r.uncompressedSize};
-  central_.push_back(std::move(r));
+  central_.Add(std::move(r));
 }
 
 bool ZipWriter::AddWhole(const NewMember& member, Stream& source, uint64_t sizeHint) {
@@ -185,7 +185,7 @@ void ZipWriter::AddCompressed(const NewMember& member, const PrefetchedFile& fil
   out_.Append(HeaderBytes(r, HeaderKind::kLocal));
   out_.Append(file.data.data(), file.data.size());
   last_ = Result{r.method, r.compressedSize, r.uncompressedSize};
-  central_.push_back(std::move(r));
+  central_.Add(std::move(r));
 }
 
 // ---- Copied members --------------------------------------------------------------------
@@ -248,7 +248,7 @@ void ZipWriter::CopyMember(Stream& archive, const Entry& entry) {
   out_.Append(HeaderBytes(r, HeaderKind::kLocal, zip64 && !descriptor));
   CopyBytes(archive, dataStart, entry.compressedSize, entry.name);
   if (descriptor) AppendDescriptor(r, zip64);
-  central_.push_back(std::move(r));
+  central_.Add(std::move(r));
 }
 
 void ZipWriter::CopyBytes(Stream& archive, uint64_t from, uint64_t size, const std::string& name) {
@@ -276,29 +276,8 @@ void ZipWriter::AppendDescriptor(const MemberRecord& r, bool zip64) {
   out_.Append(d.str());
 }
 
-// ---- The central directory -------------------------------------------------------------
-
 void ZipWriter::Finish(std::string_view comment) {
-  const uint16_t commentSize = Length16(comment.size(), "comment", {});
-  const uint64_t centralStart = out_.position();
-  for (const auto& record : central_) out_.Append(HeaderBytes(record, HeaderKind::kCentral));
-  const uint64_t centralSize = out_.position() - centralStart;
-  const uint64_t count = central_.size();
-  const bool zip64 = count >= kMax16 || centralStart >= kMax32 || centralSize >= kMax32;
-  if (zip64) {
-    const uint64_t recordAt = out_.position();
-    ByteBuilder z;
-    z.U32(kZip64EndSignature).U64(kZip64EndSize - 12).U16(kVersionZip64).U16(kVersionZip64);
-    z.U32(0).U32(0).U64(count).U64(count).U64(centralSize).U64(centralStart);
-    z.U32(kZip64LocatorSignature).U32(0).U64(recordAt).U32(1);
-    out_.Append(z.str().data(), z.size());
-  }
-  auto clamp16 = [](uint64_t v) { return v >= kMax16 ? kMax16 : static_cast<uint16_t>(v); };
-  ByteBuilder end;
-  end.U32(kEndSignature).U16(0).U16(0).U16(clamp16(count)).U16(clamp16(count));
-  end.U32(Clamp32(centralSize)).U32(Clamp32(centralStart));
-  end.U16(commentSize).Bytes(comment);
-  out_.Append(end.str().data(), end.size());
+  central_.Write(out_, comment);
   out_.Cut();
 }
 

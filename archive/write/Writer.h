@@ -105,9 +105,7 @@ class ZipWriter {
   ArchiveOutput out_;
   int level_;
   unsigned workers_;
-  // A deque grows without moving what it holds: a vector of 70,000 records would at times
-  // hold twice their room, and briefly the old copy besides.
-  std::deque<MemberRecord> central_;
+  CentralDirectory central_;
   Result last_;
   // Reused from member to member: the read buffer and the compressors.
   std::unique_ptr<unsigned char[]> piece_;
