@@ -83,6 +83,17 @@ std::string HeaderBytes(const MemberRecord& r, HeaderKind kind, bool localZip64)
   return h.str();
 }
 
+std::string DescriptorBytes(const MemberRecord& r, bool zip64) {
+  ByteBuilder d;
+  d.U32(kDescriptorSignature).U32(r.crc);
+  if (zip64) {
+    d.U64(r.compressedSize).U64(r.uncompressedSize);
+  } else {
+    d.U32(static_cast<uint32_t>(r.compressedSize)).U32(static_cast<uint32_t>(r.uncompressedSize));
+  }
+  return d.str();
+}
+
 void CentralDirectory::Write(ArchiveOutput& out, std::string_view comment) const {
   const uint16_t commentSize = Length16(comment.size(), "comment", {});
   const uint64_t centralStart = out.position();

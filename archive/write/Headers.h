@@ -43,6 +43,9 @@ enum class HeaderKind { kLocal, kCentral };
 // extra fields. Throws ArchiveError(kWriteFailed), before anything is written, when the
 // name, the extra fields or the comment would not fit their 16-bit lengths.
 std::string HeaderBytes(const MemberRecord& r, HeaderKind kind, bool localZip64 = false);
+// The data descriptor after a member's data, with its signature; sizes of 64 bits with
+// `zip64`.
+std::string DescriptorBytes(const MemberRecord& r, bool zip64);
 
 // The records of the members written so far, kept for the central directory.
 class CentralDirectory {

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -99,8 +98,6 @@ class ZipWriter {
   // Deflates `source` into the member begun at `dataStart`, or stores it there when
   // deflate does not shrink it; sets the record's method.
   DeflateTotals DeflateOrStore(Stream& source, uint64_t dataStart, MemberRecord& r);
-  void CopyBytes(Stream& archive, uint64_t from, uint64_t size, const std::string& name);
-  void AppendDescriptor(const MemberRecord& r, bool zip64);
 
   ArchiveOutput out_;
   int level_;
