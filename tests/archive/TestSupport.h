@@ -75,26 +75,27 @@ std::string Shrink(const std::string& plain, unsigned clearEvery = 8192);
 std::string Reduce(const std::string& plain, unsigned factor);
 std::string Implode(const std::string& plain, bool largeWindow, bool literalCode);
 
-// One member of a hand-built archive. Unset fields are derived from `plain` and `data`.
+// One member of a hand-built archive. Unset fields are derived from `plain` and `data`; every
+// field has a default, so that a member can be written with designated initializers.
 struct RawMember {
-  std::string name;
-  std::string plain;                // the member's content
-  std::optional<std::string> data;  // bytes stored; default: `plain`, deflated if method 8
+  std::string name{};
+  std::string plain{};                // the member's content
+  std::optional<std::string> data{};  // bytes stored; default: `plain`, deflated if method 8
   uint16_t method = 0;
   uint16_t flags = 0;
   uint16_t madeBy = 20;
   uint32_t external = 0;
-  std::optional<uint32_t> crc;
-  std::optional<uint64_t> compressedSize;
-  std::optional<uint64_t> uncompressedSize;
-  std::optional<std::string> localName;
-  std::optional<uint32_t> localCrc;
-  std::optional<uint32_t> localCompressedSize;
-  std::optional<uint16_t> localMethod;
-  std::string localExtra;
-  std::string centralExtra;
-  bool zip64 = false;              // sizes and offset through a Zip64 extra field
-  std::optional<uint64_t> offset;  // central offset; with `shareLocal` no local copy
+  std::optional<uint32_t> crc{};
+  std::optional<uint64_t> compressedSize{};
+  std::optional<uint64_t> uncompressedSize{};
+  std::optional<std::string> localName{};
+  std::optional<uint32_t> localCrc{};
+  std::optional<uint32_t> localCompressedSize{};
+  std::optional<uint16_t> localMethod{};
+  std::string localExtra{};
+  std::string centralExtra{};
+  bool zip64 = false;                // sizes and offset through a Zip64 extra field
+  std::optional<uint64_t> offset{};  // central offset; with `shareLocal` no local copy
   bool shareLocal = false;
 };
 
@@ -110,17 +111,17 @@ RawMember Encrypted(RawMember member, const std::string& password, int aesStreng
                     int aesVersion = 2);
 
 struct RawArchive {
-  std::vector<RawMember> members;
-  std::string prefix;
-  std::string comment;
-  std::string trailing;
-  std::optional<uint16_t> count;
-  std::optional<uint32_t> centralSize;
-  std::optional<uint32_t> centralOffset;
+  std::vector<RawMember> members{};
+  std::string prefix{};
+  std::string comment{};
+  std::string trailing{};
+  std::optional<uint16_t> count{};
+  std::optional<uint32_t> centralSize{};
+  std::optional<uint32_t> centralOffset{};
   bool prefixShiftsOffsets = false;  // offsets count from the archive, not the file
   // Writes Zip64 end records with this member count (and the sizes below, if set).
-  std::optional<uint64_t> zip64Count;
-  std::optional<uint64_t> zip64CentralOffset;
+  std::optional<uint64_t> zip64Count{};
+  std::optional<uint64_t> zip64CentralOffset{};
   std::string Build() const;
 };
 
