@@ -34,26 +34,16 @@ RawMember Encoded(const Method& method, const std::string& name, const std::stri
   return Packed(name, plain, method.number, method.encode(plain), method.flags);
 }
 
-class MethodTest : public ::testing::TestWithParam<Method> {
- protected:
-  UnzipStatus Extract(const std::vector<RawMember>& members) {
-    RawArchive zip;
-    zip.members = members;
-    return ExtractBytes(dir, zip.Build(), recorder);
-  }
-
-  TempDir dir;
-  Recorder recorder;
-};
+class MethodTest : public ::testing::TestWithParam<Method> {};
 
 TEST_P(MethodTest, ExtractsByteForByte) {
   // Empty, tiny, and larger than the reader's output buffer and (bzip2) one block.
   const std::string big = Sample(1 << 20);
-  EXPECT_EQ(Extract({Encoded(GetParam(), "empty", ""), Encoded(GetParam(), "tiny", "x"),
-                     Encoded(GetParam(), "big.txt", big)}),
-            UnzipStatus::kOk)
-      << recorder.messages;
-  EXPECT_EQ(Tree(dir / "out"), (Files{{"empty", ""}, {"tiny", "x"}, {"big.txt", big}}));
+  Extracted run =
+      ExtractMembers({Encoded(GetParam(), "empty", ""), Encoded(GetParam(), "tiny", "x"),
+                      Encoded(GetParam(), "big.txt", big)});
+  EXPECT_EQ(run.status, UnzipStatus::kOk) << run.messages;
+  EXPECT_EQ(run.files, (Files{{"empty", ""}, {"tiny", "x"}, {"big.txt", big}}));
 }
 
 TEST_P(MethodTest, ALyingStreamIsRefusedAndTheRestExtracted) {
@@ -67,9 +57,7 @@ TEST_P(MethodTest, ALyingStreamIsRefusedAndTheRestExtracted) {
       {"truncated", [&](RawMember& m) { m.data = stream.substr(0, stream.size() / 2); }},
       {"corrupt",
        [&](RawMember& m) {
-         std::string bad = stream;
-         for (size_t i = bad.size() / 3; i < bad.size() / 3 + 64; ++i) bad[i] ^= 0x5A;
-         m.data = bad;
+         for (size_t i = stream.size() / 3; i < stream.size() / 3 + 64; ++i) (*m.data)[i] ^= 0x5A;
        }},
       // The CRC fits the bytes up to the declared size, so only the length can tell.
       {"longer than declared",
@@ -82,135 +70,80 @@ TEST_P(MethodTest, ALyingStreamIsRefusedAndTheRestExtracted) {
   };
   for (const Lie& lie : lies) {
     SCOPED_TRACE(lie.what);
-    RawMember member = Encoded(GetParam(), "lie.txt", plain);
+    RawMember member = Packed("lie.txt", plain, GetParam().number, stream, GetParam().flags);
     lie.apply(member);
-    Recorder fresh;
-    recorder = fresh;
-    fs::remove_all(dir / "out");
-    UnzipStatus status = Extract({member, Stored("ok", "ok")});
-    EXPECT_EQ(status, UnzipStatus::kMemberError) << recorder.messages;
-    EXPECT_NE(recorder.messages.find("lie.txt"), std::string::npos) << recorder.messages;
-    EXPECT_EQ(Tree(dir / "out"), (Files{{"ok", "ok"}}));
+    Extracted run = ExtractMembers({member, Stored("ok", "ok")});
+    EXPECT_EQ(run.status, UnzipStatus::kMemberError) << run.messages;
+    EXPECT_NE(run.messages.find("lie.txt"), std::string::npos) << run.messages;
+    EXPECT_EQ(run.files, (Files{{"ok", "ok"}}));
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, MethodTest, ::testing::ValuesIn(kMethods),
                          [](const ::testing::TestParamInfo<Method>& p) { return p.param.name; });
 
-TEST(MethodLimits, RefusedMethodsSayWhich) {
-  TempDir dir;
-  RawArchive zip;
-  RawMember ppmd = Stored("p.txt", "ok");
-  ppmd.method = kMethodPpmd;
-  RawMember unknown = Stored("u.txt", "ok");
-  unknown.method = 77;
-  zip.members = {ppmd, unknown, Stored("ok", "ok")};
-  Recorder recorder;
-  EXPECT_EQ(ExtractBytes(dir, zip.Build(), recorder), UnzipStatus::kUnsupported);
+// What bounds a member's size and memory beyond its stream, and the stream's end: each row an
+// archive, the status, the messages and the files written.
+TEST(MethodLimits, SizesMemoryAndEndsAsDeclared) {
+  auto check = [](const std::string& what, std::vector<RawMember> members, UnzipStatus status,
+                  std::vector<std::string> says, const Files& files) {
+    SCOPED_TRACE(what);
+    Extracted run = ExtractMembers(std::move(members));
+    EXPECT_EQ(run.status, status) << run.messages;
+    for (const std::string& part : says) {
+      EXPECT_NE(run.messages.find(part), std::string::npos) << run.messages;
+    }
+    EXPECT_EQ(run.files, files);
+  };
   // "ok" as PPMd properties: restoration method 6, which the format does not have.
-  EXPECT_NE(recorder.messages.find("p.txt: its PPMd restoration method 6 is none of"),
-            std::string::npos)
-      << recorder.messages;
-  EXPECT_NE(recorder.messages.find("u.txt: compression method 77 is not supported"),
-            std::string::npos);
-  EXPECT_EQ(Tree(dir / "out"), (Files{{"ok", "ok"}}));
-}
-
-TEST(MethodLimits, HighlyCompressedMembersAreNotTakenForBombs) {
+  check("refused methods say which",
+        {Packed("p.txt", "ok", kMethodPpmd, "ok"), Packed("u.txt", "ok", 77, "ok"),
+         Stored("ok", "ok")},
+        UnzipStatus::kUnsupported,
+        {"p.txt: its PPMd restoration method 6 is none of",
+         "u.txt: compression method 77 is not supported"},
+        {{"ok", "ok"}});
   // 16 MiB of zeros shrink far beyond deflate's ratio; only the declared size bounds them.
   const std::string zeros(16 << 20, '\0');
   for (const Method& method : {kMethods[0], kMethods[3], kMethods[4]}) {
-    SCOPED_TRACE(method.name);
-    TempDir dir;
-    RawArchive zip;
-    zip.members = {Encoded(method, "zeros", zeros)};
-    ASSERT_GT(zeros.size() / zip.members[0].data->size(), archive::format::kMaxDeflateRatio);
-    Recorder recorder;
-    EXPECT_EQ(ExtractBytes(dir, zip.Build(), recorder), UnzipStatus::kOk) << recorder.messages;
-    EXPECT_EQ(fs::file_size(dir / "out/zeros"), zeros.size());
+    RawMember member = Encoded(method, "zeros", zeros);
+    EXPECT_GT(zeros.size() / member.data->size(), archive::format::kMaxDeflateRatio);
+    check(std::string("highly compressed ") + method.name + " is no bomb", {member},
+          UnzipStatus::kOk, {}, {{"zeros", zeros}});
   }
-}
-
-TEST(MethodLimits, AMarkerlessLzmaStreamEndsAtItsDeclaredSizeWhateverPaddingFollows) {
   // Some writers pad the compressed data; without a marker only the declared size ends the
   // stream, so the padding must never be taken for more of it.
   const std::string plain = Sample(100000);
-  RawMember member = Encoded(kMethods[2], "padded.txt", plain);
-  member.data->append(16, '\0');
-  TempDir dir;
-  RawArchive zip;
-  zip.members = {member};
-  Recorder recorder;
-  EXPECT_EQ(ExtractBytes(dir, zip.Build(), recorder), UnzipStatus::kOk) << recorder.messages;
-  EXPECT_EQ(Tree(dir / "out"), (Files{{"padded.txt", plain}}));
-}
-
-TEST(MethodLimits, AnLzmaDictionaryBeyondTheLimitIsRefusedNotAllocated) {
-  const std::string plain = Sample(300u << 20 >> 8);
-  RawMember member = Encoded(kMethods[1], "wide.txt", plain);
+  RawMember padded = Encoded(kMethods[2], "padded.txt", plain);
+  padded.data->append(16, '\0');
+  check("a markerless LZMA stream with padding after it", {padded}, UnzipStatus::kOk, {},
+        {{"padded.txt", plain}});
   // A 1 GiB dictionary for a member that declares 256 MiB: more than any member needs.
-  (*member.data)[5] = 0;
-  (*member.data)[6] = 0;
-  (*member.data)[7] = 0;
-  (*member.data)[8] = 0x40;
-  member.uncompressedSize = 256u << 20;
-  TempDir dir;
-  RawArchive zip;
-  zip.members = {member, Stored("ok", "ok")};
-  Recorder recorder;
-  EXPECT_EQ(ExtractBytes(dir, zip.Build(), recorder), UnzipStatus::kUnsupported);
-  EXPECT_NE(recorder.messages.find("MiB of memory"), std::string::npos) << recorder.messages;
-  EXPECT_EQ(Tree(dir / "out"), (Files{{"ok", "ok"}}));
-}
-
-}  // namespace
-
-namespace {
-
-TEST(MethodLimits, DeclaredSizesBeyondTheFreeSpaceStopTheRunBeforeAnyWrite) {
+  RawMember wide = Encoded(kMethods[1], "wide.txt", Sample(300u << 20 >> 8));
+  wide.data->replace(5, 4, std::string("\0\0\0\x40", 4));
+  wide.uncompressedSize = 256u << 20;
+  check("an LZMA dictionary beyond the limit is refused, not allocated", {wide, Stored("ok", "ok")},
+        UnzipStatus::kUnsupported, {"MiB of memory"}, {{"ok", "ok"}});
   // Zstandard has no ratio to lie against: only the target's free space bounds the claim.
   RawMember huge = Encoded(kMethods[4], "huge", "tiny");
   huge.uncompressedSize = uint64_t{1} << 60;
   huge.zip64 = true;
-  TempDir dir;
-  RawArchive zip;
-  zip.members = {Stored("ok", "ok"), huge};
-  Recorder recorder;
-  EXPECT_EQ(ExtractBytes(dir, zip.Build(), recorder), UnzipStatus::kDiskFull);
-  EXPECT_NE(recorder.messages.find("the members need 1152921504606846978 bytes"), std::string::npos)
-      << recorder.messages;
-  EXPECT_EQ(Tree(dir / "out"), Files{});
-}
-
-}  // namespace
-
-namespace {
-
-// Deflated members up to 2 MiB are inflated whole, larger ones stream: both sides of the
-// bound give the same bytes and the same verdicts.
-TEST(DeflateWholeOrStreamed, BothSidesOfTheBoundAgree) {
+  check("declared sizes beyond the free space stop the run before any write",
+        {Stored("ok", "ok"), huge}, UnzipStatus::kDiskFull,
+        {"the members need 1152921504606846978 bytes"}, {});
+  // Deflated members up to 2 MiB are inflated whole, larger ones stream: both sides of the
+  // bound give the same bytes and the same verdicts.
   constexpr size_t kBound = 2 << 20;
   for (size_t size : {kBound - 1, kBound, kBound + 1}) {
-    SCOPED_TRACE(size);
-    const std::string plain = Sample(size);
-    RawMember good = Deflated("good", plain);
-    RawMember longer = good;  // the stream goes on past the declared size
-    longer.name = "longer";
+    const std::string text = Sample(size);
+    RawMember longer = Deflated("longer", text);  // the stream goes on past the declared size
     longer.uncompressedSize = size - 100;
-    longer.crc = Crc(plain.substr(0, size - 100));
-    RawMember cut = good;  // the stream lacks its end, and the bytes are short
-    cut.name = "cut";
-    cut.data = Deflate(plain).substr(0, Deflate(plain).size() - 20);
-    TempDir dir;
-    RawArchive zip;
-    zip.members = {good, longer, cut};
-    Recorder recorder;
-    EXPECT_EQ(ExtractBytes(dir, zip.Build(), recorder), UnzipStatus::kMemberError);
-    EXPECT_NE(recorder.messages.find("longer: it holds more data than its declared size"),
-              std::string::npos)
-        << recorder.messages;
-    EXPECT_NE(recorder.messages.find("cut: "), std::string::npos) << recorder.messages;
-    EXPECT_EQ(Tree(dir / "out"), (Files{{"good", plain}}));
+    longer.crc = Crc(text.substr(0, size - 100));
+    RawMember cut = Deflated("cut", text);  // the stream lacks its end, and the bytes are short
+    cut.data = Deflate(text).substr(0, Deflate(text).size() - 20);
+    check("deflate, whole or streamed, at " + std::to_string(size) + " bytes",
+          {Deflated("good", text), longer, cut}, UnzipStatus::kMemberError,
+          {"longer: it holds more data than its declared size", "cut: "}, {{"good", text}});
   }
 }
 

@@ -74,17 +74,6 @@ RawMember Ppmd(const std::string& name, const std::string& plain, const std::str
   return Packed(name, plain, archive::format::kMethodPpmd, data);
 }
 
-Files Extracted(const std::vector<RawMember>& members, UnzipStatus* status,
-                std::string* messages = nullptr) {
-  TempDir dir;
-  RawArchive zip;
-  zip.members = members;
-  Recorder recorder;
-  *status = ExtractBytes(dir, zip.Build(), recorder);
-  if (messages) *messages = recorder.messages;
-  return Tree(dir / "out");
-}
-
 TEST(Ppmd, ExtractsWhat7zWritesAtEveryOrderAndModelSize) {
   if (!HasTool("7z")) GTEST_SKIP() << "no 7z command to make archives with";
   // 4 MB fill the 1 and 3 MB models at the higher orders several times over (7-Zip restarts
@@ -106,10 +95,9 @@ TEST(Ppmd, ExtractsWhat7zWritesAtEveryOrderAndModelSize) {
     members.push_back(Ppmd(name, plain, *data));
     expected[name] = plain;
   }
-  UnzipStatus status;
-  std::string messages;
-  EXPECT_TRUE(Extracted(members, &status, &messages) == expected) << messages;
-  EXPECT_EQ(status, UnzipStatus::kOk);
+  Extracted run = ExtractMembers(members);
+  EXPECT_EQ(run.status, UnzipStatus::kOk) << run.messages;
+  EXPECT_EQ(run.files, expected);
 }
 
 TEST(Ppmd, ExtractsEveryRestorationMethodOnceTheModelFills) {
@@ -128,17 +116,17 @@ TEST(Ppmd, ExtractsEveryRestorationMethodOnceTheModelFills) {
       expected[name] = plain;
     }
   }
-  UnzipStatus status;
-  std::string messages;
-  EXPECT_TRUE(Extracted(members, &status, &messages) == expected) << messages;
-  EXPECT_EQ(status, UnzipStatus::kOk);
+  Extracted run = ExtractMembers(members);
+  EXPECT_EQ(run.status, UnzipStatus::kOk) << run.messages;
+  EXPECT_EQ(run.files, expected);
 
   // No writer at hand freezes (that library cuts off instead), so a freeze member made by
   // it is decoded differently once its model fills: refused, never written.
   std::optional<std::string> cut = PythonPpmd(plain, 6, 1, 2);
   ASSERT_TRUE(cut);
-  EXPECT_EQ(Extracted({Ppmd("frozen", plain, *cut)}, &status, &messages), Files{});
-  EXPECT_EQ(status, UnzipStatus::kMemberError) << messages;
+  run = ExtractMembers({Ppmd("frozen", plain, *cut)});
+  EXPECT_EQ(run.status, UnzipStatus::kMemberError) << run.messages;
+  EXPECT_EQ(run.files, Files{});
 }
 
 TEST(Ppmd, ExtractsTheRealArchivesOfOtherProjects) {
@@ -210,11 +198,10 @@ TEST(Ppmd, BrokenStreamsAreRefusedWithNothingLeft) {
       member.uncompressedSize = *lie.declared;
       member.crc = Crc(plain.substr(0, std::min<size_t>(*lie.declared, plain.size())));
     }
-    UnzipStatus status;
-    std::string messages;
-    EXPECT_EQ(Extracted({member, Stored("ok", "ok")}, &status, &messages), (Files{{"ok", "ok"}}));
-    EXPECT_EQ(status, lie.status) << messages;
-    EXPECT_NE(messages.find(lie.says), std::string::npos) << messages;
+    Extracted run = ExtractMembers({member, Stored("ok", "ok")});
+    EXPECT_EQ(run.status, lie.status) << run.messages;
+    EXPECT_NE(run.messages.find(lie.says), std::string::npos) << run.messages;
+    EXPECT_EQ(run.files, (Files{{"ok", "ok"}}));
   }
 }
 

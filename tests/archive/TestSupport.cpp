@@ -383,6 +383,15 @@ archive::UnzipStatus ExtractBytes(const TempDir& dir, const std::string& archive
   return archive::RunUnzip(request, recorder);
 }
 
+Extracted ExtractMembers(std::vector<RawMember> members) {
+  TempDir dir;
+  Recorder recorder;
+  RawArchive zip;
+  zip.members = std::move(members);
+  archive::UnzipStatus status = ExtractBytes(dir, zip.Build(), recorder);
+  return {status, recorder.messages, Tree(dir / "out")};
+}
+
 std::string StoredData(const std::string& archiveBytes, const archive::Entry& entry) {
   const auto* local =
       reinterpret_cast<const unsigned char*>(archiveBytes.data()) + entry.localOffset;

@@ -169,6 +169,15 @@ archive::UnzipStatus ExtractBytes(
     const TempDir& dir, const std::string& archiveBytes, Recorder& recorder,
     archive::UnzipRequest::Mode mode = archive::UnzipRequest::Mode::kExtract);
 
+// An archive of `members` extracted by ExtractBytes into a fresh folder: the status, the
+// messages, and the files written.
+struct Extracted {
+  archive::UnzipStatus status;
+  std::string messages;
+  Files files;
+};
+Extracted ExtractMembers(std::vector<RawMember> members);
+
 // The bytes a member stores, after its local header.
 std::string StoredData(const std::string& archiveBytes, const archive::Entry& entry);
 // The stored bytes of the one member of `7z a -tzip <options>` of `plain`, which must use
