@@ -16,7 +16,6 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -29,45 +28,11 @@
 #include "archive/read/Directory.h"
 #include "archive/io/Stream.h"
 #include "archive/methods/Zlib.h"
+#include "bench/MadeUpData.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string MadeUp(size_t size) {
-  std::mt19937 random(1);
-  std::vector<std::string> words(3000);
-  const char* syllables[] = {"ar",  "chi", "ve",   "de",   "fla", "te", "win", "dow", "mem", "ber",
-                             "zip", "pro", "gram", "file", "da",  "ta", "str", "eam", "in",  "on"};
-  for (std::string& w : words) {
-    for (unsigned n = 1 + random() % 4; n > 0; --n) w += syllables[random() % std::size(syllables)];
-  }
-  std::string data;
-  data.reserve(size + 4096);
-  while (data.size() < size) {
-    unsigned kind = random() % 10;
-    if (kind < 6) {  // text, frequent words more often
-      for (int i = 0; i < 400; ++i) {
-        size_t w = random() % words.size();
-        data += words[w % (1 + random() % words.size())];
-        data += random() % 12 == 0 ? ".\n" : " ";
-      }
-    } else if (kind < 9) {  // records of small, slowly changing numbers
-      uint32_t value = random();
-      for (int i = 0; i < 512; ++i) {
-        value += random() % 64;
-        unsigned char record[8];
-        archive::Store32(record, value);
-        archive::Store32(record + 4, static_cast<uint32_t>(i));
-        data.append(reinterpret_cast<char*>(record), sizeof record);
-      }
-    } else {
-      for (int i = 0; i < 4096; ++i) data.push_back(static_cast<char>(random()));
-    }
-  }
-  data.resize(size);
-  return data;
-}
 
 std::string ReadAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -174,7 +139,7 @@ int main(int argc, char** argv) {
     }
   } else {
     size_t mib = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 128;
-    data = MadeUp(mib << 20);
+    data = bench::MadeUpData(mib << 20, {6, true, 4096});
     what = "made-up data";
   }
   int rounds = argc > 2 ? std::atoi(argv[2]) : 3;

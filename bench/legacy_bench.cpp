@@ -12,43 +12,15 @@
 #include <cstring>
 #include <ctime>
 #include <functional>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "archive/methods/Methods.h"
 #include "archive/read/Directory.h"
+#include "bench/MadeUpData.h"
 #include "tests/archive/TestSupport.h"
 
 namespace {
-
-std::string MadeUp(size_t size) {
-  std::mt19937 random(1);
-  std::vector<std::string> words(3000);
-  const char* syllables[] = {"ar",  "chi", "ve",   "de",   "fla", "te", "win", "dow", "mem", "ber",
-                             "zip", "pro", "gram", "file", "da",  "ta", "str", "eam", "in",  "on"};
-  for (std::string& w : words) {
-    for (unsigned n = 1 + random() % 4; n > 0; --n) w += syllables[random() % std::size(syllables)];
-  }
-  std::string data;
-  while (data.size() < size) {
-    unsigned kind = random() % 10;
-    if (kind < 7) {
-      for (int i = 0; i < 400; ++i) {
-        data += words[random() % (1 + random() % words.size())];
-        data += random() % 12 == 0 ? ".\n" : " ";
-      }
-    } else if (kind < 9) {
-      for (uint32_t i = 0, value = random(); i < 512; ++i, value += random() % 64) {
-        data += std::to_string(value) + "," + std::to_string(i) + "\n";
-      }
-    } else {
-      for (int i = 0; i < 2048; ++i) data.push_back(static_cast<char>(random()));
-    }
-  }
-  data.resize(size);
-  return data;
-}
 
 double Seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
@@ -86,7 +58,7 @@ bool DecodeOnce(const archive::Entry& entry, const std::string& stream, const st
 int main(int argc, char** argv) {
   size_t mib = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 16;
   int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
-  const std::string plain = MadeUp(mib << 20);
+  const std::string plain = bench::MadeUpData(mib << 20, {7, false, 2048});
   struct Case {
     const char* name;
     uint16_t method, flags;
