@@ -26,39 +26,20 @@ struct Context {
   uint32_t suffix;
 };
 
-struct Node {
-  uint32_t stamp;  // kEmptyNode while free
-  uint32_t next;
-  uint32_t units;
-};
-
-static_assert(sizeof(State) == 6 && sizeof(Context) == 12 && sizeof(Node) == 12);
+static_assert(sizeof(State) == 6 && sizeof(Context) == kUnitSize);
 
 namespace {
 
-constexpr unsigned kUnitSize = 12;
-constexpr unsigned kIndexes = 38;  // block sizes the allocator keeps lists for, 1 to 128 units
 constexpr unsigned kMaxFreq = 124;
 constexpr unsigned kPeriodBits = 7;
 constexpr unsigned kBinScale = 1u << 14;
-constexpr uint32_t kEmptyNode = 0xFFFFFFFF;
 constexpr uint32_t kTop = 1u << 24;
 constexpr uint32_t kBot = 1u << 15;
-// The text area starts this far into the block, so that no object has reference 0.
-constexpr unsigned kAlign = 4;
 
 struct Tables {
-  uint8_t indexToUnits[kIndexes];
-  uint8_t unitsToIndex[128];
   uint8_t binIndex[256];    // by the suffix's symbol count, for binary contexts
   uint8_t statsIndex[260];  // by symbol count (or frequency), for the estimators' rows
-  constexpr Tables() : indexToUnits(), unitsToIndex(), binIndex(), statsIndex() {
-    unsigned k = 0;
-    for (unsigned i = 0; i < kIndexes; ++i) {
-      unsigned step = i >= 12 ? 4 : (i >> 2) + 1;
-      for (; step > 0; --step) unitsToIndex[k++] = static_cast<uint8_t>(i);
-      indexToUnits[i] = static_cast<uint8_t>(k);
-    }
+  constexpr Tables() : binIndex(), statsIndex() {
     for (unsigned i = 0; i < 256; ++i) binIndex[i] = i == 0 ? 0 : i == 1 ? 2 : i < 11 ? 4 : 6;
     for (unsigned i = 0; i < 5; ++i) statsIndex[i] = static_cast<uint8_t>(i);
     for (unsigned i = 5, value = 5, left = 1; i < 260; ++i) {
@@ -68,17 +49,12 @@ struct Tables {
   }
 };
 constexpr Tables kTables;
-static_assert(kTables.indexToUnits[kIndexes - 1] == 128);
 // Escapes use rows for 2 to 255 symbols; binary contexts counts up to 196.
 static_assert(kTables.statsIndex[254 + 2] - 3 < 24 && kTables.statsIndex[196 - 1] < 25);
 
 constexpr uint8_t kExpEscape[16] = {25, 14, 9, 7, 5, 5, 4, 4, 4, 3, 3, 3, 2, 2, 2, 2};
 constexpr uint16_t kInitBinEscape[8] = {0x3CDD, 0x1F3F, 0x59BF, 0x48F3,
                                         0x64A1, 0x5ABC, 0x6632, 0x6051};
-
-inline unsigned I2U(unsigned index) { return kTables.indexToUnits[index]; }
-inline unsigned U2I(unsigned units) { return kTables.unitsToIndex[units - 1]; }
-inline uint32_t UnitsToBytes(unsigned units) { return units * kUnitSize; }
 
 inline uint32_t Successor(const State* s) {
   return s->successorLow | uint32_t{s->successorHigh} << 16;
@@ -89,203 +65,13 @@ inline void SetSuccessor(State* s, uint32_t ref) {
 }
 inline State* OneState(Context* c) { return reinterpret_cast<State*>(&c->summFreq); }
 inline void SwapStates(State* a, State* b) { std::swap(*a, *b); }
-inline void CopyUnits(void* to, const void* from, unsigned units) {
-  std::memcpy(to, from, UnitsToBytes(units));
-}
-inline Node* NodeAt(void* p) { return static_cast<Node*>(p); }
 
 }  // namespace
 
-Model::Model(uint32_t size) : memory_(new unsigned char[size + kAlign]), size_(size) {
-  base_ = memory_.get();
-}
+Model::Model(uint32_t size) : memory_(size) {}
 
-State* Model::Stats(const Context* c) const { return reinterpret_cast<State*>(base_ + c->stats); }
+State* Model::Stats(const Context* c) const { return reinterpret_cast<State*>(Ptr(c->stats)); }
 Context* Model::Suffix(const Context* c) const { return Ctx(c->suffix); }
-
-// ---- The allocator: free lists by block size, glued together when they run dry ----------------
-
-void Model::InsertNode(void* p, unsigned index) {
-  Node* node = NodeAt(p);
-  node->stamp = kEmptyNode;
-  node->next = freeList_[index];
-  node->units = I2U(index);
-  freeList_[index] = Ref(p);
-  ++stamps_[index];
-}
-
-void* Model::RemoveNode(unsigned index) {
-  Node* node = NodeAt(Ptr(freeList_[index]));
-  freeList_[index] = node->next;
-  --stamps_[index];
-  return node;
-}
-
-// Gives back the tail of a block taken from a larger list.
-void Model::SplitBlock(void* p, unsigned oldIndex, unsigned newIndex) {
-  unsigned units = I2U(oldIndex) - I2U(newIndex);
-  unsigned char* tail = static_cast<unsigned char*>(p) + UnitsToBytes(I2U(newIndex));
-  unsigned i = U2I(units);
-  if (I2U(i) != units) {
-    unsigned k = I2U(--i);
-    InsertNode(tail + UnitsToBytes(k), units - k - 1);
-  }
-  InsertNode(tail, i);
-}
-
-void Model::GlueFreeBlocks() {
-  uint32_t head = 0;
-  uint32_t* prev = &head;
-  glueCount_ = 1 << 13;
-  std::memset(stamps_, 0, sizeof stamps_);
-  // The root context always sits in the top unit, so a run of free blocks always ends
-  // before the block's end; the gap between loUnit_ and hiUnit_ needs a guard.
-  if (loUnit_ != hiUnit_) NodeAt(loUnit_)->stamp = 0;
-
-  // Chain every free block, each absorbing the free blocks right above it.
-  for (unsigned i = 0; i < kIndexes; ++i) {
-    uint32_t next = freeList_[i];
-    freeList_[i] = 0;
-    while (next != 0) {
-      Node* node = NodeAt(Ptr(next));
-      if (node->units != 0) {
-        *prev = next;
-        prev = &node->next;
-        for (Node* above; (above = node + node->units)->stamp == kEmptyNode;) {
-          node->units += above->units;
-          above->units = 0;
-        }
-      }
-      next = node->next;
-    }
-  }
-  *prev = 0;
-
-  // Refill the lists from the glued blocks.
-  while (head != 0) {
-    Node* node = NodeAt(Ptr(head));
-    head = node->next;
-    unsigned units = node->units;
-    if (units == 0) continue;
-    for (; units > 128; units -= 128, node += 128) InsertNode(node, kIndexes - 1);
-    unsigned i = U2I(units);
-    if (I2U(i) != units) {
-      unsigned k = I2U(--i);
-      InsertNode(node + k, units - k - 1);
-    }
-    InsertNode(node, i);
-  }
-}
-
-void* Model::AllocUnitsRare(unsigned index) {
-  if (glueCount_ == 0) {
-    GlueFreeBlocks();
-    if (freeList_[index] != 0) return RemoveNode(index);
-  }
-  unsigned i = index;
-  do {
-    if (++i == kIndexes) {
-      // Nothing larger is free either: take units from the top of the text area.
-      uint32_t bytes = UnitsToBytes(I2U(index));
-      --glueCount_;
-      if (static_cast<uint32_t>(unitsStart_ - text_) <= bytes) return nullptr;
-      unitsStart_ -= bytes;
-      return unitsStart_;
-    }
-  } while (freeList_[i] == 0);
-  void* block = RemoveNode(i);
-  SplitBlock(block, i, index);
-  return block;
-}
-
-void* Model::AllocUnits(unsigned index) {
-  if (freeList_[index] != 0) return RemoveNode(index);
-  uint32_t bytes = UnitsToBytes(I2U(index));
-  if (bytes <= static_cast<uint32_t>(hiUnit_ - loUnit_)) {
-    void* block = loUnit_;
-    loUnit_ += bytes;
-    return block;
-  }
-  return AllocUnitsRare(index);
-}
-
-void* Model::ShrinkUnits(void* oldPtr, unsigned oldUnits, unsigned newUnits) {
-  unsigned i0 = U2I(oldUnits);
-  unsigned i1 = U2I(newUnits);
-  if (i0 == i1) return oldPtr;
-  if (freeList_[i1] != 0) {
-    void* block = RemoveNode(i1);
-    CopyUnits(block, oldPtr, newUnits);
-    InsertNode(oldPtr, i0);
-    return block;
-  }
-  SplitBlock(oldPtr, i0, i1);
-  return oldPtr;
-}
-
-void Model::FreeUnits(void* p, unsigned units) { InsertNode(p, U2I(units)); }
-
-// A unit right at the bottom of the units area goes to the text area instead of a list.
-void Model::SpecialFreeUnit(void* p) {
-  if (p != unitsStart_) {
-    InsertNode(p, 0);
-  } else {
-    // Marks it free for RemoveBinaryContexts, which looks at a dead suffix's flags.
-    NodeAt(p)->stamp = kEmptyNode;
-    unitsStart_ += kUnitSize;
-  }
-}
-
-// Moves a block near the bottom of the units area up into a free one, so that cutting
-// the model off leaves room for the text to grow.
-void* Model::MoveUnitsUp(void* oldPtr, unsigned units) {
-  unsigned index = U2I(units);
-  if (static_cast<unsigned char*>(oldPtr) > unitsStart_ + 16 * 1024 ||
-      Ref(oldPtr) > freeList_[index]) {
-    return oldPtr;
-  }
-  void* block = RemoveNode(index);
-  CopyUnits(block, oldPtr, units);
-  if (oldPtr != unitsStart_) {
-    InsertNode(oldPtr, index);
-  } else {
-    unitsStart_ += UnitsToBytes(I2U(index));
-  }
-  return block;
-}
-
-// Hands the free blocks at the bottom of the units area over to the text.
-void Model::ExpandTextArea() {
-  uint32_t count[kIndexes] = {};
-  if (loUnit_ != hiUnit_) NodeAt(loUnit_)->stamp = 0;
-  Node* node = NodeAt(unitsStart_);
-  for (; node->stamp == kEmptyNode; node += node->units) {
-    node->stamp = 0;
-    ++count[U2I(node->units)];
-  }
-  unitsStart_ = reinterpret_cast<unsigned char*>(node);
-
-  for (unsigned i = 0; i < kIndexes; ++i) {
-    uint32_t* next = &freeList_[i];
-    while (count[i] != 0) {
-      Node* n = NodeAt(Ptr(*next));
-      while (n->stamp == 0) {
-        *next = n->next;
-        n = NodeAt(Ptr(*next));
-        --stamps_[i];
-        if (--count[i] == 0) break;
-      }
-      next = &n->next;
-    }
-  }
-}
-
-uint32_t Model::UsedMemory() const {
-  uint32_t units = 0;
-  for (unsigned i = 0; i < kIndexes; ++i) units += stamps_[i] * I2U(i);
-  return size_ - static_cast<uint32_t>(hiUnit_ - loUnit_) -
-         static_cast<uint32_t>(unitsStart_ - text_) - UnitsToBytes(units);
-}
 
 // ---- The model --------------------------------------------------------------------------------
 
@@ -298,25 +84,19 @@ void Model::Start(unsigned maxOrder, unsigned restoreMethod) {
 }
 
 void Model::Restart() {
-  std::memset(freeList_, 0, sizeof freeList_);
-  std::memset(stamps_, 0, sizeof stamps_);
-  text_ = base_ + kAlign;
-  hiUnit_ = text_ + size_;
-  loUnit_ = unitsStart_ = hiUnit_ - size_ / 8 / kUnitSize * 7 * kUnitSize;
-  glueCount_ = 0;
+  memory_.Reset();
 
   orderFall_ = maxOrder_;
   runLength_ = initRunLength_ = -static_cast<int32_t>(std::min(maxOrder_, 12u)) - 1;
   prevSuccess_ = 0;
 
-  hiUnit_ -= kUnitSize;
-  minContext_ = maxContext_ = reinterpret_cast<Context*>(hiUnit_);
+  // The root: a context from the top of the units, its list from the bottom.
+  minContext_ = maxContext_ = static_cast<Context*>(memory_.AllocContext());
   minContext_->suffix = 0;
   minContext_->numStats = 255;
   minContext_->flags = 0;
   minContext_->summFreq = 256 + 1;
-  foundState_ = reinterpret_cast<State*>(loUnit_);
-  loUnit_ += UnitsToBytes(256 / 2);
+  foundState_ = static_cast<State*>(memory_.AllocUnits(256 / 2));
   minContext_->stats = Ref(foundState_);
   for (unsigned i = 0; i < 256; ++i) {
     State* s = foundState_ + i;
@@ -345,7 +125,7 @@ void Model::Restart() {
 // Rebuilds a context's list after symbols left it, halving the counts when `scale` is 1.
 void Model::Refresh(Context* c, unsigned oldUnits, unsigned scale) {
   unsigned i = c->numStats;
-  auto* s = static_cast<State*>(ShrinkUnits(Stats(c), oldUnits, (i + 2) >> 1));
+  auto* s = static_cast<State*>(memory_.ShrinkUnits(Stats(c), oldUnits, (i + 2) >> 1));
   c->stats = Ref(s);
   unsigned flags = (c->flags & (0x10 + 0x04 * scale)) + 0x08 * (s->symbol >= 0x40);
   unsigned escape = c->summFreq - s->freq;
@@ -364,19 +144,19 @@ void Model::Refresh(Context* c, unsigned oldUnits, unsigned scale) {
 uint32_t Model::CutOff(Context* c, unsigned order) {
   if (c->numStats == 0) {
     State* s = OneState(c);
-    if (Ptr(Successor(s)) >= unitsStart_) {
+    if (memory_.InUnits(Successor(s))) {
       SetSuccessor(s, order < maxOrder_ ? CutOff(Ctx(Successor(s)), order + 1) : 0);
       if (Successor(s) != 0 || order <= 9) return Ref(c);
     }
-    SpecialFreeUnit(c);
+    memory_.SpecialFreeUnit(c);
     return 0;
   }
 
   unsigned units = (c->numStats + 2u) >> 1;
-  c->stats = Ref(MoveUnitsUp(Stats(c), units));
+  c->stats = Ref(memory_.MoveUnitsUp(Stats(c), units));
   int last = c->numStats;
   for (State* s = Stats(c) + last; s >= Stats(c); --s) {
-    if (Ptr(Successor(s)) < unitsStart_) {
+    if (!memory_.InUnits(Successor(s))) {
       State* kept = Stats(c) + last--;
       SetSuccessor(s, 0);
       SwapStates(s, kept);
@@ -388,14 +168,14 @@ uint32_t Model::CutOff(Context* c, unsigned order) {
     c->numStats = static_cast<uint8_t>(last);
     State* s = Stats(c);
     if (last < 0) {
-      FreeUnits(s, units);
-      SpecialFreeUnit(c);
+      memory_.FreeUnits(s, units);
+      memory_.SpecialFreeUnit(c);
       return 0;
     }
     if (last == 0) {
       c->flags = static_cast<uint8_t>((c->flags & 0x10) + 0x08 * (s->symbol >= 0x40));
       *OneState(c) = *s;
-      FreeUnits(s, units);
+      memory_.FreeUnits(s, units);
       OneState(c)->freq = static_cast<uint8_t>((OneState(c)->freq + 11u) >> 3);
     } else {
       Refresh(c, units, c->summFreq > 16 * last);
@@ -409,7 +189,7 @@ uint32_t Model::CutOff(Context* c, unsigned order) {
 uint32_t Model::RemoveBinaryContexts(Context* c, unsigned order) {
   if (c->numStats == 0) {
     State* s = OneState(c);
-    if (Ptr(Successor(s)) >= unitsStart_ && order < maxOrder_) {
+    if (memory_.InUnits(Successor(s)) && order < maxOrder_) {
       SetSuccessor(s, RemoveBinaryContexts(Ctx(Successor(s)), order + 1));
     } else {
       SetSuccessor(s, 0);
@@ -417,13 +197,13 @@ uint32_t Model::RemoveBinaryContexts(Context* c, unsigned order) {
     // The suffix may be freed already (several successors can share a context): a free
     // unit reads as flags 0xFF.
     if (Successor(s) == 0 && (Suffix(c)->numStats == 0 || Suffix(c)->flags == 0xFF)) {
-      FreeUnits(c, 1);
+      memory_.FreeUnits(c, 1);
       return 0;
     }
     return Ref(c);
   }
   for (State* s = Stats(c) + c->numStats; s >= Stats(c); --s) {
-    if (Ptr(Successor(s)) >= unitsStart_ && order < maxOrder_) {
+    if (memory_.InUnits(Successor(s)) && order < maxOrder_) {
       SetSuccessor(s, RemoveBinaryContexts(Ctx(Successor(s)), order + 1));
     } else {
       SetSuccessor(s, 0);
@@ -434,7 +214,7 @@ uint32_t Model::RemoveBinaryContexts(Context* c, unsigned order) {
 
 // Memory ran out while updating the contexts from maxContext_ down to (not including) c1.
 void Model::Restore(Context* c1, Context* frozenSuccessor) {
-  text_ = base_ + kAlign;
+  memory_.RestartText(0);
   Context* c = maxContext_;
   // Undo the half-made update: those contexts got no new symbol after all.
   for (; c != c1; c = Suffix(c)) {
@@ -442,7 +222,7 @@ void Model::Restore(Context* c1, Context* frozenSuccessor) {
       State* s = Stats(c);
       c->flags = static_cast<uint8_t>((c->flags & 0x10) + 0x08 * (s->symbol >= 0x40));
       *OneState(c) = *s;
-      SpecialFreeUnit(s);
+      memory_.SpecialFreeUnit(s);
       OneState(c)->freq = static_cast<uint8_t>((OneState(c)->freq + 11u) >> 3);
     } else {
       Refresh(c, (c->numStats + 3u) >> 1, 0);
@@ -463,22 +243,22 @@ void Model::Restore(Context* c1, Context* frozenSuccessor) {
       return;
     }
     maxContext_ = frozenSuccessor;
-    glueCount_ += !(stamps_[1] & 1);
+    memory_.PostponeGlue();
   } else if (restoreMethod_ == kFreeze) {
     while (maxContext_->suffix != 0) maxContext_ = Suffix(maxContext_);
     RemoveBinaryContexts(maxContext_, 0);
     ++restoreMethod_;
-    glueCount_ = 0;
+    memory_.GlueSoon();
     orderFall_ = maxOrder_;
-  } else if (restoreMethod_ == kRestart || UsedMemory() < (size_ >> 1)) {
+  } else if (restoreMethod_ == kRestart || memory_.UsedMemory() < (memory_.Size() >> 1)) {
     Restart();
   } else {
     while (maxContext_->suffix != 0) maxContext_ = Suffix(maxContext_);
     do {
       CutOff(maxContext_, 0);
-      ExpandTextArea();
-    } while (UsedMemory() > 3 * (size_ >> 2));
-    glueCount_ = 0;
+      memory_.ExpandTextArea();
+    } while (memory_.UsedMemory() > 3 * (memory_.Size() >> 2));
+    memory_.GlueSoon();
     orderFall_ = maxOrder_;
   }
 }
@@ -536,15 +316,8 @@ Context* Model::CreateSuccessors(bool skip, State* s1, Context* c) {
   }
 
   while (numPs != 0) {
-    Context* child;
-    if (hiUnit_ != loUnit_) {
-      child = reinterpret_cast<Context*>(hiUnit_ -= kUnitSize);
-    } else if (freeList_[0] != 0) {
-      child = static_cast<Context*>(RemoveNode(0));
-    } else {
-      child = static_cast<Context*>(AllocUnitsRare(0));
-      if (child == nullptr) return nullptr;
-    }
+    auto* child = static_cast<Context*>(memory_.AllocContext());
+    if (child == nullptr) return nullptr;
     child->numStats = 0;
     child->flags = flags;
     *OneState(child) = up;
@@ -560,7 +333,7 @@ Context* Model::CreateSuccessors(bool skip, State* s1, Context* c) {
 Context* Model::ReduceOrder(State* s1, Context* c) {
   State* s = nullptr;
   Context* c1 = c;
-  uint32_t upBranch = Ref(text_);
+  uint32_t upBranch = memory_.TextRef();
   // Only the frozen model uses these; elsewhere they may be more than fit, and are dropped.
   State* ps[kMaxOrder + 1];
   unsigned numPs = 0;
@@ -578,7 +351,7 @@ Context* Model::ReduceOrder(State* s1, Context* c) {
         if (restoreMethod_ > kFreeze) {
           do SetSuccessor(ps[--numPs], Ref(c));
           while (numPs != 0);
-          text_ = base_ + kAlign + 1;
+          memory_.RestartText(1);
           orderFall_ = 1;
         }
         return c;
@@ -606,7 +379,7 @@ Context* Model::ReduceOrder(State* s1, Context* c) {
     c = Ctx(Successor(s));
     do SetSuccessor(ps[--numPs], Ref(c));
     while (numPs != 0);
-    text_ = base_ + kAlign + 1;
+    memory_.RestartText(1);
     orderFall_ = 1;
     return c;
   }
@@ -619,7 +392,7 @@ Context* Model::ReduceOrder(State* s1, Context* c) {
   }
   if (orderFall_ == 1 && c1 == maxContext_) {
     SetSuccessor(foundState_, Successor(s));
-    --text_;
+    memory_.DropText(1);
   }
   if (Successor(s) == 0) return nullptr;
   return Ctx(Successor(s));
@@ -669,9 +442,9 @@ void Model::UpdateModel() {
     return;
   }
 
-  *text_++ = fSymbol;
-  uint32_t successor = Ref(text_);
-  if (text_ >= unitsStart_) {
+  bool textRoom = memory_.AppendText(fSymbol);
+  uint32_t successor = memory_.TextRef();
+  if (!textRoom) {
     Restore(c, contextOrNull(fSuccessor));
     return;
   }
@@ -682,7 +455,7 @@ void Model::UpdateModel() {
       return;
     }
     fSuccessor = Ref(cs);
-  } else if (Ptr(fSuccessor) < unitsStart_) {
+  } else if (!memory_.InUnits(fSuccessor)) {
     Context* cs = CreateSuccessors(false, s, minContext_);
     if (cs == nullptr) {
       Restore(c, nullptr);
@@ -693,10 +466,10 @@ void Model::UpdateModel() {
 
   if (--orderFall_ == 0) {
     successor = fSuccessor;
-    text_ -= (maxContext_ != minContext_);
+    memory_.DropText(maxContext_ != minContext_);
   } else if (restoreMethod_ > kFreeze) {
     successor = fSuccessor;
-    text_ = base_ + kAlign;
+    memory_.RestartText(0);
     orderFall_ = 0;
   }
 
@@ -708,23 +481,16 @@ void Model::UpdateModel() {
     if (ns1 != 0) {
       if ((ns1 & 1) != 0) {
         // The list is full: move it to a block one unit larger.
-        unsigned oldUnits = (ns1 + 1) >> 1;
-        unsigned i = U2I(oldUnits);
-        if (i != U2I(oldUnits + 1)) {
-          void* block = AllocUnits(i + 1);
-          if (block == nullptr) {
-            Restore(c, contextOrNull(fSuccessor));
-            return;
-          }
-          void* old = Stats(c);
-          CopyUnits(block, old, oldUnits);
-          InsertNode(old, i);
-          c->stats = Ref(block);
+        void* list = memory_.ExpandUnits(Stats(c), (ns1 + 1) >> 1);
+        if (list == nullptr) {
+          Restore(c, contextOrNull(fSuccessor));
+          return;
         }
+        c->stats = Ref(list);
       }
       c->summFreq = static_cast<uint16_t>(c->summFreq + (3 * ns1 + 1 < ns));
     } else {
-      auto* list = static_cast<State*>(AllocUnits(0));
+      auto* list = static_cast<State*>(memory_.AllocUnits(1));
       if (list == nullptr) {
         Restore(c, contextOrNull(fSuccessor));
         return;
@@ -794,7 +560,7 @@ void Model::Rescale() {
       State only = *stats;
       only.freq = static_cast<uint8_t>((2 * only.freq + escape - 1) / std::max(escape, 1u));
       if (only.freq > kMaxFreq / 3) only.freq = kMaxFreq / 3;
-      InsertNode(stats, U2I((numStats + 2) >> 1));
+      memory_.FreeUnits(stats, (numStats + 2) >> 1);
       minContext_->flags =
           static_cast<uint8_t>((minContext_->flags & 0x10) + 0x08 * (only.symbol >= 0x40));
       *(foundState_ = OneState(minContext_)) = only;
@@ -802,7 +568,7 @@ void Model::Rescale() {
     }
     unsigned n0 = (numStats + 2) >> 1;
     unsigned n1 = (minContext_->numStats + 2u) >> 1;
-    if (n0 != n1) minContext_->stats = Ref(ShrinkUnits(stats, n0, n1));
+    if (n0 != n1) minContext_->stats = Ref(memory_.ShrinkUnits(stats, n0, n1));
     minContext_->flags &= ~0x08;
     s = Stats(minContext_);
     minContext_->flags |= 0x08 * (s->symbol >= 0x40);
@@ -832,9 +598,9 @@ See* Model::EscapeFrequency(unsigned masked, uint32_t* escape) {
 }
 
 void Model::NextContext() {
-  Context* c = Ctx(Successor(foundState_));
-  if (orderFall_ == 0 && reinterpret_cast<unsigned char*>(c) >= unitsStart_) {
-    minContext_ = maxContext_ = c;
+  uint32_t successor = Successor(foundState_);
+  if (orderFall_ == 0 && memory_.InUnits(successor)) {
+    minContext_ = maxContext_ = Ctx(successor);
   } else {
     UpdateModel();
     minContext_ = maxContext_;

@@ -11,7 +11,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+
+#include "archive/methods/PpmdAllocator.h"
 
 namespace archive::ppmd {
 
@@ -57,27 +58,11 @@ class Model {
   int DecodeSymbol();
 
  private:
-  // Allocator.
-  uint32_t Ref(const void* p) const {
-    return static_cast<uint32_t>(static_cast<const unsigned char*>(p) - base_);
-  }
-  unsigned char* Ptr(uint32_t ref) const { return base_ + ref; }
-  Context* Ctx(uint32_t ref) const { return reinterpret_cast<Context*>(base_ + ref); }
+  uint32_t Ref(const void* p) const { return memory_.Ref(p); }
+  unsigned char* Ptr(uint32_t ref) const { return memory_.Ptr(ref); }
+  Context* Ctx(uint32_t ref) const { return reinterpret_cast<Context*>(Ptr(ref)); }
   State* Stats(const Context* c) const;
   Context* Suffix(const Context* c) const;
-
-  void InsertNode(void* node, unsigned index);
-  void* RemoveNode(unsigned index);
-  void SplitBlock(void* ptr, unsigned oldIndex, unsigned newIndex);
-  void GlueFreeBlocks();
-  void* AllocUnitsRare(unsigned index);
-  void* AllocUnits(unsigned index);
-  void* ShrinkUnits(void* oldPtr, unsigned oldUnits, unsigned newUnits);
-  void FreeUnits(void* ptr, unsigned units);
-  void SpecialFreeUnit(void* ptr);
-  void* MoveUnitsUp(void* oldPtr, unsigned units);
-  void ExpandTextArea();
-  uint32_t UsedMemory() const;
 
   // Model.
   void Restart();
@@ -105,9 +90,7 @@ class Model {
   bool Threshold(uint32_t total, uint32_t* count);
   void Consume(uint32_t start, uint32_t size);
 
-  std::unique_ptr<unsigned char[]> memory_;
-  unsigned char* base_;  // refs count from here; ref 0 is no object
-  uint32_t size_;
+  Allocator memory_;
 
   Context* minContext_ = nullptr;
   Context* maxContext_ = nullptr;
@@ -120,14 +103,6 @@ class Model {
   bool broken_ = false;         // a state no encoder reaches; every symbol is -2
   int32_t runLength_ = 0;
   int32_t initRunLength_ = 0;
-
-  uint32_t glueCount_ = 0;
-  unsigned char* loUnit_ = nullptr;
-  unsigned char* hiUnit_ = nullptr;
-  unsigned char* text_ = nullptr;
-  unsigned char* unitsStart_ = nullptr;
-  uint32_t freeList_[38] = {};
-  uint32_t stamps_[38] = {};
 
   See dummySee_{};
   See see_[24][32] = {};
