@@ -92,8 +92,8 @@ Decoder::Result PpmdDecoder::Decode(const unsigned char** in, size_t* inSize, un
       if (AllIn()) state_ = State::kStarved;
       return Result::kProgress;
     }
-    model_->SetInput(buffer_.data() + next_, buffer_.data() + filled_);
-    if (!model_->StartDecoder()) {
+    model_->Coder().SetInput(buffer_.data() + next_, buffer_.data() + filled_);
+    if (!model_->Coder().Start()) {
       state_ = State::kCorrupt;
       return Result::kCorrupt;
     }
@@ -103,14 +103,14 @@ Decoder::Result PpmdDecoder::Decode(const unsigned char** in, size_t* inSize, un
 
   const unsigned char* end = buffer_.data() + filled_;
   const unsigned char* safe = end - std::min(Buffered(), kLookahead);
-  model_->SetInput(buffer_.data() + next_, end);
+  model_->Coder().SetInput(buffer_.data() + next_, end);
   unsigned char* to = *out;
   unsigned char* toEnd = to + *outSize;
   Result result = Result::kProgress;
   // With every byte in, symbols are decoded to the end; past it the decoder reads zeros.
-  while (to != toEnd && (AllIn() || model_->InputNext() < safe)) {
+  while (to != toEnd && (AllIn() || model_->Coder().InputNext() < safe)) {
     int symbol = model_->DecodeSymbol();
-    if (model_->Overrun() != 0) {
+    if (model_->Coder().Overrun() != 0) {
       // Past the data: whatever came out was not written.
       state_ = State::kStarved;
       break;
@@ -122,7 +122,7 @@ Decoder::Result PpmdDecoder::Decode(const unsigned char** in, size_t* inSize, un
     }
     *to++ = static_cast<unsigned char>(symbol);
   }
-  next_ = static_cast<size_t>(model_->InputNext() - buffer_.data());
+  next_ = static_cast<size_t>(model_->Coder().InputNext() - buffer_.data());
   *outSize -= static_cast<size_t>(to - *out);
   *out = to;
   return result;

@@ -32,9 +32,8 @@ namespace {
 
 constexpr unsigned kMaxFreq = 124;
 constexpr unsigned kPeriodBits = 7;
-constexpr unsigned kBinScale = 1u << 14;
-constexpr uint32_t kTop = 1u << 24;
-constexpr uint32_t kBot = 1u << 15;
+constexpr unsigned kBinScaleBits = 14;  // binary contexts' probabilities are out of 2^14
+constexpr unsigned kBinScale = 1u << kBinScaleBits;
 
 struct Tables {
   uint8_t binIndex[256];    // by the suffix's symbol count, for binary contexts
@@ -642,41 +641,6 @@ void Model::UpdateAfterEscape() {
   minContext_ = maxContext_;
 }
 
-// ---- The range decoder (Subbotin's carry-less coder) ----------------------------------------
-
-bool Model::StartDecoder() {
-  low_ = 0;
-  range_ = 0xFFFFFFFF;
-  code_ = 0;
-  for (int i = 0; i < 4; ++i) code_ = code_ << 8 | ReadByte();
-  return code_ != 0xFFFFFFFF;
-}
-
-// Scales the range to `total` and says where the code falls in it. A total the range
-// cannot hold happens only in data no encoder wrote.
-inline bool Model::Threshold(uint32_t total, uint32_t* count) {
-  if (total == 0 || range_ < total) return false;
-  range_ /= total;
-  *count = code_ / range_;
-  return true;
-}
-
-inline void Model::Consume(uint32_t start, uint32_t size) {
-  start *= range_;
-  low_ += start;
-  code_ -= start;
-  range_ *= size;
-  for (;;) {
-    if ((low_ ^ (low_ + range_)) >= kTop) {
-      if (range_ >= kBot) break;
-      range_ = (0 - low_) & (kBot - 1);
-    }
-    code_ = code_ << 8 | ReadByte();
-    range_ <<= 8;
-    low_ <<= 8;
-  }
-}
-
 // One symbol: first in the current context, then, after escapes, in ever shorter suffixes
 // with the symbols already ruled out masked. Kept in one piece: it is the hot loop, and
 // splitting it costs the calls and the mask's reloads.
@@ -686,10 +650,10 @@ int Model::DecodeSymbol() {
   if (minContext_->numStats != 0) {
     State* s = Stats(minContext_);
     uint32_t count;
-    if (!Threshold(minContext_->summFreq, &count)) return -2;
+    if (!coder_.Threshold(minContext_->summFreq, &count)) return -2;
     uint32_t high = s->freq;
     if (count < high) {
-      Consume(0, s->freq);
+      coder_.Consume(0, s->freq);
       foundState_ = s;
       int symbol = s->symbol;
       UpdateFirstOfMany();
@@ -699,7 +663,7 @@ int Model::DecodeSymbol() {
     unsigned i = minContext_->numStats;
     do {
       if ((high += (++s)->freq) > count) {
-        Consume(high - s->freq, s->freq);
+        coder_.Consume(high - s->freq, s->freq);
         foundState_ = s;
         int symbol = s->symbol;
         UpdateFirst();
@@ -707,7 +671,7 @@ int Model::DecodeSymbol() {
       }
     } while (--i);
     if (count >= minContext_->summFreq) return -2;
-    Consume(high, minContext_->summFreq - high);
+    coder_.Consume(high, minContext_->summFreq - high);
     std::memset(masked, 0xFF, sizeof masked);
     masked[s->symbol] = 0;
     i = minContext_->numStats;
@@ -718,16 +682,15 @@ int Model::DecodeSymbol() {
     uint16_t* prob = &binSumm_[kTables.statsIndex[one->freq - 1]]
                               [kTables.binIndex[Suffix(minContext_)->numStats] + prevSuccess_ +
                                minContext_->flags + ((runLength_ >> 26) & 0x20)];
-    range_ >>= 14;
-    if (code_ / range_ < *prob) {
-      Consume(0, *prob);
+    if (coder_.ThresholdBits(kBinScaleBits) < *prob) {
+      coder_.Consume(0, *prob);
       *prob = static_cast<uint16_t>(*prob + (1 << 7) - ((*prob + 32) >> 7));
       foundState_ = one;
       int symbol = one->symbol;
       UpdateBinary();
       return symbol;
     }
-    Consume(*prob, kBinScale - *prob);
+    coder_.Consume(*prob, kBinScale - *prob);
     *prob = static_cast<uint16_t>(*prob - ((*prob + 32) >> 7));
     initEsc_ = kExpEscape[*prob >> 10];
     std::memset(masked, 0xFF, sizeof masked);
@@ -762,13 +725,13 @@ int Model::DecodeSymbol() {
     See* see = EscapeFrequency(numMasked, &total);
     total += high;
     uint32_t count;
-    if (!Threshold(total, &count)) return -2;
+    if (!coder_.Threshold(total, &count)) return -2;
     if (count < high) {
       State** pick = candidates;
       for (high = 0; (high += (*pick)->freq) <= count; ++pick) {
       }
       s = *pick;
-      Consume(high - s->freq, s->freq);
+      coder_.Consume(high - s->freq, s->freq);
       if (see->shift < kPeriodBits && --see->count == 0) {
         see->summ = static_cast<uint16_t>(see->summ << 1);
         see->count = static_cast<uint8_t>(3 << see->shift++);
@@ -779,7 +742,7 @@ int Model::DecodeSymbol() {
       return symbol;
     }
     if (count >= total) return -2;
-    Consume(high, total - high);
+    coder_.Consume(high, total - high);
     see->summ = static_cast<uint16_t>(see->summ + total);
     do masked[candidates[--n]->symbol] = 0;
     while (n != 0);

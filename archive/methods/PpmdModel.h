@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "archive/methods/PpmdAllocator.h"
+#include "archive/methods/PpmdRangeDecoder.h"
 
 namespace archive::ppmd {
 
@@ -42,17 +43,8 @@ class Model {
   // Starts afresh with a maximum order (2 to 16) and restoration method (0 to 2).
   void Start(unsigned maxOrder, unsigned restoreMethod);
 
-  // The range decoder reads from [next, end); past `end` it reads zeros and counts them
-  // (Overrun), so a stream cut short never reads outside the caller's bytes.
-  void SetInput(const unsigned char* next, const unsigned char* end) {
-    next_ = next;
-    end_ = end;
-  }
-  const unsigned char* InputNext() const { return next_; }
-  uint64_t Overrun() const { return overrun_; }
-
-  // Reads the range decoder's first four bytes; false if they cannot start a stream.
-  bool StartDecoder();
+  // The range decoder, for the input and its first four bytes.
+  RangeDecoder& Coder() { return coder_; }
 
   // The next byte (0-255), -1 for the end marker, or -2 for data no encoder makes.
   int DecodeSymbol();
@@ -81,15 +73,6 @@ class Model {
   void UpdateBinary();
   void UpdateAfterEscape();
 
-  // Range decoder.
-  unsigned ReadByte() {
-    if (next_ != end_) return *next_++;
-    ++overrun_;
-    return 0;
-  }
-  bool Threshold(uint32_t total, uint32_t* count);
-  void Consume(uint32_t start, uint32_t size);
-
   Allocator memory_;
 
   Context* minContext_ = nullptr;
@@ -108,12 +91,7 @@ class Model {
   See see_[24][32] = {};
   uint16_t binSumm_[25][64] = {};
 
-  uint32_t range_ = 0;
-  uint32_t code_ = 0;
-  uint32_t low_ = 0;
-  const unsigned char* next_ = nullptr;
-  const unsigned char* end_ = nullptr;
-  uint64_t overrun_ = 0;
+  RangeDecoder coder_;
 };
 
 }  // namespace archive::ppmd
