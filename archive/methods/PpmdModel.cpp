@@ -5,29 +5,6 @@
 
 namespace archive::ppmd {
 
-// The model's records, laid over the block exactly as the format's allocator sizes them:
-// a unit is 12 bytes and holds a context or two symbol states. A context with one symbol
-// keeps that symbol's state inside itself, over its frequency total and list reference.
-// References are offsets from the block's base, so they are 32 bits on every platform.
-// The records alias each other in the block (a freed context becomes a free-list node),
-// which is why this file is built without strict aliasing.
-struct State {
-  uint8_t symbol;
-  uint8_t freq;
-  uint16_t successorLow;  // two halves: a state is only 2-byte aligned
-  uint16_t successorHigh;
-};
-
-struct Context {
-  uint8_t numStats;  // symbols minus one
-  uint8_t flags;     // 0x04 rescaled, 0x08 has a symbol >= 0x40, 0x10 follows one
-  uint16_t summFreq;
-  uint32_t stats;
-  uint32_t suffix;
-};
-
-static_assert(sizeof(State) == 6 && sizeof(Context) == kUnitSize);
-
 namespace {
 
 constexpr unsigned kMaxFreq = 124;
@@ -55,22 +32,9 @@ constexpr uint8_t kExpEscape[16] = {25, 14, 9, 7, 5, 5, 4, 4, 4, 3, 3, 3, 2, 2, 
 constexpr uint16_t kInitBinEscape[8] = {0x3CDD, 0x1F3F, 0x59BF, 0x48F3,
                                         0x64A1, 0x5ABC, 0x6632, 0x6051};
 
-inline uint32_t Successor(const State* s) {
-  return s->successorLow | uint32_t{s->successorHigh} << 16;
-}
-inline void SetSuccessor(State* s, uint32_t ref) {
-  s->successorLow = static_cast<uint16_t>(ref);
-  s->successorHigh = static_cast<uint16_t>(ref >> 16);
-}
-inline State* OneState(Context* c) { return reinterpret_cast<State*>(&c->summFreq); }
-inline void SwapStates(State* a, State* b) { std::swap(*a, *b); }
-
 }  // namespace
 
-Model::Model(uint32_t size) : memory_(size) {}
-
-State* Model::Stats(const Context* c) const { return reinterpret_cast<State*>(Ptr(c->stats)); }
-Context* Model::Suffix(const Context* c) const { return Ctx(c->suffix); }
+Model::Model(uint32_t size) : ContextTree(size) {}
 
 // ---- The model --------------------------------------------------------------------------------
 
@@ -83,27 +47,9 @@ void Model::Start(unsigned maxOrder, unsigned restoreMethod) {
 }
 
 void Model::Restart() {
-  memory_.Reset();
-
-  orderFall_ = maxOrder_;
+  Plant();
   runLength_ = initRunLength_ = -static_cast<int32_t>(std::min(maxOrder_, 12u)) - 1;
   prevSuccess_ = 0;
-
-  // The root: a context from the top of the units, its list from the bottom.
-  minContext_ = maxContext_ = static_cast<Context*>(memory_.AllocContext());
-  minContext_->suffix = 0;
-  minContext_->numStats = 255;
-  minContext_->flags = 0;
-  minContext_->summFreq = 256 + 1;
-  foundState_ = static_cast<State*>(memory_.AllocUnits(256 / 2));
-  minContext_->stats = Ref(foundState_);
-  for (unsigned i = 0; i < 256; ++i) {
-    State* s = foundState_ + i;
-    s->symbol = static_cast<uint8_t>(i);
-    s->freq = 1;
-    SetSuccessor(s, 0);
-  }
-
   for (unsigned i = 0, m = 0; m < 25; ++m) {
     while (kTables.statsIndex[i] == m) ++i;
     for (unsigned k = 0; k < 8; ++k) {
@@ -121,145 +67,8 @@ void Model::Restart() {
   }
 }
 
-// Rebuilds a context's list after symbols left it, halving the counts when `scale` is 1.
-void Model::Refresh(Context* c, unsigned oldUnits, unsigned scale) {
-  unsigned i = c->numStats;
-  auto* s = static_cast<State*>(memory_.ShrinkUnits(Stats(c), oldUnits, (i + 2) >> 1));
-  c->stats = Ref(s);
-  unsigned flags = (c->flags & (0x10 + 0x04 * scale)) + 0x08 * (s->symbol >= 0x40);
-  unsigned escape = c->summFreq - s->freq;
-  unsigned sum = s->freq = static_cast<uint8_t>((s->freq + scale) >> scale);
-  do {
-    escape -= (++s)->freq;
-    sum += s->freq = static_cast<uint8_t>((s->freq + scale) >> scale);
-    flags |= 0x08 * (s->symbol >= 0x40);
-  } while (--i);
-  c->summFreq = static_cast<uint16_t>(sum + ((escape + scale) >> scale));
-  c->flags = static_cast<uint8_t>(flags);
-}
-
-// Drops the states whose successors point into the text (about to be reused) and the
-// contexts above the maximum order, depth first; returns what is left of `c` or 0.
-uint32_t Model::CutOff(Context* c, unsigned order) {
-  if (c->numStats == 0) {
-    State* s = OneState(c);
-    if (memory_.InUnits(Successor(s))) {
-      SetSuccessor(s, order < maxOrder_ ? CutOff(Ctx(Successor(s)), order + 1) : 0);
-      if (Successor(s) != 0 || order <= 9) return Ref(c);
-    }
-    memory_.SpecialFreeUnit(c);
-    return 0;
-  }
-
-  unsigned units = (c->numStats + 2u) >> 1;
-  c->stats = Ref(memory_.MoveUnitsUp(Stats(c), units));
-  int last = c->numStats;
-  for (State* s = Stats(c) + last; s >= Stats(c); --s) {
-    if (!memory_.InUnits(Successor(s))) {
-      State* kept = Stats(c) + last--;
-      SetSuccessor(s, 0);
-      SwapStates(s, kept);
-    } else {
-      SetSuccessor(s, order < maxOrder_ ? CutOff(Ctx(Successor(s)), order + 1) : 0);
-    }
-  }
-  if (last != c->numStats && order != 0) {
-    c->numStats = static_cast<uint8_t>(last);
-    State* s = Stats(c);
-    if (last < 0) {
-      memory_.FreeUnits(s, units);
-      memory_.SpecialFreeUnit(c);
-      return 0;
-    }
-    if (last == 0) {
-      c->flags = static_cast<uint8_t>((c->flags & 0x10) + 0x08 * (s->symbol >= 0x40));
-      *OneState(c) = *s;
-      memory_.FreeUnits(s, units);
-      OneState(c)->freq = static_cast<uint8_t>((OneState(c)->freq + 11u) >> 3);
-    } else {
-      Refresh(c, units, c->summFreq > 16 * last);
-    }
-  }
-  return Ref(c);
-}
-
-// Freezing: forgets every successor into the text and frees binary contexts that lead
-// nowhere, once, when memory first runs out.
-uint32_t Model::RemoveBinaryContexts(Context* c, unsigned order) {
-  if (c->numStats == 0) {
-    State* s = OneState(c);
-    if (memory_.InUnits(Successor(s)) && order < maxOrder_) {
-      SetSuccessor(s, RemoveBinaryContexts(Ctx(Successor(s)), order + 1));
-    } else {
-      SetSuccessor(s, 0);
-    }
-    // The suffix may be freed already (several successors can share a context): a free
-    // unit reads as flags 0xFF.
-    if (Successor(s) == 0 && (Suffix(c)->numStats == 0 || Suffix(c)->flags == 0xFF)) {
-      memory_.FreeUnits(c, 1);
-      return 0;
-    }
-    return Ref(c);
-  }
-  for (State* s = Stats(c) + c->numStats; s >= Stats(c); --s) {
-    if (memory_.InUnits(Successor(s)) && order < maxOrder_) {
-      SetSuccessor(s, RemoveBinaryContexts(Ctx(Successor(s)), order + 1));
-    } else {
-      SetSuccessor(s, 0);
-    }
-  }
-  return Ref(c);
-}
-
-// Memory ran out while updating the contexts from maxContext_ down to (not including) c1.
-void Model::Restore(Context* c1, Context* frozenSuccessor) {
-  memory_.RestartText(0);
-  Context* c = maxContext_;
-  // Undo the half-made update: those contexts got no new symbol after all.
-  for (; c != c1; c = Suffix(c)) {
-    if (--c->numStats == 0) {
-      State* s = Stats(c);
-      c->flags = static_cast<uint8_t>((c->flags & 0x10) + 0x08 * (s->symbol >= 0x40));
-      *OneState(c) = *s;
-      memory_.SpecialFreeUnit(s);
-      OneState(c)->freq = static_cast<uint8_t>((OneState(c)->freq + 11u) >> 3);
-    } else {
-      Refresh(c, (c->numStats + 3u) >> 1, 0);
-    }
-  }
-  for (; c != minContext_; c = Suffix(c)) {
-    if (c->numStats == 0) {
-      OneState(c)->freq = static_cast<uint8_t>(OneState(c)->freq - (OneState(c)->freq >> 1));
-    } else if ((c->summFreq += 4) > 128 + 4 * c->numStats) {
-      Refresh(c, (c->numStats + 2u) >> 1, 1);
-    }
-  }
-
-  if (restoreMethod_ > kFreeze) {
-    // Frozen already: carry on in the successor, with what memory there is.
-    if (frozenSuccessor == nullptr) {
-      broken_ = true;
-      return;
-    }
-    maxContext_ = frozenSuccessor;
-    memory_.PostponeGlue();
-  } else if (restoreMethod_ == kFreeze) {
-    while (maxContext_->suffix != 0) maxContext_ = Suffix(maxContext_);
-    RemoveBinaryContexts(maxContext_, 0);
-    ++restoreMethod_;
-    memory_.GlueSoon();
-    orderFall_ = maxOrder_;
-  } else if (restoreMethod_ == kRestart || memory_.UsedMemory() < (memory_.Size() >> 1)) {
-    Restart();
-  } else {
-    while (maxContext_->suffix != 0) maxContext_ = Suffix(maxContext_);
-    do {
-      CutOff(maxContext_, 0);
-      memory_.ExpandTextArea();
-    } while (memory_.UsedMemory() > 3 * (memory_.Size() >> 2));
-    memory_.GlueSoon();
-    orderFall_ = maxOrder_;
-  }
+void Model::OutOfMemory(Context* c1, Context* frozenSuccessor) {
+  if (Restore(c1, frozenSuccessor)) Restart();
 }
 
 // Makes the contexts that the symbol just seen leads to, from the nearest existing one up
@@ -433,7 +242,7 @@ void Model::UpdateModel() {
     Context* cs = CreateSuccessors(true, s, minContext_);
     if (cs == nullptr) {
       SetSuccessor(foundState_, 0);
-      Restore(c, contextOrNull(fSuccessor));
+      OutOfMemory(c, contextOrNull(fSuccessor));
     } else {
       SetSuccessor(foundState_, Ref(cs));
       maxContext_ = cs;
@@ -444,20 +253,20 @@ void Model::UpdateModel() {
   bool textRoom = memory_.AppendText(fSymbol);
   uint32_t successor = memory_.TextRef();
   if (!textRoom) {
-    Restore(c, contextOrNull(fSuccessor));
+    OutOfMemory(c, contextOrNull(fSuccessor));
     return;
   }
   if (fSuccessor == 0) {
     Context* cs = ReduceOrder(s, minContext_);
     if (cs == nullptr) {
-      Restore(c, nullptr);
+      OutOfMemory(c, nullptr);
       return;
     }
     fSuccessor = Ref(cs);
   } else if (!memory_.InUnits(fSuccessor)) {
     Context* cs = CreateSuccessors(false, s, minContext_);
     if (cs == nullptr) {
-      Restore(c, nullptr);
+      OutOfMemory(c, nullptr);
       return;
     }
     fSuccessor = Ref(cs);
@@ -482,7 +291,7 @@ void Model::UpdateModel() {
         // The list is full: move it to a block one unit larger.
         void* list = memory_.ExpandUnits(Stats(c), (ns1 + 1) >> 1);
         if (list == nullptr) {
-          Restore(c, contextOrNull(fSuccessor));
+          OutOfMemory(c, contextOrNull(fSuccessor));
           return;
         }
         c->stats = Ref(list);
@@ -491,7 +300,7 @@ void Model::UpdateModel() {
     } else {
       auto* list = static_cast<State*>(memory_.AllocUnits(1));
       if (list == nullptr) {
-        Restore(c, contextOrNull(fSuccessor));
+        OutOfMemory(c, contextOrNull(fSuccessor));
         return;
       }
       *list = *OneState(c);

@@ -1,27 +1,20 @@
 // The PPMd variant I revision 1 model (Shkarin's PPMII with information inheritance and
 // secondary escape estimation) with its carry-less range decoder, as Zip method 98 uses it.
 //
-// The whole model lives in one block of the declared size: contexts and symbol lists are
-// carved from it in 12-byte units by the model's own allocator, and the text of recent
-// symbols grows from its bottom. When the block is full, the restoration method chosen by
-// the writer decides what happens: restart from an empty model, cut off the oldest and
-// rarest contexts, or freeze the model as it is. Every decision depends on where the
-// allocator put things, so the allocator follows the reference behaviour unit for unit.
+// The whole model lives in one block of the declared size (PpmdAllocator.h): contexts and
+// symbol lists are carved from it in 12-byte units, and the text of recent symbols grows from
+// its bottom. When the block is full, the restoration method chosen by the writer decides
+// what happens (PpmdContextTree.h). Every decision depends on where the allocator put things,
+// so the allocator follows the reference behaviour unit for unit.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "archive/methods/PpmdAllocator.h"
+#include "archive/methods/PpmdContextTree.h"
 #include "archive/methods/PpmdRangeDecoder.h"
 
 namespace archive::ppmd {
-
-constexpr unsigned kMinOrder = 2;
-constexpr unsigned kMaxOrder = 16;
-constexpr unsigned kRestart = 0;
-constexpr unsigned kCutOff = 1;
-constexpr unsigned kFreeze = 2;
 
 // Probability-estimation state for a context whose symbols have all been excluded once.
 struct See {
@@ -30,10 +23,7 @@ struct See {
   uint8_t count;
 };
 
-struct State;
-struct Context;
-
-class Model {
+class Model : private ContextTree {
  public:
   // Takes `size` bytes (plus a few for alignment) at once; throws std::bad_alloc.
   explicit Model(uint32_t size);
@@ -50,18 +40,10 @@ class Model {
   int DecodeSymbol();
 
  private:
-  uint32_t Ref(const void* p) const { return memory_.Ref(p); }
-  unsigned char* Ptr(uint32_t ref) const { return memory_.Ptr(ref); }
-  Context* Ctx(uint32_t ref) const { return reinterpret_cast<Context*>(Ptr(ref)); }
-  State* Stats(const Context* c) const;
-  Context* Suffix(const Context* c) const;
-
-  // Model.
+  // Starts the tree and the statistics afresh.
   void Restart();
-  void Refresh(Context* c, unsigned oldUnits, unsigned scale);
-  uint32_t CutOff(Context* c, unsigned order);
-  uint32_t RemoveBinaryContexts(Context* c, unsigned order);
-  void Restore(Context* c1, Context* frozenSuccessor);
+  // Memory ran out while updating the contexts from maxContext_ down to c1.
+  void OutOfMemory(Context* c1, Context* frozenSuccessor);
   Context* CreateSuccessors(bool skip, State* s1, Context* c);
   Context* ReduceOrder(State* s1, Context* c);
   void UpdateModel();
@@ -73,17 +55,8 @@ class Model {
   void UpdateBinary();
   void UpdateAfterEscape();
 
-  Allocator memory_;
-
-  Context* minContext_ = nullptr;
-  Context* maxContext_ = nullptr;
-  State* foundState_ = nullptr;
-  unsigned orderFall_ = 0;
   unsigned initEsc_ = 0;
   unsigned prevSuccess_ = 0;
-  unsigned maxOrder_ = 0;
-  unsigned restoreMethod_ = 0;  // past kFreeze once frozen
-  bool broken_ = false;         // a state no encoder reaches; every symbol is -2
   int32_t runLength_ = 0;
   int32_t initRunLength_ = 0;
 
