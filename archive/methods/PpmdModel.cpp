@@ -8,63 +8,24 @@ namespace archive::ppmd {
 namespace {
 
 constexpr unsigned kMaxFreq = 124;
-constexpr unsigned kPeriodBits = 7;
-constexpr unsigned kBinScaleBits = 14;  // binary contexts' probabilities are out of 2^14
-constexpr unsigned kBinScale = 1u << kBinScaleBits;
-
-struct Tables {
-  uint8_t binIndex[256];    // by the suffix's symbol count, for binary contexts
-  uint8_t statsIndex[260];  // by symbol count (or frequency), for the estimators' rows
-  constexpr Tables() : binIndex(), statsIndex() {
-    for (unsigned i = 0; i < 256; ++i) binIndex[i] = i == 0 ? 0 : i == 1 ? 2 : i < 11 ? 4 : 6;
-    for (unsigned i = 0; i < 5; ++i) statsIndex[i] = static_cast<uint8_t>(i);
-    for (unsigned i = 5, value = 5, left = 1; i < 260; ++i) {
-      statsIndex[i] = static_cast<uint8_t>(value);
-      if (--left == 0) left = ++value - 4;
-    }
-  }
-};
-constexpr Tables kTables;
-// Escapes use rows for 2 to 255 symbols; binary contexts counts up to 196.
-static_assert(kTables.statsIndex[254 + 2] - 3 < 24 && kTables.statsIndex[196 - 1] < 25);
-
 constexpr uint8_t kExpEscape[16] = {25, 14, 9, 7, 5, 5, 4, 4, 4, 3, 3, 3, 2, 2, 2, 2};
-constexpr uint16_t kInitBinEscape[8] = {0x3CDD, 0x1F3F, 0x59BF, 0x48F3,
-                                        0x64A1, 0x5ABC, 0x6632, 0x6051};
 
 }  // namespace
 
 Model::Model(uint32_t size) : ContextTree(size) {}
-
-// ---- The model --------------------------------------------------------------------------------
 
 void Model::Start(unsigned maxOrder, unsigned restoreMethod) {
   maxOrder_ = maxOrder;
   restoreMethod_ = restoreMethod;
   broken_ = false;
   Restart();
-  dummySee_ = {0, kPeriodBits, 64};
 }
 
 void Model::Restart() {
   Plant();
   runLength_ = initRunLength_ = -static_cast<int32_t>(std::min(maxOrder_, 12u)) - 1;
   prevSuccess_ = 0;
-  for (unsigned i = 0, m = 0; m < 25; ++m) {
-    while (kTables.statsIndex[i] == m) ++i;
-    for (unsigned k = 0; k < 8; ++k) {
-      auto value = static_cast<uint16_t>(kBinScale - kInitBinEscape[k] / (i + 1));
-      for (unsigned r = 0; r < 64; r += 8) binSumm_[m][k + r] = value;
-    }
-  }
-  for (unsigned i = 0, m = 0; m < 24; ++m) {
-    while (kTables.statsIndex[i + 3] == m + 3) ++i;
-    for (See& see : see_[m]) {
-      see.shift = kPeriodBits - 4;
-      see.summ = static_cast<uint16_t>((2 * i + 5) << see.shift);
-      see.count = 7;
-    }
-  }
+  estimators_.Reset();
 }
 
 void Model::OutOfMemory(Context* c1, Context* frozenSuccessor) {
@@ -389,22 +350,6 @@ void Model::Rescale() {
   foundState_ = Stats(minContext_);
 }
 
-// The escape estimate for a context entered after `masked` + 1 symbols were excluded.
-See* Model::EscapeFrequency(unsigned masked, uint32_t* escape) {
-  unsigned numStats = minContext_->numStats;
-  if (numStats == 0xFF) {
-    *escape = 1;
-    return &dummySee_;
-  }
-  See* see = see_[kTables.statsIndex[numStats + 2] - 3] +
-             (minContext_->summFreq > 11 * (numStats + 1)) +
-             2 * (2 * numStats < Suffix(minContext_)->numStats + masked) + minContext_->flags;
-  unsigned r = see->summ >> see->shift;
-  see->summ = static_cast<uint16_t>(see->summ - r);
-  *escape = r + (r == 0);
-  return see;
-}
-
 void Model::NextContext() {
   uint32_t successor = Successor(foundState_);
   if (orderFall_ == 0 && memory_.InUnits(successor)) {
@@ -488,9 +433,9 @@ int Model::DecodeSymbol() {
     while (--i);
   } else {
     State* one = OneState(minContext_);
-    uint16_t* prob = &binSumm_[kTables.statsIndex[one->freq - 1]]
-                              [kTables.binIndex[Suffix(minContext_)->numStats] + prevSuccess_ +
-                               minContext_->flags + ((runLength_ >> 26) & 0x20)];
+    uint16_t* prob =
+        estimators_.Binary(one->freq, Suffix(minContext_)->numStats,
+                           prevSuccess_ + minContext_->flags + ((runLength_ >> 26) & 0x20));
     if (coder_.ThresholdBits(kBinScaleBits) < *prob) {
       coder_.Consume(0, *prob);
       *prob = static_cast<uint16_t>(*prob + (1 << 7) - ((*prob + 32) >> 7));
@@ -531,7 +476,7 @@ int Model::DecodeSymbol() {
     } while (n != wanted);
 
     uint32_t total;
-    See* see = EscapeFrequency(numMasked, &total);
+    See* see = estimators_.Escape(minContext_, Suffix(minContext_), numMasked, &total);
     total += high;
     uint32_t count;
     if (!coder_.Threshold(total, &count)) return -2;
@@ -541,10 +486,7 @@ int Model::DecodeSymbol() {
       }
       s = *pick;
       coder_.Consume(high - s->freq, s->freq);
-      if (see->shift < kPeriodBits && --see->count == 0) {
-        see->summ = static_cast<uint16_t>(see->summ << 1);
-        see->count = static_cast<uint8_t>(3 << see->shift++);
-      }
+      see->Found();
       foundState_ = s;
       int symbol = s->symbol;
       UpdateAfterEscape();
@@ -552,7 +494,7 @@ int Model::DecodeSymbol() {
     }
     if (count >= total) return -2;
     coder_.Consume(high, total - high);
-    see->summ = static_cast<uint16_t>(see->summ + total);
+    see->Escaped(total);
     do masked[candidates[--n]->symbol] = 0;
     while (n != 0);
   }

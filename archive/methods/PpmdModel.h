@@ -12,16 +12,10 @@
 #include <cstdint>
 
 #include "archive/methods/PpmdContextTree.h"
+#include "archive/methods/PpmdEstimators.h"
 #include "archive/methods/PpmdRangeDecoder.h"
 
 namespace archive::ppmd {
-
-// Probability-estimation state for a context whose symbols have all been excluded once.
-struct See {
-  uint16_t summ;
-  uint8_t shift;
-  uint8_t count;
-};
 
 class Model : private ContextTree {
  public:
@@ -48,7 +42,6 @@ class Model : private ContextTree {
   Context* ReduceOrder(State* s1, Context* c);
   void UpdateModel();
   void Rescale();
-  See* EscapeFrequency(unsigned masked, uint32_t* escape);
   void NextContext();
   void UpdateFirst();
   void UpdateFirstOfMany();
@@ -60,9 +53,7 @@ class Model : private ContextTree {
   int32_t runLength_ = 0;
   int32_t initRunLength_ = 0;
 
-  See dummySee_{};
-  See see_[24][32] = {};
-  uint16_t binSumm_[25][64] = {};
+  Estimators estimators_;
 
   RangeDecoder coder_;
 };
