@@ -2,7 +2,7 @@
 // contexts and symbol lists, with the text of recent symbols growing from its bottom.
 //
 // Layout, bottom up: a few bytes so that no object has reference 0, the text area, the units
-// area (from UnitsStart), and inside it a gap (from loUnit_ to hiUnit_) never used yet:
+// area (from unitsStart_), and inside it a gap (from loUnit_ to hiUnit_) never used yet:
 // symbol lists take from its bottom, new contexts from its top. Freed blocks go to lists by
 // size; when those and the gap run dry, blocks are glued together, then units are taken from
 // the top of the text area. Every decision of the model depends on where this put things, so

@@ -5,7 +5,8 @@
 // symbol lists are carved from it in 12-byte units, and the text of recent symbols grows from
 // its bottom. When the block is full, the restoration method chosen by the writer decides
 // what happens (PpmdContextTree.h). Every decision depends on where the allocator put things,
-// so the allocator follows the reference behaviour unit for unit.
+// so the allocator follows the reference behaviour unit for unit. The secondary estimates are
+// in PpmdEstimators.h, the range decoder in PpmdRangeDecoder.h.
 #pragma once
 
 #include <cstddef>
@@ -17,6 +18,9 @@
 
 namespace archive::ppmd {
 
+// Decodes symbols and grows the tree with them. One symbol's way through (DecodeSymbol, the
+// update of the counts where it was found, then UpdateModel with CreateSuccessors or
+// ReduceOrder) reads and moves the same few fields at every step, so it stays in one class.
 class Model : private ContextTree {
  public:
   // Takes `size` bytes (plus a few for alignment) at once; throws std::bad_alloc.
