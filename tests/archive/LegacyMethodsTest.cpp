@@ -1,6 +1,6 @@
 // Shrink, Reduce and Implode: members made by our own encoders, vouched for by unzip and 7z
 // where they read the method, extract byte for byte, also fed a byte at a time; the real
-// archives of legacy-zips extract; broken streams and sizes beyond a method's reach are
+// broken streams and sizes beyond a method's reach are
 // refused with nothing left.
 #include <gtest/gtest.h>
 
@@ -159,33 +159,5 @@ TEST_P(LegacyTest, HighlyCompressedMembersAreWithinTheRatio) {
 
 INSTANTIATE_TEST_SUITE_P(Legacy, LegacyTest, ::testing::ValuesIn(kLegacy),
                          [](const ::testing::TestParamInfo<Legacy>& p) { return p.param.name; });
-
-// The real archives hold one text; unzip gives it for the two methods it reads, and the
-// archive's CRC vouches for Reduce.
-TEST(LegacyZips, ExtractByteForByte) {
-  const fs::path folder = TestData() / "legacy-zips";
-  if (!fs::exists(folder)) GTEST_SKIP() << "no " << folder;
-  std::string text;
-  for (const char* name : {"shrink.zip", "reduce.zip", "implode.zip"}) {
-    SCOPED_TRACE(name);
-    TempDir dir;
-    Recorder recorder;
-    ASSERT_EQ(ExtractBytes(dir, ReadFile(folder / name), recorder), UnzipStatus::kOk)
-        << recorder.messages;
-    Files files = Tree(dir / "out");
-    ASSERT_EQ(files.size(), 1u);
-    const std::string& got = files.begin()->second;
-    EXPECT_EQ(got.size(), 1092u);
-    if (text.empty()) text = got;
-    EXPECT_EQ(got, text);
-    if (std::string(name) != "reduce.zip" && HasTool("unzip")) {
-      WriteFile(dir / "peer.txt", "");
-      std::string command =
-          "unzip -p " + (folder / name).string() + " > " + (dir / "peer.txt").string();
-      ASSERT_EQ(std::system(command.c_str()), 0);
-      EXPECT_EQ(ReadFile(dir / "peer.txt"), got);
-    }
-  }
-}
 
 }  // namespace

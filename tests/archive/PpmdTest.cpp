@@ -129,32 +129,6 @@ TEST(Ppmd, ExtractsEveryRestorationMethodOnceTheModelFills) {
   EXPECT_EQ(run.files, Files{});
 }
 
-TEST(Ppmd, ExtractsTheRealArchivesOfOtherProjects) {
-  const fs::path shared = TestData();
-  if (!fs::exists(shared)) GTEST_SKIP() << "no shared test data";
-  const struct {
-    const char* file;
-    Files sizes;  // member and size; the engine checks each CRC itself
-  } cases[] = {
-      {"legacy-zips/ppmd.zip", {{"ipsum.txt", "57"}}},
-      {"peer-zips/libarchive/test_read_format_zip_ppmd8.zipx", {{"vimrc", "912"}}},
-      {"peer-zips/libarchive/test_read_format_zip_ppmd8_multi.zipx",
-       {{"smartd.conf", "6699"}, {"ts.conf", "852"}, {"vimrc", "912"}}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.file);
-    TempDir dir;
-    Recorder recorder;
-    EXPECT_EQ(ExtractBytes(dir, ReadFile(shared / c.file), recorder), UnzipStatus::kOk)
-        << recorder.messages;
-    Files sizes;
-    for (const auto& [name, content] : Tree(dir / "out")) {
-      sizes[name] = std::to_string(content.size());
-    }
-    EXPECT_EQ(sizes, c.sizes);
-  }
-}
-
 TEST(Ppmd, BrokenStreamsAreRefusedWithNothingLeft) {
   if (!HasTool("7z")) GTEST_SKIP() << "no 7z command to make archives with";
   const std::string plain = Text(300000, 3);
