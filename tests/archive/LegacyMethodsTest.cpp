@@ -16,7 +16,6 @@ namespace {
 
 using archive::UnzipStatus;
 using namespace testing_support;
-using Files = std::map<std::string, std::string>;
 
 struct Legacy {
   const char* name;
