@@ -30,14 +30,12 @@ std::vector<std::string> MemberNames(const fs::path& zip) {
   return names;
 }
 
-Files Extract(const fs::path& zip, const fs::path& to) {
-  UnzipRequest request;
-  request.archive = zip;
-  request.targetDir = to;
-  request.overwrite = true;
-  Recorder recorder;
-  EXPECT_EQ(archive::RunUnzip(request, recorder), UnzipStatus::kOk) << recorder.messages;
-  return Tree(to);
+// A request for these files under their bare names.
+ZipRequest Bare(std::vector<fs::path> names) {
+  ZipRequest request;
+  request.junkPaths = true;
+  request.names = std::move(names);
+  return request;
 }
 
 // Names in a folder other than the given ones: temporary files left behind.
@@ -68,9 +66,8 @@ class OperationsTest : public ::testing::Test {
 };
 
 TEST_F(OperationsTest, BareNamesAndOneServiceCallPerFile) {
-  ZipRequest request;
-  request.junkPaths = true;
-  request.names = {dir / "src/a.txt", dir / "src/sub/b.txt", dir / "src/sub/deeper/c.txt"};
+  ZipRequest request =
+      Bare({dir / "src/a.txt", dir / "src/sub/b.txt", dir / "src/sub/deeper/c.txt"});
   ASSERT_EQ(Zip(request), ZipStatus::kOk) << recorder.messages;
   EXPECT_EQ(MemberNames(dir / "out.zip"), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
   ASSERT_EQ(recorder.added.size(), 3u);
@@ -79,16 +76,14 @@ TEST_F(OperationsTest, BareNamesAndOneServiceCallPerFile) {
   EXPECT_EQ(recorder.added[2].second, 0u);
   EXPECT_EQ(recorder.added[1].first, dir / "src/sub/b.txt");
   EXPECT_NE(recorder.messages.find("  adding: b.txt (deflated"), std::string::npos);
-  auto tree = Extract(dir / "out.zip", dir / "x");
+  auto tree = ExtractArchive(dir / "out.zip", dir / "x");
   EXPECT_EQ(tree["a.txt"], "alpha");
   EXPECT_EQ(tree["b.txt"], std::string(10000, 'b'));
   EXPECT_EQ(tree.count("c.txt"), 1u);
 }
 
 TEST_F(OperationsTest, SameBareNameFromTwoFoldersIsRefusedAndNothingWritten) {
-  ZipRequest request;
-  request.junkPaths = true;
-  request.names = {dir / "src/a.txt", dir / "other/a.txt"};
+  ZipRequest request = Bare({dir / "src/a.txt", dir / "other/a.txt"});
   EXPECT_EQ(Zip(request), ZipStatus::kBadParameters);
   EXPECT_FALSE(fs::exists(dir / "out.zip"));
   EXPECT_NE(recorder.messages.find(archive::PathToUtf8(dir / "src/a.txt")), std::string::npos);
@@ -97,9 +92,7 @@ TEST_F(OperationsTest, SameBareNameFromTwoFoldersIsRefusedAndNothingWritten) {
 }
 
 TEST_F(OperationsTest, SameFileListedTwiceIsStoredOnce) {
-  ZipRequest request;
-  request.junkPaths = true;
-  request.names = {dir / "src/a.txt", dir / "src/a.txt"};
+  ZipRequest request = Bare({dir / "src/a.txt", dir / "src/a.txt"});
   EXPECT_EQ(Zip(request), ZipStatus::kOk);
   EXPECT_EQ(MemberNames(dir / "out.zip"), (std::vector<std::string>{"a.txt"}));
 }
@@ -113,23 +106,19 @@ TEST_F(OperationsTest, RecursionKeepsFoldersAndEmptyOnes) {
   EXPECT_EQ(MemberNames(dir / "out.zip"),
             (std::vector<std::string>{"src/", "src/a.txt", "src/empty/", "src/sub/",
                                       "src/sub/b.txt", "src/sub/deeper/", "src/sub/deeper/c.txt"}));
-  auto tree = Extract(dir / "out.zip", dir / "x");
+  auto tree = ExtractArchive(dir / "out.zip", dir / "x");
   EXPECT_EQ(tree.count("src/empty/"), 1u);
   EXPECT_EQ(tree["src/sub/b.txt"], std::string(10000, 'b'));
 }
 
 TEST_F(OperationsTest, WildcardsInTheLastPart) {
-  ZipRequest request;
-  request.junkPaths = true;
-  request.names = {dir / "src/sub/*.txt", dir / "src/?.txt"};
+  ZipRequest request = Bare({dir / "src/sub/*.txt", dir / "src/?.txt"});
   ASSERT_EQ(Zip(request), ZipStatus::kOk) << recorder.messages;
   EXPECT_EQ(MemberNames(dir / "out.zip"), (std::vector<std::string>{"b.txt", "a.txt"}));
 }
 
 TEST_F(OperationsTest, UpdateReplacesByNameAndKeepsTheOthers) {
-  ZipRequest request;
-  request.junkPaths = true;
-  request.names = {dir / "src/a.txt", dir / "src/sub/b.txt"};
+  ZipRequest request = Bare({dir / "src/a.txt", dir / "src/sub/b.txt"});
   ASSERT_EQ(Zip(request), ZipStatus::kOk);
   WriteFile(dir / "new/a.txt", "replaced alpha");
   WriteFile(dir / "new/d.txt", "delta");
@@ -137,7 +126,7 @@ TEST_F(OperationsTest, UpdateReplacesByNameAndKeepsTheOthers) {
   ASSERT_EQ(Zip(request), ZipStatus::kOk) << recorder.messages;
   // The replacement takes the place of the member it replaces; new members follow.
   EXPECT_EQ(MemberNames(dir / "out.zip"), (std::vector<std::string>{"a.txt", "b.txt", "d.txt"}));
-  auto tree = Extract(dir / "out.zip", dir / "x");
+  auto tree = ExtractArchive(dir / "out.zip", dir / "x");
   EXPECT_EQ(tree["a.txt"], "replaced alpha");
   EXPECT_EQ(tree["b.txt"], std::string(10000, 'b'));
   EXPECT_EQ(tree["d.txt"], "delta");
@@ -153,9 +142,7 @@ TEST_F(OperationsTest, UpdateAndFreshenKeepTheUnchangedMember) {
     ASSERT_TRUE(archive::SetFileModifiedUnix(dir / "src/a.txt", 1600000000));
     ASSERT_TRUE(archive::SetFileModifiedUnix(dir / "src/sub/b.txt", 1600000000));
     fs::remove(dir / "out.zip");
-    ZipRequest request;
-    request.junkPaths = true;
-    request.names = {dir / "src/a.txt", dir / "src/sub/b.txt"};
+    ZipRequest request = Bare({dir / "src/a.txt", dir / "src/sub/b.txt"});
     ASSERT_EQ(Zip(request), ZipStatus::kOk);
     WriteFile(dir / "src/a.txt", "changed alpha");
     ASSERT_TRUE(archive::SetFileModifiedUnix(dir / "src/a.txt", 1600000100));
@@ -163,16 +150,14 @@ TEST_F(OperationsTest, UpdateAndFreshenKeepTheUnchangedMember) {
     request.freshen = freshen;
     ASSERT_EQ(Zip(request), ZipStatus::kOk) << recorder.messages;
     EXPECT_EQ(MemberNames(dir / "out.zip"), (std::vector<std::string>{"a.txt", "b.txt"}));
-    auto tree = Extract(dir / "out.zip", dir / (freshen ? "xf" : "xu"));
+    auto tree = ExtractArchive(dir / "out.zip", dir / (freshen ? "xf" : "xu"));
     EXPECT_EQ(tree["a.txt"], "changed alpha");
     EXPECT_TRUE(tree["b.txt"] == std::string(10000, 'b')) << "b.txt changed or went missing";
   }
 }
 
 TEST_F(OperationsTest, CancelLeavesTheOldArchiveUntouched) {
-  ZipRequest request;
-  request.junkPaths = true;
-  request.names = {dir / "src/a.txt"};
+  ZipRequest request = Bare({dir / "src/a.txt"});
   ASSERT_EQ(Zip(request), ZipStatus::kOk);
   std::string before = ReadFile(dir / "out.zip");
   request.names = {dir / "src/sub/b.txt", dir / "other/a.txt"};
@@ -185,9 +170,7 @@ TEST_F(OperationsTest, CancelLeavesTheOldArchiveUntouched) {
 
 // The new archive cannot take the old one's place: the old one must survive whole.
 TEST_F(OperationsTest, FailedReplacementKeepsTheOldArchive) {
-  ZipRequest request;
-  request.junkPaths = true;
-  request.names = {dir / "src/a.txt"};
+  ZipRequest request = Bare({dir / "src/a.txt"});
   ASSERT_EQ(Zip(request), ZipStatus::kOk);
   const std::string before = ReadFile(dir / "out.zip");
   {
@@ -249,9 +232,7 @@ TEST_F(OperationsTest, LengthsBeyondSixteenBitsAreRefused) {
 }
 
 TEST_F(OperationsTest, MissingFileIsReportedAndTheRestArchived) {
-  ZipRequest request;
-  request.junkPaths = true;
-  request.names = {dir / "src/a.txt", dir / "nowhere.txt"};
+  ZipRequest request = Bare({dir / "src/a.txt", dir / "nowhere.txt"});
   EXPECT_EQ(Zip(request), ZipStatus::kCannotOpenInput);
   EXPECT_NE(recorder.messages.find("nowhere.txt"), std::string::npos);
   EXPECT_EQ(MemberNames(dir / "out.zip"), (std::vector<std::string>{"a.txt"}));
@@ -285,7 +266,7 @@ TEST_F(OperationsTest, UnreadableReplacementKeepsTheOldMember) {
     EXPECT_EQ(archive::RunZip(request, events), ZipStatus::kCannotOpenInput);
     EXPECT_NE(events.messages.find("b.txt"), std::string::npos) << events.messages;
     EXPECT_EQ(MemberNames(dir / "out.zip"), (std::vector<std::string>{"a.txt", "b.txt"}));
-    auto tree = Extract(dir / "out.zip", dir / (folder ? "xf" : "xg"));
+    auto tree = ExtractArchive(dir / "out.zip", dir / (folder ? "xf" : "xg"));
     EXPECT_TRUE(tree["b.txt"] == std::string(10000, 'b')) << "the old b.txt was lost or changed";
     fs::remove_all(dir / "src/sub/b.txt");
   }
@@ -324,9 +305,7 @@ TEST_F(OperationsTest, FailureClassesAndTheirStatus) {
 }
 
 TEST_F(OperationsTest, DeleteRemovesMatchingMembers) {
-  ZipRequest request;
-  request.junkPaths = true;
-  request.names = {dir / "src/a.txt", dir / "src/sub/b.txt"};
+  ZipRequest request = Bare({dir / "src/a.txt", dir / "src/sub/b.txt"});
   ASSERT_EQ(Zip(request), ZipStatus::kOk);
   ZipRequest deleting;
   deleting.deleteEntries = true;

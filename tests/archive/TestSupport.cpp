@@ -383,6 +383,16 @@ archive::UnzipStatus ExtractBytes(const TempDir& dir, const std::string& archive
   return archive::RunUnzip(request, recorder);
 }
 
+Files ExtractArchive(const fs::path& zip, const fs::path& to) {
+  archive::UnzipRequest request;
+  request.archive = zip;
+  request.targetDir = to;
+  request.overwrite = true;
+  Recorder recorder;
+  EXPECT_EQ(archive::RunUnzip(request, recorder), archive::UnzipStatus::kOk) << recorder.messages;
+  return Tree(to);
+}
+
 Extracted ExtractMembers(std::vector<RawMember> members) {
   TempDir dir;
   Recorder recorder;

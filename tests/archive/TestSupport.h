@@ -169,6 +169,8 @@ archive::UnzipStatus ExtractBytes(
     const TempDir& dir, const std::string& archiveBytes, Recorder& recorder,
     archive::UnzipRequest::Mode mode = archive::UnzipRequest::Mode::kExtract);
 
+// Extracts the archive at `zip` into `to`, which must succeed: what `to` holds then.
+Files ExtractArchive(const fs::path& zip, const fs::path& to);
 // An archive of `members` extracted by ExtractBytes into a fresh folder: the status, the
 // messages, and the files written.
 struct Extracted {
