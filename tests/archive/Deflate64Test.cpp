@@ -107,17 +107,6 @@ struct Bits {
   }
 };
 
-std::string Text(size_t size, unsigned seed) {
-  static const char* kWords[] = {"zip ",    "member ",   "window ",  "the ",     "of ",
-                                 "64 ",     "deflate\n", "archive ", "Parcelo ", "and ",
-                                 "stream ", "a ",        "bits, "};
-  std::mt19937 random(seed);
-  std::string s;
-  while (s.size() < size) s += kWords[random() % std::size(kWords)];
-  s.resize(size);
-  return s;
-}
-
 // The raw data of the one member in what `7z a -tzip -mm=Deflate64 <options>` makes of `data`.
 std::optional<std::string> SevenZip(const std::string& data, const std::string& options) {
   return SevenZipData(data, "-mm=Deflate64 " + options, 9);
@@ -135,14 +124,14 @@ TEST(Deflate64, DecodesWhat7zWrites) {
   if (std::system("7z >/dev/null 2>&1") != 0) GTEST_SKIP() << "no 7z command to make archives with";
   std::string far = Noise(40000, 1), farther = Noise(60000, 2);
   const SevenZipCase cases[] = {
-      {"text over several window slides (dynamic)", Text(1500000, 3), "", 2, 0.5},
+      {"text over several window slides (dynamic)", Words(1500000, 3), "", 2, 0.5},
       {"repeats 40000 and 60000 bytes back", far + far + far + farther + farther + farther, "", 0,
        0.4},
-      {"long runs of zeros between text", Text(5000, 4) + std::string(300000, '\0') + Text(5000, 5),
-       "", 2, 0.05},
-      {"random, then text (stored, then dynamic)", Noise(150000, 7) + Text(160000, 6), "", 0, 0.9},
+      {"long runs of zeros between text",
+       Words(5000, 4) + std::string(300000, '\0') + Words(5000, 5), "", 2, 0.05},
+      {"random, then text (stored, then dynamic)", Noise(150000, 7) + Words(160000, 6), "", 0, 0.9},
       {"short text at -mx=9 (fixed)", "abababababababababababababababababababab", "-mx=9", 1, 0.5},
-      {"mixed data at -mx=9", Text(100000, 9) + Noise(70000, 10) + Text(1000, 11) + far + far,
+      {"mixed data at -mx=9", Words(100000, 9) + Noise(70000, 10) + Words(1000, 11) + far + far,
        "-mx=9", -1, 0.7},
   };
   for (const SevenZipCase& c : cases) {

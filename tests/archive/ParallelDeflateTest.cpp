@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <random>
 #include <stdexcept>
 
 #include "archive/read/Directory.h"
@@ -32,19 +31,6 @@ using namespace testing_support;
 
 constexpr size_t kChunk = ParallelDeflate::kChunkBytes;
 constexpr size_t kWhole = ParallelDeflate::kDeflateWholeBytes;
-
-// Text-like data: words from a small vocabulary, so that deflate finds matches both near
-// and up to its whole window back.
-std::string Text(size_t size, unsigned seed) {
-  static const char* const kWords[] = {"archive ", "member ", "deflate ", "window ", "chunk ",
-                                       "central ", "header ", "offset ",  "\n",      "zip64 ",
-                                       "stream ",  "buffer ", "worker ",  "thread "};
-  std::mt19937 random(seed);
-  std::string out;
-  while (out.size() < size) out += kWords[random() % 14];
-  out.resize(size);
-  return out;
-}
 
 std::string Inflate(const std::string& raw, size_t expected) {
   z_stream z{};
@@ -97,7 +83,7 @@ class ChunkedStreamTest : public ::testing::TestWithParam<ChunkCase> {};
 TEST_P(ChunkedStreamTest, IsOneStreamWithTheRightCrcAndSize) {
   const ChunkCase& c = GetParam();
   // Text with a stretch of noise, so that chunks end both in and out of matches.
-  std::string plain = Text(c.size, 7);
+  std::string plain = Words(c.size, 7);
   if (c.size > 200000) plain.replace(c.size / 3, 100000, Noise(100000, 3));
   Compressed out = CompressChunked(plain, c.workers, c.piece);
   EXPECT_EQ(out.totals.size, plain.size());
@@ -134,7 +120,7 @@ TEST(DeflateChunk, JoinsWhereverTheLastBlockEnds) {
   std::vector<unsigned char> out;
   for (unsigned i = 0; i < 300; ++i) {
     const size_t size = 64 + i * 37;
-    std::string piece = i % 5 == 4 ? Noise(size, i) : Text(size, i);
+    std::string piece = i % 5 == 4 ? Noise(size, i) : Words(size, i);
     ASSERT_TRUE(states.DeflateChunk(0, reinterpret_cast<const unsigned char*>(piece.data()),
                                     piece.size(), out))
         << size;
@@ -150,7 +136,7 @@ TEST(DeflateChunk, JoinsWhereverTheLastBlockEnds) {
 // Chunks start without the history before them and end in an empty stored block: that must
 // cost little against one libdeflate stream of the whole.
 TEST(ParallelDeflateRatio, ChunksCostUnderOnePercentOverOneStream) {
-  const std::string plain = Text(6 * kChunk + 1000, 11);
+  const std::string plain = Words(6 * kChunk + 1000, 11);
   for (int level : {1, 6, 9}) {
     std::string single = LibdeflateStream(plain, level);
     Compressed chunked = CompressChunked(plain, 2, kChunk, level);
@@ -161,7 +147,7 @@ TEST(ParallelDeflateRatio, ChunksCostUnderOnePercentOverOneStream) {
 }
 
 TEST(ParallelDeflateFailures, ReadAndSinkErrorsPropagateAfterTheWorkersStop) {
-  const std::string plain = Text(5 * kChunk, 5);
+  const std::string plain = Words(5 * kChunk, 5);
   ParallelDeflate engine(6, 2);
   size_t at = 0;
   auto failingRead = [&](void* buffer, size_t size) -> size_t {
@@ -203,12 +189,12 @@ TEST(ParallelDeflateFailures, ReadAndSinkErrorsPropagateAfterTheWorkersStop) {
 
 TEST(FilePrefetcher, DeliversEachFileInOrderWithItsOutcome) {
   TempDir dir;
-  const std::string text = Text(50000, 1);
+  const std::string text = Words(50000, 1);
   const std::string noise = Noise(3000, 2);
   WriteFile(dir / "text.txt", text);
   WriteFile(dir / "noise.bin", noise);
   WriteFile(dir / "empty", "");
-  WriteFile(dir / "grown", Text(ParallelDeflate::kDeflateWholeBytes + 10, 3));
+  WriteFile(dir / "grown", Words(ParallelDeflate::kDeflateWholeBytes + 10, 3));
   ParallelDeflate engine(6, 2);
   std::vector<archive::FilePrefetcher::File> files = {{1, dir / "text.txt", text.size()},
                                                       {2, dir / "missing", 10},
@@ -260,7 +246,7 @@ TEST(FilePrefetcher, ReportsFilesThatCannotBeOpened) {
 // an exception escaping a task would end the program.
 TEST(FilePrefetcher, TurnsAnyExceptionIntoAFailedFile) {
   TempDir dir;
-  const std::string text = Text(20000, 4);
+  const std::string text = Words(20000, 4);
   WriteFile(dir / "good", text);
   auto open = [](const std::filesystem::path::string_type& path,
                  int* error) -> std::unique_ptr<archive::Stream> {
@@ -293,7 +279,7 @@ TEST(FilePrefetcher, DroppedWhileBusyWaitsForItsWork) {
   TempDir dir;
   std::vector<archive::FilePrefetcher::File> files;
   for (size_t i = 0; i < 40; ++i) {
-    WriteFile(dir / ("f" + std::to_string(i)), Text(20000 + i, static_cast<unsigned>(i)));
+    WriteFile(dir / ("f" + std::to_string(i)), Words(20000 + i, static_cast<unsigned>(i)));
     files.push_back({i, dir / ("f" + std::to_string(i)), 20000 + i});
   }
   ParallelDeflate engine(6, 2);
@@ -317,9 +303,9 @@ TEST(ParallelZip, ArchiveReadsBackByteForByteInListOrder) {
   for (int i = 0; i < 30; ++i) {
     char name[32];
     std::snprintf(name, sizeof name, "src/f%02d.txt", i);
-    files[name] = i % 5 == 0 ? Noise(1000 + i, i) : Text(5000 + 997 * i, i);
+    files[name] = i % 5 == 0 ? Noise(1000 + i, i) : Words(5000 + 997 * i, i);
   }
-  files["src/big1.bin"] = Text(3 * kChunk + 5, 40);
+  files["src/big1.bin"] = Words(3 * kChunk + 5, 40);
   files["src/big2.bin"] = Noise(kChunk + 7, 41);  // stored: deflate cannot shrink it
   files["src/zero"] = "";
   for (const auto& [name, content] : files) WriteFile(dir / name, content);
@@ -359,7 +345,7 @@ class WholeMemberBoundTest : public ::testing::TestWithParam<BoundCase> {};
 // stream; one byte more and it is the chunked stream. Either way it reads back.
 TEST_P(WholeMemberBoundTest, TakesItsPathBySizeAlone) {
   const BoundCase& c = GetParam();
-  const std::string plain = Text(c.size, 21);
+  const std::string plain = Words(c.size, 21);
   const std::string expected =
       c.whole ? LibdeflateStream(plain, 6) : CompressChunked(plain, 2, kChunk, 6).bytes;
 
@@ -399,9 +385,9 @@ INSTANTIATE_TEST_SUITE_P(Edges, WholeMemberBoundTest,
 TEST(ParallelZip, SameBytesWhateverTheWorkers) {
   TempDir dir;
   const std::map<std::string, std::string> files = {
-      {"src/a.txt", Text(70000, 1)},         {"src/b.bin", Noise(5000, 2)},
-      {"src/c/below", Text(kWhole - 1, 3)},  {"src/c/at", Text(kWhole, 4)},
-      {"src/c/above", Text(kWhole + 1, 5)},  {"src/d.big", Text(3 * kChunk + 17, 6)},
+      {"src/a.txt", Words(70000, 1)},        {"src/b.bin", Noise(5000, 2)},
+      {"src/c/below", Words(kWhole - 1, 3)}, {"src/c/at", Words(kWhole, 4)},
+      {"src/c/above", Words(kWhole + 1, 5)}, {"src/d.big", Words(3 * kChunk + 17, 6)},
       {"src/e.noise", Noise(kChunk + 3, 7)}, {"src/empty", ""}};
   for (const auto& [name, content] : files) WriteFile(dir / name, content);
   std::vector<std::string> archives;
@@ -435,7 +421,7 @@ TEST(ParallelZip, SameBytesWhateverTheWorkers) {
 // folder being walked, must not become a member, nor must the archive when updated.
 TEST(ParallelZip, TheArchiveAndItsTemporaryFileAreLeftOutOfTheirFolder) {
   TempDir dir;
-  for (int i = 0; i < 40; ++i) WriteFile(dir / ("src/f" + std::to_string(i)), Text(3000 + i, i));
+  for (int i = 0; i < 40; ++i) WriteFile(dir / ("src/f" + std::to_string(i)), Words(3000 + i, i));
   archive::ZipRequest request;
   request.archive = dir / "src/out.zip";
   request.rootDir = dir.path();
@@ -459,7 +445,7 @@ TEST(ParallelZip, TheArchiveAndItsTemporaryFileAreLeftOutOfTheirFolder) {
 // written all the same, and the message names both files.
 TEST(ParallelZip, ANameConflictFoundLateStillWritesNothing) {
   TempDir dir;
-  for (int i = 0; i < 30; ++i) WriteFile(dir / ("a/f" + std::to_string(i)), Text(2000, i));
+  for (int i = 0; i < 30; ++i) WriteFile(dir / ("a/f" + std::to_string(i)), Words(2000, i));
   WriteFile(dir / "b/z/f7", "another f7");
   archive::ZipRequest request;
   request.archive = dir / "out.zip";

@@ -89,6 +89,17 @@ std::string Noise(size_t size, unsigned seed) {
   return out;
 }
 
+std::string Words(size_t size, unsigned seed) {
+  static const char* const kWords[] = {"archive ", "member ", "deflate ", "window ", "chunk ",
+                                       "central ", "header ", "offset ",  "\n",      "zip64 ",
+                                       "stream ",  "buffer ", "worker ",  "thread "};
+  std::mt19937 random(seed);
+  std::string out;
+  while (out.size() < size) out += kWords[random() % std::size(kWords)];
+  out.resize(size);
+  return out;
+}
+
 std::string Sample(size_t size, uint32_t seed) {
   std::string text;
   while (text.size() < size) {

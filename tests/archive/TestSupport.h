@@ -53,6 +53,9 @@ Files Tree(const fs::path& root);
 
 // `size` bytes of noise, the same for the same seed.
 std::string Noise(size_t size, unsigned seed);
+// Words from a small vocabulary, so that deflate finds matches both near and up to its
+// whole window back.
+std::string Words(size_t size, unsigned seed);
 // Text with long-range repeats and some noise: every part of each coder is used.
 std::string Sample(size_t size, uint32_t seed = 7);
 
