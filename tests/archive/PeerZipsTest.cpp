@@ -252,34 +252,19 @@ TEST(PeerZipsTest, ListedAndExtractedCorrectlyOrRefused) {
               clean, archives - clean);
 }
 
-// Archives in the methods beyond deflate, from the shared test data, extract whole to the
-// members and sizes given (the engine checks each CRC). The three old methods' archives hold
-// one text, which unzip gives too where it reads the method.
+// The archives in the methods beyond deflate extract whole to their members and sizes, the
+// three old methods' to one text, which unzip gives too where it reads the method.
 TEST(PeerZipsTest, ArchivesOfTheOtherMethodsExtract) {
   if (!fs::exists(TestData())) GTEST_SKIP() << "no " << archive::PathToUtf8(TestData());
-  const struct {
-    const char* file;
-    Files sizes;
-    bool oldText = false, unzipReads = false;
-  } rows[] = {
-      {"legacy-zips/shrink.zip", {{"FIRST.TXT", "1092"}}, true, true},
-      {"legacy-zips/reduce.zip", {{"first.txt", "1092"}}, true},
-      {"legacy-zips/implode.zip", {{"first.txt", "1092"}}, true, true},
-      {"legacy-zips/ppmd.zip", {{"ipsum.txt", "57"}}},
-      {"peer-zips/libarchive/test_read_format_zip_ppmd8.zipx", {{"vimrc", "912"}}},
-      {"peer-zips/libarchive/test_read_format_zip_ppmd8_multi.zipx",
-       {{"smartd.conf", "6699"}, {"ts.conf", "852"}, {"vimrc", "912"}}},
-  };
   std::vector<std::string> oldTexts;
-  for (const auto& row : rows) {
+  for (const MethodArchive& row : MethodArchives()) {
     SCOPED_TRACE(row.file);
     TempDir dir;
     Recorder recorder;
     EXPECT_EQ(ExtractBytes(dir, ReadFile(TestData() / row.file), recorder), UnzipStatus::kOk)
         << recorder.messages;
-    Files files = Tree(dir / "out"), sizes;
-    for (const auto& [name, content] : files) sizes[name] = std::to_string(content.size());
-    ASSERT_EQ(sizes, row.sizes);
+    const Files files = Tree(dir / "out");
+    ASSERT_EQ(SizesOf(files), row.sizes);
     if (row.oldText) oldTexts.push_back(files.begin()->second);
     if (row.unzipReads && HasTool("unzip")) {
       WriteFile(dir / "peer.txt", "");

@@ -82,6 +82,25 @@ Files Tree(const fs::path& root) {
   return tree;
 }
 
+Files SizesOf(const Files& files) {
+  Files sizes;
+  for (const auto& [name, content] : files) sizes[name] = std::to_string(content.size());
+  return sizes;
+}
+
+const std::vector<MethodArchive>& MethodArchives() {
+  static const std::vector<MethodArchive> archives = {
+      {"legacy-zips/shrink.zip", {{"FIRST.TXT", "1092"}}, true, true},
+      {"legacy-zips/reduce.zip", {{"first.txt", "1092"}}, true},
+      {"legacy-zips/implode.zip", {{"first.txt", "1092"}}, true, true},
+      {"legacy-zips/ppmd.zip", {{"ipsum.txt", "57"}}},
+      {"peer-zips/libarchive/test_read_format_zip_ppmd8.zipx", {{"vimrc", "912"}}},
+      {"peer-zips/libarchive/test_read_format_zip_ppmd8_multi.zipx",
+       {{"smartd.conf", "6699"}, {"ts.conf", "852"}, {"vimrc", "912"}}},
+  };
+  return archives;
+}
+
 std::string Noise(size_t size, unsigned seed) {
   std::mt19937 random(seed);
   std::string out(size, '\0');

@@ -50,6 +50,18 @@ struct Files : std::map<std::string, std::string> {
 void PrintTo(const Files& files, std::ostream* out);
 // Every file and folder under `root`, relative to it; none if `root` is missing.
 Files Tree(const fs::path& root);
+// Each file's size, as text, in place of its bytes.
+Files SizesOf(const Files& files);
+
+// The shared test data's archives in the methods beyond deflate, with their members and sizes
+// (the engine checks each CRC). The three old methods' archives hold one text, which unzip
+// reads too where it knows the method.
+struct MethodArchive {
+  const char* file;  // under TestData()
+  Files sizes;
+  bool oldText = false, unzipReads = false;
+};
+const std::vector<MethodArchive>& MethodArchives();
 
 // `size` bytes of noise, the same for the same seed.
 std::string Noise(size_t size, unsigned seed);
