@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/io/FileHandle.h"
+
 namespace archive {
 
 struct FileTimes;
@@ -57,19 +59,15 @@ class MemoryStream : public Stream {
   uint64_t position_ = 0;
 };
 
-// A buffered file. Paths are std::filesystem::path, which carries wide names on Windows,
-// so every Unicode name can be opened.
+// A buffered file, for reading or for writing (see FileHandle for the paths it opens).
 class FileStream : public Stream {
  public:
-  enum class Mode {
-    kRead,            // an existing file, read only
-    kCreateNew,       // a new file; fails if the name exists (temporary files)
-    kCreateOrReplace  // a new or emptied file
-  };
+  using Mode = FileMode;
 
   // Throws ArchiveError(kNotFound) when the file cannot be opened for reading and
   // ArchiveError(kWriteFailed) when it cannot be created.
   FileStream(const std::filesystem::path& path, Mode mode);
+  // Flushes without reporting, for the error paths; the handle closes itself.
   ~FileStream() override;
   FileStream(const FileStream&) = delete;
   FileStream& operator=(const FileStream&) = delete;
@@ -88,23 +86,17 @@ class FileStream : public Stream {
   // Flushes and sets the file's known times through the open file: cheaper than setting
   // them by name afterwards. Returns false when the system refuses.
   bool SetTimes(const FileTimes& times);
-  // Flushes and closes; throws when the last bytes cannot be written. The destructor
-  // closes without reporting, for the error paths.
+  // Flushes and closes; throws when the last bytes cannot be written.
   void Close();
 
  private:
-  struct Opened {};
-  FileStream(Opened, int descriptor, bool writable);
-  void ReadAt(uint64_t offset, void* buffer, size_t size, size_t* got);
-  void WriteAt(uint64_t offset, const void* data, size_t size);
-
-  int descriptor_ = -1;
-  bool writable_ = false;
-  uint64_t position_ = 0;
-  uint64_t fileSize_ = 0;  // size on disk, as far as this stream knows
+  explicit FileStream(FileHandle file);
   // Read-ahead for readers, write-behind for writers: one window of the file.
   // Allocated on first use and never zero-filled: many small files pass through here.
   unsigned char* Buffer();
+
+  FileHandle file_;
+  uint64_t position_ = 0;
   std::unique_ptr<unsigned char[]> buffer_;
   uint64_t bufferStart_ = 0;
   size_t bufferLength_ = 0;
