@@ -544,6 +544,39 @@ std::string NewComment(const ZipRequest& request, ZipEvents& events,
   return oldComment;
 }
 
+// Adds a folder, or a file read here or by the prefetcher (`ready`). Returns the warning to
+// give when the file cannot be opened or read; its member is then left out.
+std::optional<std::string> AddInput(ZipWriter& writer, const Input& input,
+                                    std::optional<PrefetchedFile> ready) {
+  NewMember member{input.member, input.modified, input.facts.attributes, input.facts.times};
+  if (input.isDirectory) {
+    writer.AddDirectory(member);
+    return std::nullopt;
+  }
+  using Outcome = PrefetchedFile::Outcome;
+  const bool prefetched = ready && ready->outcome != Outcome::kTooLarge;
+  int error = prefetched ? ready->error : 0;
+  std::unique_ptr<FileStream> source;
+  if (!prefetched) source = FileStream::TryOpen(input.source, FileStream::Mode::kRead, &error);
+  if (prefetched ? ready->outcome == Outcome::kOpenFailed : !source) {
+    return "warning: could not open " + Quoted(input.source) +
+           " for reading: " + std::generic_category().message(error) + "\n";
+  }
+  try {
+    if (!prefetched) {
+      writer.AddFile(member, *source, input.size);
+    } else if (ready->outcome == Outcome::kReadFailed) {
+      throw ArchiveError(Fault::kReadFailed, ready->message);
+    } else {
+      writer.AddCompressed(member, *ready);
+    }
+  } catch (const ArchiveError& e) {
+    if (e.fault() != Fault::kReadFailed) throw;
+    return "warning: could not read " + Quoted(input.source) + ": " + e.what() + "\n";
+  }
+  return std::nullopt;
+}
+
 class Job {
  public:
   Job(const ZipRequest& request, ZipEvents& events) : request_(request), events_(events) {}
@@ -565,9 +598,6 @@ class Job {
   }
   // Writes the plan's members; a status when the run ends without an archive to publish.
   std::optional<ZipStatus> WriteMembers(Plan& plan, ZipWriter& writer, FilePrefetcher* prefetch);
-  // Adds a folder, or a file read here or by the prefetcher (`ready`); false when the file
-  // could not be read (a warning, and the member is left out).
-  bool AddMember(ZipWriter& writer, const Input& input, std::optional<PrefetchedFile> ready);
   // Copies the member a file that could not be read was to replace.
   void KeepOldMember(ZipWriter& writer, const Entry& entry) {
     writer.CopyMember(*old_, entry);
@@ -688,7 +718,9 @@ std::optional<ZipStatus> Job::WriteMembers(Plan& plan, ZipWriter& writer,
     }
     std::optional<PrefetchedFile> ready;
     if (prefetch && ReadAhead(*item->add)) ready = prefetch->Take(count);
-    if (!AddMember(writer, *item->add, std::move(ready))) {
+    if (auto warning = AddInput(writer, *item->add, std::move(ready))) {
+      events_.Message(*warning);
+      missing_ = true;
       if (item->replaces) KeepOldMember(writer, *item->replaces);
       continue;
     }
@@ -709,40 +741,6 @@ std::optional<ZipStatus> Job::WriteMembers(Plan& plan, ZipWriter& writer,
                            : "no file could be added; nothing was written");
   }
   return std::nullopt;
-}
-
-bool Job::AddMember(ZipWriter& writer, const Input& input, std::optional<PrefetchedFile> ready) {
-  NewMember member{input.member, input.modified, input.facts.attributes, input.facts.times};
-  if (input.isDirectory) {
-    writer.AddDirectory(member);
-    return true;
-  }
-  using Outcome = PrefetchedFile::Outcome;
-  const bool prefetched = ready && ready->outcome != Outcome::kTooLarge;
-  int error = prefetched ? ready->error : 0;
-  std::unique_ptr<FileStream> source;
-  if (!prefetched) source = FileStream::TryOpen(input.source, FileStream::Mode::kRead, &error);
-  if (prefetched ? ready->outcome == Outcome::kOpenFailed : !source) {
-    events_.Message("warning: could not open " + Quoted(input.source) +
-                    " for reading: " + std::generic_category().message(error) + "\n");
-    missing_ = true;
-    return false;
-  }
-  try {
-    if (!prefetched) {
-      writer.AddFile(member, *source, input.size);
-    } else if (ready->outcome == Outcome::kReadFailed) {
-      throw ArchiveError(Fault::kReadFailed, ready->message);
-    } else {
-      writer.AddCompressed(member, *ready);
-    }
-  } catch (const ArchiveError& e) {
-    if (e.fault() != Fault::kReadFailed) throw;
-    events_.Message("warning: could not read " + Quoted(input.source) + ": " + e.what() + "\n");
-    missing_ = true;
-    return false;
-  }
-  return true;
 }
 
 ZipStatus Job::FailWriting(const ArchiveError& e) {
