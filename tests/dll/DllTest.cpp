@@ -676,28 +676,20 @@ TEST_F(DllTest, NamesOutsideTheAnsiCodePagePackedAsUtf8) {
 
 namespace {
 
-// The older methods and PPMd through the library: real archives extract whole (the engine
-// checks every CRC), and the three old methods give the same text.
+// The older methods and PPMd through the library: the shared archives extract whole to their
+// members and sizes (the engine checks every CRC), the three old methods' to one text.
 TEST_F(DllTest, OlderMethodsAndPpmdExtract) {
-  const fs::path legacy = PeerZipsFolder() / ".." / "legacy-zips";
-  const fs::path peers = PeerZipsFolder() / "libarchive";
-  const fs::path archives[] = {legacy / "shrink.zip",
-                               legacy / "reduce.zip",
-                               legacy / "implode.zip",
-                               legacy / "ppmd.zip",
-                               peers / "test_read_format_zip_ppmd8.zipx",
-                               peers / "test_read_format_zip_ppmd8_multi.zipx"};
   std::vector<std::string> oldTexts;
   int n = 0;
-  for (const fs::path& archive : archives) {
-    SCOPED_TRACE(archive.filename().string());
+  for (const MethodArchive& a : MethodArchives()) {
+    SCOPED_TRACE(a.file);
     const fs::path target = dir / ("m" + std::to_string(++n));
-    ASSERT_EQ(Unzip(archive, false, target), UNZIP32_OK) << seen.printed;
+    ASSERT_EQ(Unzip(TestData() / a.file, false, target), UNZIP32_OK) << seen.printed;
     const Files files = Tree(target);
-    ASSERT_FALSE(files.empty());
-    if (n <= 3) oldTexts.push_back(files.begin()->second);
+    ASSERT_EQ(SizesOf(files), a.sizes);
+    if (a.oldText) oldTexts.push_back(files.begin()->second);
   }
-  EXPECT_EQ(oldTexts[0].size(), 1092u);
+  ASSERT_EQ(oldTexts.size(), 3u);
   EXPECT_EQ(oldTexts[1], oldTexts[0]);
   EXPECT_EQ(oldTexts[2], oldTexts[0]);
 }
