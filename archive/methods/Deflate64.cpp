@@ -14,6 +14,7 @@ using deflate64::kEndOfBlock;
 using deflate64::kInvalid;
 using deflate64::kLiteral;
 using deflate64::LiteralTable;
+using deflate64::StoredBlock;
 using deflate64::Window;
 
 Deflate64Decoder::Deflate64Decoder() = default;
@@ -70,8 +71,8 @@ Deflate64Decoder::Stop Deflate64Decoder::Run(const unsigned char*& next, const u
         unsigned type = bits_.Field(1, 2);
         bits_.Drop(3);
         if (type == 0) {
-          bits_.DropToByte();
-          state_ = State::kStoredLengths;
+          stored_.Start(bits_);
+          state_ = State::kStored;
         } else if (type == 1) {
           codes_.UseFixed();
           state_ = State::kLiteral;
@@ -83,31 +84,11 @@ Deflate64Decoder::Stop Deflate64Decoder::Run(const unsigned char*& next, const u
         }
         break;
       }
-      case State::kStoredLengths: {
-        if (!bits_.Need(32, next, end)) return Stop::kStarved;
-        uint32_t length = bits_.Field(0, 16);
-        uint32_t complement = bits_.Field(16, 16);
-        bits_.Drop(32);
-        if (length != (~complement & 0xFFFF)) return Fail();
-        stored_ = length;
-        state_ = State::kStored;
-        break;
-      }
       case State::kStored: {
-        while (stored_ > 0) {
-          if (window_.Full()) return Stop::kFull;
-          unsigned char byte;
-          if (bits_.TakeByte(byte)) {
-            window_.Put(byte);
-            --stored_;
-            continue;
-          }
-          size_t n = std::min({size_t{stored_}, window_.Room(), static_cast<size_t>(end - next)});
-          if (n == 0) return Stop::kStarved;
-          window_.Append(next, n);
-          next += n;
-          stored_ -= static_cast<uint32_t>(n);
-        }
+        StoredBlock::Outcome outcome = stored_.Read(bits_, window_, next, end);
+        if (outcome == StoredBlock::Outcome::kStarved) return Stop::kStarved;
+        if (outcome == StoredBlock::Outcome::kFull) return Stop::kFull;
+        if (outcome == StoredBlock::Outcome::kCorrupt) return Fail();
         EndBlock();
         break;
       }

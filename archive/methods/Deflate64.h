@@ -10,6 +10,7 @@
 #include "archive/methods/Decoder.h"
 #include "archive/methods/Deflate64Bits.h"
 #include "archive/methods/Deflate64Codes.h"
+#include "archive/methods/Deflate64Stored.h"
 #include "archive/methods/Deflate64Window.h"
 
 namespace archive {
@@ -35,8 +36,7 @@ class Deflate64Decoder final : public Decoder {
  private:
   enum class State : uint8_t {
     kHeader,         // the 3 bits that start a block
-    kStoredLengths,  // LEN and NLEN of a stored block
-    kStored,         // a stored block's bytes
+    kStored,         // a stored block's lengths and bytes
     kDynamicHeader,  // a dynamic block's code lengths
     kLiteral,        // a literal, a length or the end of the block
     kDistance,       // the distance of a match whose length is known
@@ -54,11 +54,11 @@ class Deflate64Decoder final : public Decoder {
   deflate64::Window window_;
   deflate64::BitReader bits_;
   deflate64::Codes codes_;
+  deflate64::StoredBlock stored_;
   deflate64::DynamicHeader header_;
 
   State state_ = State::kHeader;
   bool finalBlock_ = false;
-  uint32_t stored_ = 0;  // bytes left in a stored block
   uint32_t matchLength_ = 0;
   uint32_t matchDistance_ = 0;
 };
