@@ -95,8 +95,8 @@ class Allocator {
     if (freeList_[0] != 0) return RemoveNode(0);
     return AllocUnitsRare(0);
   }
-  // Moves a block to one a unit larger if its size class has no room for it; null if memory
-  // ran out (the old block stays).
+  // Grows a block by one unit, moving it when that crosses into the next size class; null if
+  // memory ran out (the old block stays).
   void* ExpandUnits(void* oldPtr, unsigned oldUnits) {
     unsigned i0 = U2I(oldUnits);
     unsigned i1 = U2I(oldUnits + 1);
