@@ -413,6 +413,18 @@ archive::UnzipStatus ExtractBytes(const TempDir& dir, const std::string& archive
   return archive::RunUnzip(request, recorder);
 }
 
+void ExpectEachLieRefused(const RawMember& member, const std::vector<Lie>& lies) {
+  for (const Lie& lie : lies) {
+    SCOPED_TRACE(lie.what);
+    RawMember liar = member;
+    lie.apply(liar);
+    Extracted run = ExtractMembers({liar, Stored("ok", "ok")});
+    EXPECT_EQ(run.status, archive::UnzipStatus::kMemberError) << run.messages;
+    EXPECT_NE(run.messages.find(member.name), std::string::npos) << run.messages;
+    EXPECT_EQ(run.files, (Files{{"ok", "ok"}}));
+  }
+}
+
 Files ExtractArchive(const fs::path& zip, const fs::path& to) {
   archive::UnzipRequest request;
   request.archive = zip;

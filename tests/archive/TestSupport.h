@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -184,6 +185,14 @@ archive::UnzipStatus ExtractBytes(
     const TempDir& dir, const std::string& archiveBytes, Recorder& recorder,
     archive::UnzipRequest::Mode mode = archive::UnzipRequest::Mode::kExtract);
 
+// A way a member's stream or sizes can lie, done to a member made honestly.
+struct Lie {
+  const char* what;
+  std::function<void(RawMember&)> apply;
+};
+// `member` with each lie in turn, extracted beside a good member "ok": a member error that
+// names it, and only "ok" written.
+void ExpectEachLieRefused(const RawMember& member, const std::vector<Lie>& lies);
 // Extracts the archive at `zip` into `to`, which must succeed: what `to` holds then.
 Files ExtractArchive(const fs::path& zip, const fs::path& to);
 // An archive of `members` extracted by ExtractBytes into a fresh folder: the status, the
