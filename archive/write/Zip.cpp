@@ -710,12 +710,14 @@ ZipStatus Job::Write(Plan& plan, const std::string& oldComment) {
 std::optional<ZipStatus> Job::WriteMembers(Plan& plan, ZipWriter& writer,
                                            FilePrefetcher* prefetch) {
   size_t count = 0;
+  size_t tried = 0;  // files and folders to add
   size_t added = 0;
   for (std::optional<Item> item; (item = plan.Next()); ++count) {
     if (item->copy) {
       writer.CopyMember(*old_, *item->copy);
       continue;
     }
+    ++tried;
     std::optional<PrefetchedFile> ready;
     if (prefetch && ReadAhead(*item->add)) ready = prefetch->Take(count);
     if (auto warning = AddInput(writer, *item->add, std::move(ready))) {
@@ -734,6 +736,12 @@ std::optional<ZipStatus> Job::WriteMembers(Plan& plan, ZipWriter& writer,
     return Fail(ZipStatus::kBadParameters, "member names must be unique; nothing was written");
   }
   missing_ = missing_ || plan.missing();
+  // An update none of whose files could be read would write the old members again: the
+  // archive is left as it was instead.
+  if (added == 0 && tried > 0 && old_) {
+    return Fail(ZipStatus::kCannotOpenInput,
+                "no file could be added; " + Quoted(request_.archive) + " was left as it was");
+  }
   if (added == 0 && !old_) {
     if (count == 0 && !missing_) return Fail(ZipStatus::kNothingToDo, "nothing to do");
     return Fail(missing_ ? ZipStatus::kCannotOpenInput : ZipStatus::kNothingToDo,

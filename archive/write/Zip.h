@@ -54,7 +54,8 @@ class ZipEvents {
 // it only when complete; on every failure the previous archive is untouched and the
 // temporary file removed. Updating keeps the members that are not replaced, in their
 // order, and those whose file cannot be read by its turn; replacements take the place of
-// the member they replace, new members follow.
+// the member they replace, new members follow. An update none of whose files can be read
+// leaves the archive as it was.
 // Returns the status of zip32.h, whose codes (ZIP32_*) say what each ZipStatus means.
 ZipStatus RunZip(const ZipRequest& request, ZipEvents& events);
 

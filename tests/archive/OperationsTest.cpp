@@ -4,6 +4,10 @@
 
 #include <set>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "archive/io/FileFacts.h"
 #include "archive/format/Bytes.h"
 #include "archive/format/Times.h"
@@ -271,6 +275,23 @@ TEST_F(OperationsTest, UnreadableReplacementKeepsTheOldMember) {
     fs::remove_all(dir / "src/sub/b.txt");
   }
 }
+
+#ifdef _WIN32
+// A listed file another program holds locked: the update adds nothing, so the archive keeps
+// its bytes (it is not written again with the same members).
+TEST_F(OperationsTest, UpdateThatCanAddNothingLeavesTheArchive) {
+  ASSERT_EQ(Zip(Bare({dir / "src/a.txt", dir / "src/sub/b.txt"})), ZipStatus::kOk);
+  const std::string before = ReadFile(dir / "out.zip");
+  HANDLE lock = CreateFileW((dir / "src/a.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  ZipStatus status = Zip(Bare({dir / "src/a.txt"}));
+  CloseHandle(lock);
+  EXPECT_EQ(status, ZipStatus::kCannotOpenInput);
+  EXPECT_NE(recorder.messages.find("was left as it was"), std::string::npos) << recorder.messages;
+  EXPECT_TRUE(ReadFile(dir / "out.zip") == before) << "the archive was written again";
+}
+#endif
 
 TEST_F(OperationsTest, FailureClassesAndTheirStatus) {
   ZipRequest onlyMissing;
