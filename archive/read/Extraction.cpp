@@ -71,7 +71,7 @@ bool Extraction::Add(const Entry& entry) {
     }
   }
   files_.TakePending(outcome);
-  reports_.Add(std::move(outcome), files_.writers() ? files_.writers()->Window() : 0);
+  reports_.Add(std::move(outcome));
   return !reports_.stopped();
 }
 
@@ -88,13 +88,9 @@ void Extraction::Drop() {
   reports_.Drop();
 }
 
-void Extraction::CopyTo(MemberReader& reader, Stream* out) {
+void Extraction::ReadThrough(MemberReader& reader) {
   for (size_t n; (n = reader.Read(buffer_.data(), buffer_.size())) > 0;) {
-    if (out) {
-      out->Write(buffer_.data(), n);
-    } else if (request_.toOutput) {
-      events_.Data(buffer_.data(), n);
-    }
+    if (request_.toOutput) events_.Data(buffer_.data(), n);
   }
 }
 
@@ -110,7 +106,7 @@ UnzipStatus Extraction::Test(const Entry& entry) {
     Decrypting decryption;
     if (entry.IsEncrypted()) decryption = passwords_.Open(archive_, entry);
     MemberReader reader(archive_, entry, std::move(decryption));
-    CopyTo(reader, nullptr);
+    ReadThrough(reader);
     if (!request_.toOutput) messages_.Info("    testing: " + entry.name + "   OK");
     return UnzipStatus::kOk;
   } catch (const ArchiveError& e) {
@@ -226,24 +222,17 @@ void FileWrites::WriteForLater(const Entry& entry, const Target& target, Decrypt
 }
 
 UnzipStatus FileWrites::WriteNow(const Entry& entry, const Target& target, Decrypting decryption) {
-  std::error_code ec;
+  fs::path temp;
   try {
-    fs::path temp =
-        WriteVerified(archive_, entry, target.path, buffer_, false, std::move(decryption));
-    if (!ReplaceWith(temp, target.path, ec)) {
-      RemoveQuietly(temp);
-      return messages_.Refuse(entry, "cannot write " + Quoted(target.path) + ": " + ec.message(),
-                              UnzipStatus::kMemberError);
-    }
+    temp = WriteVerified(archive_, entry, target.path, buffer_, false, std::move(decryption));
   } catch (const ArchiveError& e) {
     if (e.fault() == Fault::kDiskFull) {
-      messages_.Problem("error: " + entry.name + ": the disk is full");
+      messages_.DiskFull(entry);
       throw;
     }
     return messages_.Refuse(entry, e.what(), StatusOf(e.fault()));
   }
-  messages_.Written(entry, target.path);
-  return UnzipStatus::kOk;
+  return PutInPlace(entry, temp, target.path, messages_);
 }
 
 void FileWrites::TakePending(MemberOutcome& outcome) {

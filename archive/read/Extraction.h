@@ -115,7 +115,9 @@ class Extraction {
   std::optional<UnzipStatus> LookInTheWay(const Entry& entry, Target& target);
   // Whether the existing file at the target stays (older member, or the caller keeps it).
   bool KeepsExisting(const Entry& entry, const Target& target);
-  void CopyTo(MemberReader& reader, Stream* out);
+  // Reads the member to its end, which checks it, handing the bytes to the caller when it
+  // asked for them.
+  void ReadThrough(MemberReader& reader);
 
   const UnzipRequest& request_;
   UnzipEvents& events_;

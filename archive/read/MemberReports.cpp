@@ -59,9 +59,21 @@ void RemoveUnreported(const ExtractWriters::Result& written) {
   if (!written.failed) RemoveQuietly(written.published ? written.target : written.temp);
 }
 
-void MemberReports::Add(MemberOutcome outcome, size_t keep) {
+UnzipStatus PutInPlace(const Entry& entry, const std::filesystem::path& temp,
+                       const std::filesystem::path& target, Messages& messages) {
+  std::error_code ec;
+  if (!ReplaceWith(temp, target, ec)) {
+    RemoveQuietly(temp);
+    return messages.Refuse(entry, "cannot write " + Quoted(target) + ": " + ec.message(),
+                           UnzipStatus::kMemberError);
+  }
+  messages.Written(entry, target);
+  return UnzipStatus::kOk;
+}
+
+void MemberReports::Add(MemberOutcome outcome) {
   waiting_.push_back(std::move(outcome));
-  Report(keep);
+  Report(writers_ ? writers_->Window() : 0);
 }
 
 void MemberReports::Report(size_t keep) {
@@ -92,7 +104,7 @@ void MemberReports::Publish(MemberOutcome& outcome, ExtractWriters::Result resul
   const Entry& entry = *outcome.entry;
   if (result.failed) {
     if (result.fault == Fault::kDiskFull) {
-      messages_.Problem("error: " + entry.name + ": the disk is full");
+      messages_.DiskFull(entry);
       outcome.status = UnzipStatus::kDiskFull;
       outcome.stop = true;
     } else {
@@ -100,15 +112,11 @@ void MemberReports::Publish(MemberOutcome& outcome, ExtractWriters::Result resul
     }
     return;
   }
-  std::error_code ec;
-  if (!result.published && !ReplaceWith(result.temp, result.target, ec)) {
-    RemoveQuietly(result.temp);
-    outcome.status =
-        messages_.Refuse(entry, "cannot write " + Quoted(result.target) + ": " + ec.message(),
-                         UnzipStatus::kMemberError);
-    return;
+  if (result.published) {
+    messages_.Written(entry, result.target);
+  } else {
+    outcome.status = PutInPlace(entry, result.temp, result.target, messages_);
   }
-  messages_.Written(entry, result.target);
 }
 
 void MemberReports::Drop() {

@@ -35,6 +35,7 @@ class Messages {
   UnzipStatus Refuse(const Entry& entry, const std::string& why, UnzipStatus status);
   // Sets a written file's attributes and says it was written.
   void Written(const Entry& entry, const std::filesystem::path& path);
+  void DiskFull(const Entry& entry) { Problem("error: " + entry.name + ": the disk is full"); }
 
   // While a Hold lives, messages go into `held` instead of to the caller.
   class Hold {
@@ -66,6 +67,11 @@ struct MemberOutcome {
   bool stop = false;                              // the run stops after it
 };
 
+// Puts the verified file `temp` in place of `target` and says so; when that fails, removes
+// it and refuses the member.
+UnzipStatus PutInPlace(const Entry& entry, const std::filesystem::path& temp,
+                       const std::filesystem::path& target, Messages& messages);
+
 // Removes a file written for a member that will not be reported. A file written in place
 // replaced nothing, so removing it leaves what was there.
 void RemoveUnreported(const ExtractWriters::Result& written);
@@ -80,8 +86,9 @@ class MemberReports {
 
   // The workers whose results members wait for; null without workers.
   void UseWriters(ExtractWriters* writers) { writers_ = writers; }
-  // Queues a member's outcome and reports on the members before it that are done.
-  void Add(MemberOutcome outcome, size_t keep);
+  // Queues a member's outcome and reports on the members before it that are done, keeping
+  // enough writes in flight for every worker.
+  void Add(MemberOutcome outcome);
   // Reports on finished members, waiting until at most `keep` writes are in flight; stops
   // at a member whose write is still going, and for good once the run must stop.
   void Report(size_t keep);
